@@ -1,0 +1,16 @@
+#include "console/console.h"
+
+namespace zw {
+
+void reset_console(Console& con, ConsolePort* port) {
+  con.port = port;
+  con.handles = ConsoleHandles{};
+  con.ctrl_handler_installed = false;
+  con.device = PrintDevice{};
+  con.screen = ScreenState{};
+  reset_input_context(con.input);
+  reset_key_queue(con.keys);
+  con.last_error = 0;
+}
+
+}  // namespace zw

@@ -1,0 +1,45 @@
+// Keyboard: console key events become key codes through a fixed
+// translation, wait in a ring of 512 slots and are handed out as texts.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace zw {
+
+struct Console;
+
+using KeyCode = int32_t;
+constexpr KeyCode NO_KEY = -1;
+constexpr int KEY_QUEUE_SLOTS = 512;
+// Alt+F4: what closing the console queues.
+constexpr KeyCode CLOSE_KEY = 0x6BFF;
+
+constexpr KeyCode extended_key(int n) { return n * 256 + 255; }
+
+struct KeyQueue {
+  KeyCode slots[KEY_QUEUE_SLOTS] = {};
+  int32_t read = 0;
+  int32_t write = 0;
+  uint32_t alt_numpad_value = 0;
+  // Close keys handed over by the control handler, queued by the next pump.
+  std::atomic<uint32_t> handover{0};
+};
+
+void reset_key_queue(KeyQueue& q);
+// Adds a code at the write end; a full queue drops its oldest code.
+void queue_key(KeyQueue& q, KeyCode code);
+// One byte for a character, 0xFF and n for an extended key.
+std::string key_text(KeyCode code);
+// Character byte, scan code, virtual key, control-key state -> code or
+// NO_KEY. `map_vk` is the port's unshifted character of a virtual key.
+KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint16_t vk, uint32_t ks,
+                            unsigned map_vk_char);
+
+void pump_console_input(Console& con);
+// The oldest queued key as text, or the empty text; never waits.
+std::string poll_key(Console& con);
+bool key_waiting(Console& con);
+
+}  // namespace zw

@@ -1,0 +1,141 @@
+// The console port: the one seam between the console layer and the platform.
+//
+// Its operations are shaped after the Win32 console calls the console layer
+// is written against; coordinates are 0-based buffer coordinates. Every
+// operation reports success or failure; callers decide what a failure means
+// (the console layer never shows one).
+//
+// Implementations: posix_console_port.cpp (files, pipes and terminals),
+// win32_console_port.cpp (the native console), virtual_console.cpp (tests).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zw {
+
+struct Coord {
+  int16_t x = 0;
+  int16_t y = 0;
+};
+
+struct SmallRect {
+  int16_t left = 0;
+  int16_t top = 0;
+  int16_t right = 0;
+  int16_t bottom = 0;
+};
+
+struct CharCell {
+  uint8_t ch = ' ';
+  uint16_t attr = 7;
+};
+
+struct ScreenBufferInfo {
+  Coord size;         // sizeX columns, sizeY rows
+  Coord cursor;       // 0-based buffer position
+  uint16_t attributes = 7;
+  SmallRect window;   // inclusive, buffer coordinates
+};
+
+struct CursorInfo {
+  uint32_t size = 25;  // percent of the cell
+  bool visible = true;
+};
+
+// Event types of an input record.
+enum : uint16_t {
+  KEY_EVENT = 1,
+  MOUSE_EVENT = 2,
+  WINDOW_BUFFER_SIZE_EVENT = 4,
+  MENU_EVENT = 8,
+  FOCUS_EVENT = 16,
+};
+
+// Control-key state bits of a key event.
+enum : uint32_t {
+  RIGHT_ALT_PRESSED = 0x0001,
+  LEFT_ALT_PRESSED = 0x0002,
+  RIGHT_CTRL_PRESSED = 0x0004,
+  LEFT_CTRL_PRESSED = 0x0008,
+  SHIFT_PRESSED = 0x0010,
+  NUMLOCK_ON = 0x0020,
+  SCROLLLOCK_ON = 0x0040,
+  CAPSLOCK_ON = 0x0080,
+  ENHANCED_KEY = 0x0100,
+};
+
+struct KeyEventRecord {
+  bool key_down = true;
+  uint16_t repeat_count = 1;
+  uint16_t virtual_key = 0;
+  uint16_t scan_code = 0;
+  uint8_t ch = 0;               // character in the 8-bit code page, 0 for none
+  uint32_t control_state = 0;
+};
+
+struct InputRecord {
+  uint16_t type = KEY_EVENT;
+  KeyEventRecord key;  // meaningful only for KEY_EVENT
+};
+
+// Console control events handed to a control handler.
+enum CtrlEvent : int {
+  CTRL_C_EVENT = 0,
+  CTRL_BREAK_EVENT = 1,
+  CTRL_CLOSE_EVENT = 2,
+  CTRL_LOGOFF_EVENT = 5,
+  CTRL_SHUTDOWN_EVENT = 6,
+};
+
+// Called on another thread or in a signal handler: may only hand over.
+using CtrlHandler = bool (*)(int event);
+
+class ConsolePort {
+ public:
+  virtual ~ConsolePort() = default;
+
+  // Start-up and modes.
+  // Sets the arithmetic mode: 64-bit significand, round to nearest, all
+  // floating-point exceptions masked.
+  virtual void set_arithmetic_mode() = 0;
+  // True when standard input is a console (GetConsoleMode succeeds).
+  virtual bool input_is_console() = 0;
+  // Adds processed input (Ctrl+C as a control event) to the input mode.
+  virtual bool enable_processed_input() = 0;
+  virtual bool set_ctrl_handler(CtrlHandler handler, bool add) = 0;
+
+  // Screen output.
+  virtual bool get_screen_buffer_info(ScreenBufferInfo* info) = 0;
+  // Writes count cells into one row from `at`; the cursor does not move.
+  virtual bool write_cells(const CharCell* cells, int count, Coord at) = 0;
+  // Moves the cells of `source` so that its top-left lands on `dest`;
+  // uncovered cells of `source` get `fill`.
+  virtual bool scroll_rect(SmallRect source, Coord dest, CharCell fill) = 0;
+  virtual bool fill_chars(uint8_t ch, int count, Coord at) = 0;
+  virtual bool fill_attrs(uint16_t attr, int count, Coord at) = 0;
+  virtual bool set_cursor_position(Coord pos) = 0;
+  virtual bool get_cursor_info(CursorInfo* info) = 0;
+  virtual bool set_cursor_info(const CursorInfo& info) = 0;
+  // Moves the window to the absolute rectangle `window`.
+  virtual bool set_window(SmallRect window) = 0;
+  // Standard output when it is not a console: bytes pass unchanged.
+  virtual bool write_bytes(const char* bytes, size_t count, size_t* written) = 0;
+  virtual void beep(int frequency_hz, int duration_ms) = 0;
+  // Ends one console update: a port that batches hands it to the device now.
+  virtual void end_update() = 0;
+  // Hands every buffered byte to its device (before waiting, at exit).
+  virtual void flush() = 0;
+
+  // Console input.
+  virtual bool peek_input(InputRecord* record, int* count) = 0;
+  virtual bool read_input(InputRecord* record, int* count) = 0;
+  // The unshifted character of a virtual key, 0 when it has none.
+  virtual unsigned map_virtual_key_char(unsigned vk) = 0;
+  // Blocks until console input may be pending, at most `timeout_ms`.
+  virtual void wait_input(int timeout_ms) = 0;
+  // Standard input when it is not a console: up to `count` bytes, 0 at end.
+  virtual size_t read_stdin(char* buffer, size_t count) = 0;
+};
+
+}  // namespace zw

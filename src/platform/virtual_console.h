@@ -1,0 +1,153 @@
+// An in-memory console for tests: a cell buffer that can be taller than its
+// window, a cursor, a current attribute, an input-event queue, a record of
+// beeps and calls, and switches that make operations fail.
+//
+//   VirtualConsole con(80, 25, /*buffer_rows=*/300);
+//   con.type("+\r2\r3\r");
+//   ... run ...
+//   EXPECT_EQ(con.row(5), "Summe:  5");
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/console_port.h"
+
+namespace zw {
+
+// Common virtual-key codes.
+enum : uint16_t {
+  VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10,
+  VK_CONTROL = 0x11, VK_MENU = 0x12, VK_ESCAPE = 0x1B, VK_SPACE = 0x20,
+  VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24,
+  VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28,
+  VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_NUMPAD0 = 0x60, VK_MULTIPLY = 0x6A,
+  VK_ADD = 0x6B, VK_SUBTRACT = 0x6D, VK_DECIMAL = 0x6E, VK_DIVIDE = 0x6F,
+  VK_F1 = 0x70, VK_F12 = 0x7B, VK_OEM_1 = 0xBA, VK_OEM_PLUS = 0xBB,
+  VK_OEM_COMMA = 0xBC, VK_OEM_MINUS = 0xBD, VK_OEM_PERIOD = 0xBE,
+  VK_OEM_2 = 0xBF, VK_OEM_3 = 0xC0, VK_OEM_4 = 0xDB, VK_OEM_5 = 0xDC,
+  VK_OEM_6 = 0xDD, VK_OEM_7 = 0xDE, VK_OEM_102 = 0xE2,
+};
+
+// The unshifted character of a virtual key on the US layout, 0 for none.
+unsigned us_layout_vk_char(unsigned vk);
+
+// The key event a US keyboard produces for typing `ch` (Shift added where
+// the character needs it). Bytes without a key get virtual key 0, scan 0.
+KeyEventRecord key_event_for_char(uint8_t ch);
+
+class VirtualConsole : public ConsolePort {
+ public:
+  // Thrown by wait_input when a test waits for keys it never scripted.
+  struct Starved : std::runtime_error {
+    Starved() : std::runtime_error("virtual console: no more input") {}
+  };
+
+  struct Faults {
+    bool screen_info = false;
+    bool write_cells = false;
+    bool scroll = false;
+    bool fill = false;
+    bool set_cursor = false;
+    bool cursor_info = false;
+    bool set_window = false;
+    bool write_bytes = false;
+    bool peek = false;
+    bool read = false;
+  };
+
+  // A console `width` columns wide with a window of `window_rows` rows at
+  // the top of a buffer of `buffer_rows` rows.
+  VirtualConsole(int width, int window_rows, int buffer_rows);
+  // Redirection: standard output and/or input not a console.
+  void redirect_output(bool redirected) { output_redirected_ = redirected; }
+  void redirect_input(std::string bytes);
+
+  // ConsolePort.
+  void set_arithmetic_mode() override;
+  bool input_is_console() override;
+  bool enable_processed_input() override;
+  bool set_ctrl_handler(CtrlHandler handler, bool add) override;
+  bool get_screen_buffer_info(ScreenBufferInfo* info) override;
+  bool write_cells(const CharCell* cells, int count, Coord at) override;
+  bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override;
+  bool fill_chars(uint8_t ch, int count, Coord at) override;
+  bool fill_attrs(uint16_t attr, int count, Coord at) override;
+  bool set_cursor_position(Coord pos) override;
+  bool get_cursor_info(CursorInfo* info) override;
+  bool set_cursor_info(const CursorInfo& info) override;
+  bool set_window(SmallRect window) override;
+  bool write_bytes(const char* bytes, size_t count, size_t* written) override;
+  void beep(int frequency_hz, int duration_ms) override;
+  void end_update() override;
+  void flush() override;
+  bool peek_input(InputRecord* record, int* count) override;
+  bool read_input(InputRecord* record, int* count) override;
+  unsigned map_virtual_key_char(unsigned vk) override;
+  void wait_input(int timeout_ms) override;
+  size_t read_stdin(char* buffer, size_t count) override;
+
+  // Scripting input.
+  void push_event(const InputRecord& record);
+  void push_key(const KeyEventRecord& key);  // key down, then key up
+  // Types every byte as its key: "\r" is Enter, "\x1b" Escape, "\b" Backspace.
+  void type(const std::string& bytes);
+  // A gray (enhanced) key such as VK_LEFT with scan 0x4B.
+  void press_enhanced(uint16_t vk, uint16_t scan, uint32_t modifiers = 0);
+  void press_function(int n, uint32_t modifiers = 0);  // F1..F12
+  // Sends a console control event to the registered handler.
+  bool send_ctrl_event(int event);
+  // Called at every wait: a test can let keys arrive over time.
+  std::function<void(VirtualConsole&)> on_wait;
+  int idle_wait_limit = 200;
+
+  // Reading back.
+  // Row `y` of the window (0-based), trailing blanks removed.
+  std::string row(int y) const;
+  // Row `y` of the buffer, every cell.
+  std::string buffer_row(int y) const;
+  CharCell cell(int x, int y) const;
+  Coord cursor() const { return cursor_; }
+  bool cursor_visible() const { return cursor_info_.visible; }
+  SmallRect window() const { return window_; }
+  int width() const { return width_; }
+  int buffer_rows() const { return rows_; }
+  void set_attribute(uint16_t attr) { attr_ = attr; }
+  // Moves and resizes the window by hand, as a user would.
+  void place_window(SmallRect window) { window_ = window; }
+  void move_cursor(Coord pos) { cursor_ = pos; }
+  size_t pending_events() const { return events_.size(); }
+
+  Faults fail;
+  std::string output;            // bytes written while redirected
+  std::vector<int> beeps;        // frequencies, in order
+  std::vector<std::string> calls;  // one name per platform call
+  bool processed_input = false;
+  CtrlHandler ctrl_handler = nullptr;
+  int waits = 0;
+  int updates = 0;
+
+ private:
+  bool in_buffer(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < rows_; }
+  CharCell& at(int x, int y) { return cells_[static_cast<size_t>(y) * width_ + x]; }
+
+  int width_;
+  int rows_;
+  std::vector<CharCell> cells_;
+  SmallRect window_;
+  Coord cursor_;
+  CursorInfo cursor_info_;
+  uint16_t attr_ = 7;
+  std::deque<InputRecord> events_;
+  bool output_redirected_ = false;
+  bool input_redirected_ = false;
+  std::string stdin_;
+  size_t stdin_pos_ = 0;
+  int idle_waits_ = 0;
+};
+
+}  // namespace zw
