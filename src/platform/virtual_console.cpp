@@ -95,7 +95,7 @@ KeyEventRecord key_event_for_char(uint8_t ch) {
   ev.virtual_key = k.vk;
   ev.scan_code = k.scan;
   ev.ch = ch;
-  ev.control_state = k.shift ? SHIFT_PRESSED : 0;
+  ev.control_state = k.shift ? uint32_t{SHIFT_PRESSED} : 0u;
   return ev;
 }
 
@@ -222,6 +222,7 @@ bool VirtualConsole::write_bytes(const char* bytes, size_t count, size_t* writte
     *written = 0;
     return false;
   }
+  if (write_bytes_limit != 0) count = std::min(count, write_bytes_limit);
   output.append(bytes, count);
   *written = count;
   return true;

@@ -1,0 +1,78 @@
+#include "calc/calculator.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "calc/operations.h"
+#include "console/console.h"
+
+namespace zw {
+
+namespace {
+
+constexpr std::string_view BANNER = "### Zahlwerk-ZW ### V.1.1 ###";
+constexpr std::string_view HEADING = "###Kommandozeilenparameter###";
+constexpr std::string_view PROMPT_OPERATION = "Operation: ";
+constexpr std::string_view PROMPT_NUMBER1 = "Nummmer 1: ";
+constexpr std::string_view PROMPT_NUMBER2 = "Nummmer 2: ";
+constexpr std::string_view END_KEY = "\x1b";
+
+}  // namespace
+
+int compare_text(std::optional<std::string_view> left, std::optional<std::string_view> right) {
+  if (!left && !right) return 0;
+  if (!right) return left->empty() ? 0 : 1;
+  if (!left) return right->empty() ? 0 : -1;
+  const size_t common = std::min(left->size(), right->size());
+  if (common > 0) {
+    const int c = std::memcmp(left->data(), right->data(), common);
+    if (c != 0) return c < 0 ? -1 : 1;
+  }
+  if (left->size() == right->size()) return 0;
+  return left->size() > right->size() ? 1 : -1;
+}
+
+void run_calculator(Console& con) {
+  CalculatorState state;
+  // Banner, heading, an empty line, the menu in print zones, an empty line.
+  print_text(con, 0, BANNER, END_LINE);
+  print_text(con, 0, HEADING, END_LINE);
+  print_text(con, 0, "", END_LINE);
+  for (const Operation& op : OPERATIONS) {
+    print_text(con, 0, op.menu_entry, &op == &OPERATIONS[12] ? END_LINE : END_ZONE);
+  }
+  print_text(con, 0, "", END_LINE);
+
+  for (;;) {
+    input_prompt(con, PROMPT_OPERATION, false, true);
+    input_text(con, &state.operation);
+
+    bool one_number = false;
+    for (std::string_view code : ONE_NUMBER_CODES) {
+      if (compare_text(state.operation, code) == 0) one_number = true;
+    }
+    input_prompt(con, PROMPT_NUMBER1, false, true);
+    input_double(con, &state.number1);
+    if (!one_number) {
+      input_prompt(con, PROMPT_NUMBER2, false, true);
+      input_double(con, &state.number2);
+    }
+
+    for (const Operation& op : OPERATIONS) {
+      if (compare_text(state.operation, op.code) != 0) continue;
+      state.result = op.formula(state.result, state.number1, state.number2);
+      print_text(con, 0, op.label, 0);
+      print_double(con, 0, state.result, END_LINE);
+    }
+    if (compare_text(state.operation, QUESTION_TEXT) == 0) print_text(con, 0, ANSWER_TEXT, END_LINE);
+
+    if (compare_text(poll_key(con), END_KEY) == 0) break;
+    // Redirected input that has run dry can bring no Escape: the program
+    // ends after the cycle in which the input ran out.
+    if (stdin_is_redirected(con) && stdin_exhausted(con)) break;
+  }
+}
+
+}  // namespace zw

@@ -1,0 +1,71 @@
+#include "calc/operations.h"
+
+#include <cmath>
+
+namespace zw {
+
+namespace {
+
+using Ext = long double;
+
+double add(double, double n1, double n2) { return static_cast<double>(Ext{n2} + Ext{n1}); }
+double subtract(double, double n1, double n2) { return static_cast<double>(Ext{n1} - Ext{n2}); }
+double multiply(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
+double divide(double, double n1, double n2) { return static_cast<double>(Ext{n1} / Ext{n2}); }
+double power(double result, double n1, double) { return calc_pow(result, n1); }
+double circle_diameter(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
+double circle_radius(double, double n1, double) { return static_cast<double>(Ext{n1} / 2.0L); }
+double circle_circumference(double, double n1, double) {
+  return static_cast<double>((Ext{PI} * 2.0L) * Ext{n1});
+}
+double circle_area(double, double n1, double) {
+  return static_cast<double>((Ext{n1} * Ext{PI}) * 2.0L);
+}
+double square_perimeter(double, double n1, double) {
+  return static_cast<double>((Ext{n1} + Ext{n1}) * 2.0L);
+}
+double square_area(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
+double rectangle_perimeter(double, double n1, double n2) {
+  return static_cast<double>((2.0L * Ext{n2}) + Ext{n1});
+}
+double rectangle_area(double, double n1, double n2) {
+  return static_cast<double>(Ext{n2} * Ext{n1});
+}
+
+}  // namespace
+
+// code   menu entry             one number  formula                label
+const Operation OPERATIONS[13] = {
+    {"+", " + (Plus)", false, add, "Summe: "},
+    {"-", " - (Minus)", false, subtract, "Differenz: "},
+    {"x", " x (Mal)", false, multiply, "Produkt: "},
+    {"/", " / (Geteilt)", false, divide, "Quotient: "},
+    {"h", " h (Hoch)", true, power, "Ergebnis: "},
+    {"kd", " kd (Kreis-Dm)", true, circle_diameter, "Ergebnis: "},
+    {"kr", " kr (Kreis-r)", true, circle_radius, "Ergebnis: "},
+    {"ku", " ku (Kreis-U)", true, circle_circumference, "Ergebnis: "},
+    {"kf", " kf (Kreis-F)", true, circle_area, "Ergebnis: "},
+    {"qu", " qu (Quadrat-U)", true, square_perimeter, "Ergebnis: "},
+    {"qf", " qf (Quadrat-F)", true, square_area, "Ergebnis: "},
+    {"ru", " ru (Rechteck-U)", false, rectangle_perimeter, "Ergebnis: "},
+    {"rf", " rf (Rechteck-F)", false, rectangle_area, "Ergebnis: "},
+};
+
+double calc_pow(double base, double exponent) {
+  if (exponent == 0) return 1.0;
+  if (base == 1.0) return 1.0;
+  // A NaN operand gives a NaN with the sign of the base.
+  if (std::isnan(base) || std::isnan(exponent)) {
+    return std::copysign(std::numeric_limits<double>::quiet_NaN(), base);
+  }
+  // A finite negative base with a finite exponent that is no integer: the
+  // NaN with its sign bit set.
+  if (base < 0 && std::isfinite(base) && std::isfinite(exponent) &&
+      std::trunc(exponent) != exponent) {
+    return -std::numeric_limits<double>::quiet_NaN();
+  }
+  return std::pow(base, exponent);
+}
+
+}  // namespace zw
+

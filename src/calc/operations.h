@@ -1,0 +1,45 @@
+// The operation table and its formulas.
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <string_view>
+
+namespace zw {
+
+// Formulas hold their intermediate values in the x87 extended format and
+// round to double once, on storage.
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "the formulas need long double with a 64-bit significand");
+
+constexpr double PI = 3.141592653589793;
+
+struct CalculatorState {
+  std::string operation;
+  double number1 = 0;
+  double number2 = 0;
+  double result = 0;
+};
+
+using Formula = double (*)(double result, double number1, double number2);
+
+struct Operation {
+  std::string_view code;
+  std::string_view menu_entry;
+  bool one_number;
+  Formula formula;
+  std::string_view label;
+};
+
+// The power with the special cases of IEEE 754 pow, NaN signs included.
+double calc_pow(double base, double exponent);
+
+extern const Operation OPERATIONS[13];
+constexpr std::string_view ONE_NUMBER_CODES[] = {"h", "kd", "kr", "ku", "kf", "qu", "qf"};
+
+constexpr std::string_view QUESTION_TEXT =
+    "BEANTWORTE DIE ULTIMATIVE FRAGE AUF DAS LEBEN, DIE WELT, UND ALLES";
+constexpr std::string_view ANSWER_TEXT = "Sie ist Definitiv 10.5*4";
+
+}  // namespace zw

@@ -1,0 +1,185 @@
+#include "console/input/line_editor.h"
+
+#include <cstdint>
+
+#include "console/console.h"
+
+namespace zw {
+
+namespace {
+
+// Extended key codes the editor acts on.
+constexpr KeyCode KEY_HOME = extended_key(0x47);
+constexpr KeyCode KEY_UP = extended_key(0x48);
+constexpr KeyCode KEY_LEFT = extended_key(0x4B);
+constexpr KeyCode KEY_RIGHT = extended_key(0x4D);
+constexpr KeyCode KEY_END = extended_key(0x4F);
+constexpr KeyCode KEY_DOWN = extended_key(0x50);
+constexpr KeyCode KEY_DELETE = extended_key(0x53);
+
+constexpr int SHOW = 1;
+constexpr int HIDE = 0;
+constexpr int KEEP = -1;
+constexpr int32_t VISIBLE_BIT = 65536;
+
+struct EditState {
+  std::string line;
+  int32_t pos = 0;
+  int32_t col = 0;
+  int32_t row = 0;
+  int32_t width = 80;
+  int32_t height = 25;
+};
+
+int32_t floor_div(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return static_cast<int32_t>(q);
+}
+
+void move_by(Console& con, EditState& s, int32_t delta) {
+  move_cursor_by(con, &s.col, &s.row, delta, s.width, s.height);
+}
+
+void write_blanks(Console& con, int32_t count) {
+  static constexpr char BLANKS[64] = "                                                               ";
+  while (count > 0) {
+    const int32_t n = count < 63 ? count : 63;
+    write_console(con, BLANKS, n, 0);
+    count -= n;
+  }
+}
+
+// Inserts `bytes` at pos, rewrites from there to the end of the line and
+// puts the cursor just after the inserted bytes. When the rewrite scrolled
+// the view, the place where the insertion started has moved up with it, so
+// the cursor is found backwards from where the writing ended.
+void insert_bytes(Console& con, EditState& s, std::string_view bytes) {
+  const int32_t k = static_cast<int32_t>(bytes.size());
+  const int32_t len = static_cast<int32_t>(s.line.size());
+  set_cursor(con, 0, 0, HIDE);
+  const int32_t c0 = s.col;
+  const int32_t r0 = s.row;
+  s.line.insert(static_cast<size_t>(s.pos), bytes);
+  const int32_t new_len = len + k;
+  write_console(con, s.line.data() + s.pos, new_len - s.pos, 0);
+  const CursorPos after = get_cursor(con);
+  s.col = after.column;
+  s.row = after.row;
+  if (s.pos == len) {
+    s.col = c0;
+    s.row = r0;
+    move_by(con, s, k);
+  } else {
+    const int64_t cell = int64_t{r0 - 1} * s.width + (c0 - 1) + (new_len - s.pos);
+    const int32_t end_row = floor_div(cell, s.width) + 1;
+    const int32_t end_col = static_cast<int32_t>(cell - int64_t{s.width} * (end_row - 1)) + 1;
+    if (end_row <= s.height || (end_col == 1 && end_row == s.height + 1)) {
+      s.col = c0;
+      s.row = r0;
+      move_by(con, s, k);
+    } else {
+      move_by(con, s, -(len - s.pos));
+    }
+  }
+  s.pos += k;
+}
+
+// Deletes `count` bytes at `at`, where the cursor stands, and blanks the
+// cells the shorter line no longer reaches.
+void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
+  set_cursor(con, 0, 0, HIDE);
+  s.line.erase(static_cast<size_t>(at), static_cast<size_t>(count));
+  const int32_t rest = static_cast<int32_t>(s.line.size()) - at;
+  write_console(con, s.line.data() + at, rest, 0);
+  write_blanks(con, count);
+  set_cursor(con, s.row, s.col, KEEP);
+  s.pos = at;
+}
+
+// Waits for the next key, at most KEY_WAIT_MS at a time, and returns its
+// code; the cursor place is read before waiting.
+KeyCode next_key(Console& con, EditState& s) {
+  for (;;) {
+    const CursorPos cursor = get_cursor(con);
+    s.col = cursor.column;
+    s.row = cursor.row;
+    while (!key_waiting(con)) con.port->wait_input(KEY_WAIT_MS);
+    const std::string text = poll_key(con);
+    if (text.size() == 1) return static_cast<unsigned char>(text[0]);
+    if (text.size() == 2) return static_cast<unsigned char>(text[1]) * 256 + 255;
+  }
+}
+
+}  // namespace
+
+std::string edit_line(Console& con) {
+  EditState s;
+  const ScreenSize size = get_screen_size(con);
+  s.width = size.width;
+  s.height = size.height;
+  const bool was_visible = (set_cursor(con, 0, 0, SHOW) & VISIBLE_BIT) != 0;
+
+  for (;;) {
+    const KeyCode code = next_key(con, s);
+    const int32_t len = static_cast<int32_t>(s.line.size());
+    if (code >= 32 && code <= 255) {
+      const char byte = static_cast<char>(code);
+      insert_bytes(con, s, std::string_view(&byte, 1));
+    } else if (code == 9) {
+      insert_bytes(con, s, std::string_view("        ", static_cast<size_t>(8 - s.pos % 8)));
+    } else if (code == 8) {
+      if (s.pos > 0) {
+        move_by(con, s, -1);
+        delete_bytes(con, s, s.pos - 1, 1);
+      }
+    } else if (code == KEY_DELETE) {
+      if (s.pos < len) {
+        delete_bytes(con, s, s.pos, 1);
+      } else {
+        beep(con);
+      }
+    } else if (code == 27) {
+      move_by(con, s, -s.pos);
+      s.pos = 0;
+      if (len > 0) delete_bytes(con, s, 0, len);
+    } else if (code == KEY_HOME) {
+      move_by(con, s, -s.pos);
+      s.pos = 0;
+    } else if (code == KEY_END) {
+      move_by(con, s, len - s.pos);
+      s.pos = len;
+    } else if (code == KEY_LEFT) {
+      if (s.pos > 0) {
+        move_by(con, s, -1);
+        --s.pos;
+      }
+    } else if (code == KEY_RIGHT) {
+      if (s.pos < len) {
+        move_by(con, s, 1);
+        ++s.pos;
+      }
+    } else if (code == KEY_UP) {
+      if (s.pos >= s.width) {
+        move_by(con, s, -s.width);
+        s.pos -= s.width;
+      }
+    } else if (code == KEY_DOWN) {
+      if (len >= s.pos + s.width) {
+        move_by(con, s, s.width);
+        s.pos += s.width;
+      }
+    }
+    set_cursor(con, 0, 0, SHOW);
+    if (code == 13 || code == 10) break;
+  }
+
+  const CursorPos cursor = get_cursor(con);
+  s.col = cursor.column;
+  s.row = cursor.row;
+  move_by(con, s, static_cast<int32_t>(s.line.size()) - s.pos);
+  set_cursor(con, 0, 0, was_visible ? SHOW : HIDE);
+  return s.line;
+}
+
+}  // namespace zw

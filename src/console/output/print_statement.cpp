@@ -1,0 +1,102 @@
+#include "console/output/print_statement.h"
+
+#include "console/console.h"
+#include "console/output/number_text.h"
+
+namespace zw {
+
+namespace {
+
+bool end_line_requested(int end_mask) { return (end_mask & (END_LINE | END_LINE_ALT)) != 0; }
+
+// Device 0 is the only device; anything else writes nothing.
+bool valid_device(Console& con, int device) {
+  if (device == 0) return true;
+  con.last_error = 1;
+  return false;
+}
+
+void perform_end_action(Console& con, int device, int end_mask) {
+  if (end_line_requested(end_mask)) {
+    print_bytes(con, device, "\r\n", 2);
+  } else if (end_mask & END_ZONE) {
+    pad_to_zone(con, device);
+  }
+}
+
+}  // namespace
+
+int32_t column_after(int32_t column, const char* bytes, int32_t length, int32_t width) {
+  int32_t last_break = -1;
+  for (int32_t i = length - 1; i >= 0; --i) {
+    if (bytes[i] == '\r' || bytes[i] == '\n') {
+      last_break = i;
+      break;
+    }
+  }
+  int64_t next = last_break < 0 ? int64_t{column} + length : length - last_break - 1;
+  if (width != 0) next %= width;
+  return static_cast<int32_t>(next);
+}
+
+int32_t zone_padding(int32_t column, int32_t width) {
+  const int32_t next_zone = PRINT_ZONE_WIDTH * (column / PRINT_ZONE_WIDTH + 1);
+  if (width >= PRINT_ZONE_WIDTH && next_zone >= width - PRINT_ZONE_WIDTH) return 0;
+  return next_zone - column;
+}
+
+void setup_print_device(Console& con) {
+  PrintDevice& dev = con.device;
+  if (dev.set_up) return;
+  dev.set_up = true;
+  dev.line_width = get_screen_size(con).width;
+  dev.print_column = 0;
+  if (output_is_console(con)) {
+    const CursorPos cursor = get_cursor(con);
+    if (cursor.column > 0) dev.print_column = cursor.column - 1;
+  }
+}
+
+void print_bytes(Console& con, int device, const char* bytes, int32_t length) {
+  if (!valid_device(con, device)) return;
+  setup_print_device(con);
+  // A byte given back by the input statement stays until it is read again:
+  // emptying the store here would lose the first byte of the next item.
+  write_console(con, bytes, length, 0);
+  PrintDevice& dev = con.device;
+  dev.print_column = column_after(dev.print_column, bytes, length, dev.line_width);
+  con.last_error = 0;
+}
+
+void print_text(Console& con, int device, std::string_view text, int end_mask) {
+  if (!valid_device(con, device)) return;
+  if (!text.empty()) print_bytes(con, device, text.data(), static_cast<int32_t>(text.size()));
+  perform_end_action(con, device, end_mask);
+}
+
+void print_double(Console& con, int device, double value, int end_mask) {
+  if (!valid_device(con, device)) return;
+  char text[NUMBER_TEXT_ROOM];
+  const int length = format_number(value, true, text);
+  if (length > 0) print_bytes(con, device, text, length);
+  perform_end_action(con, device, end_mask);
+}
+
+void print_end(Console& con, int device, int end_mask) {
+  if (!valid_device(con, device)) return;
+  perform_end_action(con, device, end_mask);
+}
+
+void pad_to_zone(Console& con, int device) {
+  if (!valid_device(con, device)) return;
+  setup_print_device(con);
+  static constexpr char BLANKS[PRINT_ZONE_WIDTH + 1] = "              ";
+  const int32_t blanks = zone_padding(con.device.print_column, con.device.line_width);
+  if (blanks == 0) {
+    print_bytes(con, device, "\r\n", 2);
+  } else {
+    print_bytes(con, device, BLANKS, blanks);
+  }
+}
+
+}  // namespace zw
