@@ -33,10 +33,13 @@ void queue_key(KeyQueue& q, KeyCode code);
 // One byte for a character, 0xFF and n for an extended key.
 std::string key_text(KeyCode code);
 // Character byte, scan code, virtual key, control-key state -> code or
-// NO_KEY. `map_vk` is the port's unshifted character of a virtual key.
+// NO_KEY. `map_vk_char` is the port's unshifted character of the virtual key
+// (only its low 16 bits count); case is swapped under the LC_CTYPE locale.
 KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint16_t vk, uint32_t ks,
                             unsigned map_vk_char);
 
+// Hands over the control handler's close keys, then moves every pending
+// console input event through the translation into the queue.
 void pump_console_input(Console& con);
 // The oldest queued key as text, or the empty text; never waits.
 std::string poll_key(Console& con);
