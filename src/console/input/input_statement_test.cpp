@@ -1,0 +1,226 @@
+#include "console/input/input_statement.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+#include "platform/virtual_console.h"
+
+namespace zw {
+namespace {
+
+// A console whose typed line is `line` (the console road after the editor
+// returned it), or whose standard input is `line` (the piped road).
+struct Input {
+  std::unique_ptr<VirtualConsole> vc = std::make_unique<VirtualConsole>(80, 25, 25);
+  std::unique_ptr<Console> con = std::make_unique<Console>();
+  Input(const std::string& line, bool piped) {
+    vc->redirect_output(true);
+    reset_console(*con, vc.get());
+    if (piped) {
+      vc->redirect_input(line);
+      input_prompt(*con, "ignored", false, true);
+    } else {
+      con->input.source = InputSource::LINE;
+      con->input.line = line;
+      con->input.pos = 0;
+    }
+  }
+  double number() {
+    double d = -12345;
+    input_double(*con, &d);
+    return d;
+  }
+  std::string text() {
+    std::string s = "old";
+    input_text(*con, &s);
+    return s;
+  }
+};
+
+std::string str(double d) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17g", d);
+  return buf;
+}
+
+TEST(InputStatement, NumberItems) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    std::string line;
+    double want;
+  };
+  const Case cases[] = {
+      {"3,5", 3},           {"1,5", 1},            {"1.5", 1.5},
+      {".5", 0.5},          {"  7  ", 7},          {"7 8", 7},
+      {"12abc", 12},        {"-5", -5},            {"+5", 5},
+      {"-1.5e2", -150},     {"- 5", 0},            {"abc", 0},
+      {"", 0},              {"1e3", 1000},         {"1E3", 1000},
+      {"1d3", 1000},        {"1D3", 1000},         {"2.5E-1", 0.25},
+      {"&HFF", 255},        {"&hff", 255},         {"&O17", 15},
+      {"&17", 15},          {"&B101", 5},          {"&B102", 2},
+      {"&H", 0},            {"&", 0},              {"&9", 0},
+      {"-&HFF", 0},         {"&HFFFFFFFF", 4294967295.0},
+      {"&HFFFFFFFFFFFFFFFF", -1},                  {"&H10000000000000000", 0},
+      {"&H1.5", 1},         {"&HD", 13},           {"&H1d", 29},
+      {"inf", 0},           {"nan", 0},            {"0x10", 0},
+      {"0x1p3", 0},         {"1e999", inf},        {"-1e999", -inf},
+      {"0x1.8p1", 3},       {"inf.", inf},         {"-infinity.", -inf},
+      {"12345678901234567890", 12345678901234567890.0},
+      {"123456789", 123456789},                    {"-12345678", -12345678},
+      {"123456789012345678", 123456789012345678.0},
+      {"-12345678901234567", -12345678901234567.0},
+      {std::string(70, '9'), 1e67 - 1},            // 67 digits taken
+      {"\"12\"", 12},       {"\"1 2\"", 1},        {"\"1,5\"", 1},
+      {"\"1\"2", 12},       {"1.5.5", 1.5},        {"\t9", 9},
+      {"0.1", 0.1},         {"-0.0", -0.0},        {"1e-400", 0},
+      {"4.9406564584124654e-324", 4.9406564584124654e-324},
+  };
+  for (const Case& c : cases) {
+    for (bool piped : {false, true}) {
+      Input in(c.line, piped);
+      const double got = in.number();
+      EXPECT_EQ(str(got), str(c.want)) << "line: " << c.line << (piped ? " (piped)" : "");
+      EXPECT_EQ(std::signbit(got), std::signbit(c.want)) << c.line;
+    }
+  }
+}
+
+TEST(InputStatement, NanItemKeepsItsSign) {
+  Input a("nan.", false);
+  const double p = a.number();
+  EXPECT_TRUE(std::isnan(p));
+  EXPECT_FALSE(std::signbit(p));
+  Input b("-nan.", false);
+  const double n = b.number();
+  EXPECT_TRUE(std::isnan(n));
+  EXPECT_TRUE(std::signbit(n));
+}
+
+TEST(InputStatement, TextItems) {
+  struct Case {
+    std::string line;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"  hello", "hello"},
+      {"hello  ", "hello  "},
+      {"a,b", "a"},
+      {"\"a,b\"", "a,b"},
+      {"\"a,b", "a,b"},
+      {"\"ab\"cd", "ab"},
+      {"ab\"cd\"", "ab\"cd\""},
+      {"\"\"", ""},
+      {"x\xffy", "x\xffy"},
+      {"1d3", "1d3"},
+      {"a\tb", "a\tb"},
+      {"", ""},
+      {std::string("ab\0cd", 5), "ab"},
+      {"\"BEANTWORTE DIE ULTIMATIVE FRAGE AUF DAS LEBEN, DIE WELT, UND ALLES",
+       "BEANTWORTE DIE ULTIMATIVE FRAGE AUF DAS LEBEN, DIE WELT, UND ALLES"},
+      {std::string(5000, 'q'), std::string(4096, 'q')},
+  };
+  for (const Case& c : cases) {
+    for (bool piped : {false, true}) {
+      Input in(c.line, piped);
+      EXPECT_EQ(in.text(), c.want) << "line: " << c.line << (piped ? " (piped)" : "");
+    }
+  }
+}
+
+TEST(InputStatement, PipedItemsFollowOneAnotherThroughTheStream) {
+  struct Case {
+    std::string input;
+    std::vector<std::string> want;  // items taken as texts in order
+  };
+  const Case cases[] = {
+      {"+,3,4\n", {"+", "3", "4", ""}},
+      {"12 34\n", {"12 34", ""}},
+      {"a\r\nb\rc\nd", {"a", "b", "c", "d", ""}},
+      {"a\r", {"a", ""}},
+      {"\"ab\"  ,cd", {"ab", "cd"}},
+      {"\"ab\"  x", {"ab", "x"}},
+      {std::string(4100, 'z') + ",y", {std::string(4096, 'z'), "zzzz", "y"}},
+  };
+  for (const Case& c : cases) {
+    Input in(c.input, true);
+    for (const std::string& want : c.want) EXPECT_EQ(in.text(), want) << c.input;
+  }
+}
+
+TEST(InputStatement, PipedNumbersGiveBackTheByteAfterTheirBlanks) {
+  Input in("12 34\n7   x,9\n", true);
+  EXPECT_EQ(in.number(), 12);
+  EXPECT_EQ(in.number(), 34);
+  EXPECT_EQ(in.number(), 7);
+  EXPECT_EQ(in.text(), "x");
+  EXPECT_EQ(in.number(), 9);
+  EXPECT_EQ(in.number(), 0);
+  EXPECT_TRUE(stdin_exhausted(*in.con));
+}
+
+TEST(InputStatement, LongNumberItemLeavesItsRestForTheNextItem) {
+  Input in(std::string(67, '1') + "234\n", true);
+  EXPECT_EQ(str(in.number()), str(1.1111111111111111e66));
+  EXPECT_EQ(in.number(), 234);
+}
+
+TEST(IntegerConversion, BothWidths) {
+  struct Case {
+    const char* text;
+    int32_t want32;
+    int64_t want64;
+  };
+  const Case cases[] = {
+      {"  42", 42, 42},
+      {"&HFFFFFFFF", -1, 4294967295},
+      {"&H100000000", 0, 4294967296},
+      {"&o777", 511, 511},
+      {"&b", 0, 0},
+      {"&x12", 0, 0},
+      {"&12", 10, 10},
+      {"+7", 7, 7},
+      {"-7", -7, -7},
+      {"", 0, 0},
+      {"   ", 0, 0},
+      {"-", 0, 0},
+  };
+  for (const Case& c : cases) {
+    const int32_t n = static_cast<int32_t>(std::strlen(c.text));
+    EXPECT_EQ(text_to_int32(c.text, n), c.want32) << c.text;
+    EXPECT_EQ(text_to_int64(c.text, n), c.want64) << c.text;
+  }
+}
+
+TEST(DoubleConversion, AgreesWithStrtodOnGeneratedTexts) {
+  // Texts built from the characters a number item can hold.
+  const char alphabet[] = "0123456789.eE+-xXpPaAfFinINtyY ";
+  uint64_t seed = 12345;
+  for (int i = 0; i < 50000; ++i) {
+    char text[24];
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    const int len = static_cast<int>((seed >> 59) + 1);
+    for (int j = 0; j < len; ++j) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      text[j] = alphabet[(seed >> 33) % (sizeof alphabet - 1)];
+    }
+    text[len] = '\0';
+    const double want = std::strtod(text, nullptr);
+    const double got = text_to_double(text);
+    if (std::isnan(want)) {
+      EXPECT_TRUE(std::isnan(got)) << text;
+    } else {
+      EXPECT_EQ(str(got), str(want)) << text;
+      EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zw

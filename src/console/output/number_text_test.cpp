@@ -1,0 +1,77 @@
+#include "console/output/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace zw {
+namespace {
+
+std::string text_of(double v, bool blank = true) {
+  char buf[NUMBER_TEXT_ROOM];
+  return std::string(buf, static_cast<size_t>(format_number(v, blank, buf)));
+}
+
+TEST(NumberText, SixteenDigitsGeneralFormWithLeadingBlank) {
+  struct Case {
+    double value;
+    const char* want;
+  };
+  const Case cases[] = {
+      {3, " 3"},
+      {-2.5, "-2.5"},
+      {12.5, " 12.5"},
+      {100, " 100"},
+      {0, " 0"},
+      {-0.0, "-0"},
+      {0.1 + 0.2, " 0.3"},
+      {1.0 / 3, " 0.3333333333333333"},
+      {10.0 / 3, " 3.333333333333333"},
+      {std::sqrt(2.0), " 1.414213562373095"},
+      {3.141592653589793, " 3.141592653589793"},
+      {1e15, " 1000000000000000"},
+      {9007199254740992.0, " 9007199254740992"},
+      {9999999999999998.0, " 9999999999999998"},
+      {1e16, " 1e+16"},
+      {0.0001, " 0.0001"},
+      {0.00012345, " 0.00012345"},
+      {0.00001, " 1e-05"},
+      {-1e-300, "-1e-300"},
+      {std::numeric_limits<double>::max(), " 1.797693134862316e+308"},
+      {std::numeric_limits<double>::denorm_min(), " 4.940656458412465e-324"},
+      {-std::numeric_limits<double>::max(), "-1.797693134862316e+308"},
+      {std::numeric_limits<double>::infinity(), " inf"},
+      {-std::numeric_limits<double>::infinity(), "-inf"},
+      {std::numeric_limits<double>::quiet_NaN(), " nan"},
+      {-std::numeric_limits<double>::quiet_NaN(), "-nan"},
+      {123456789012345678.0, " 1.234567890123457e+17"},
+      {0.5, " 0.5"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(text_of(c.value), c.want) << c.value;
+}
+
+TEST(NumberText, MatchesPrintfGeneralConversion) {
+  // Sweep across magnitudes and digit patterns; the text must be exactly
+  // what "%.16g" prints.
+  uint64_t seed = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    double v;
+    uint64_t bits = seed;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isnan(v)) continue;
+    char want[64];
+    std::snprintf(want, sizeof want, "%.16g", v);
+    std::string expect = want[0] == '-' ? want : std::string(" ") + want;
+    ASSERT_EQ(text_of(v), expect);
+  }
+}
+
+TEST(NumberText, NoBlankWhenNotAsked) { EXPECT_EQ(text_of(7, false), "7"); }
+
+}  // namespace
+}  // namespace zw

@@ -1,0 +1,115 @@
+#include "console/output/print_statement.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "console/console.h"
+#include "platform/virtual_console.h"
+
+namespace zw {
+namespace {
+
+TEST(PrintColumn, FollowsLastLineBreakAndWrapsAtWidth) {
+  struct Case {
+    int32_t column;
+    std::string bytes;
+    int32_t width;
+    int32_t want;
+  };
+  const Case cases[] = {
+      {0, "abc", 80, 3},
+      {10, "ab\r\nhello", 80, 5},
+      {10, "ab\rxy", 80, 2},
+      {10, "ab\n", 80, 0},
+      {0, std::string(85, 'x'), 80, 5},
+      {79, "x", 80, 0},
+      {3, "\t\b\a", 80, 6},  // every byte counts as a column
+      {5, "", 80, 5},
+      {100, "x", 0, 101},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(column_after(c.column, c.bytes.data(), static_cast<int32_t>(c.bytes.size()), c.width),
+              c.want)
+        << c.bytes;
+  }
+}
+
+TEST(PrintZones, PadToNextZoneOrEndTheLine) {
+  struct Case {
+    int32_t column, width, want;  // want 0: a line end instead of blanks
+  };
+  const Case cases[] = {
+      {0, 80, 14},  {9, 80, 5},   {14, 80, 14}, {54, 80, 2},  {55, 80, 1},
+      {56, 80, 0},  {65, 80, 0},  {79, 80, 0},  {97, 120, 1}, {98, 120, 0},
+      {84, 120, 14}, {5, 13, 9},  {12, 13, 2},  {200, 0, 10}, {0, 14, 0},
+      {0, 28, 0},   {0, 29, 14},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(zone_padding(c.column, c.width), c.want) << c.column << " of " << c.width;
+  }
+}
+
+struct Printed {
+  std::unique_ptr<VirtualConsole> vc = std::make_unique<VirtualConsole>(80, 25, 25);
+  std::unique_ptr<Console> con = std::make_unique<Console>();
+  Printed() {
+    vc->redirect_output(true);
+    reset_console(*con, vc.get());
+  }
+};
+
+TEST(PrintStatement, ItemsAndEndActionsOnRedirectedOutput) {
+  struct Step {
+    bool number;
+    std::string text;
+    double value;
+    int mask;
+  };
+  struct Case {
+    std::vector<Step> steps;
+    std::string want;
+    int32_t column;
+  };
+  const Case cases[] = {
+      {{{false, "", 0, 1}}, "\r\n", 0},
+      {{{false, "", 0, 0}}, "", 0},
+      {{{false, "", 0, 2}}, std::string(14, ' '), 14},
+      {{{false, "abcdefghijklmn", 0, 2}}, "abcdefghijklmn" + std::string(14, ' '), 28},
+      {{{false, "abc", 0, 3}}, "abc\r\n", 0},
+      {{{false, "abc", 0, 5}}, "abc\r\n", 0},
+      {{{false, "abc", 0, 8}}, "abc", 3},
+      {{{false, "Summe: ", 0, 0}, {true, "", 3, 1}}, "Summe:  3\r\n", 0},
+      {{{false, "Differenz: ", 0, 0}, {true, "", -2.5, 1}}, "Differenz: -2.5\r\n", 0},
+      {{{false, std::string(56, 'x'), 0, 2}}, std::string(56, 'x') + "\r\n", 0},
+      {{{false, std::string(55, 'x'), 0, 2}}, std::string(55, 'x') + " ", 56},
+      {{{false, "ab\r\n12345", 0, 0}}, "ab\r\n12345", 5},
+  };
+  for (const Case& c : cases) {
+    Printed p;
+    for (const Step& s : c.steps) {
+      if (s.number) {
+        print_double(*p.con, 0, s.value, s.mask);
+      } else {
+        print_text(*p.con, 0, s.text, s.mask);
+      }
+    }
+    EXPECT_EQ(p.vc->output, c.want);
+    EXPECT_EQ(p.con->device.print_column, c.column) << c.want;
+    EXPECT_EQ(p.con->device.line_width, 80);
+  }
+}
+
+TEST(PrintStatement, OtherDevicesWriteNothing) {
+  Printed p;
+  print_text(*p.con, 3, "abc", END_LINE);
+  print_double(*p.con, -1, 1, END_LINE);
+  EXPECT_EQ(p.vc->output, "");
+  EXPECT_EQ(p.con->last_error, 1);
+  print_text(*p.con, 0, "x", 0);
+  EXPECT_EQ(p.con->last_error, 0);
+}
+
+}  // namespace
+}  // namespace zw
