@@ -9,9 +9,12 @@ namespace {
 
 bool end_line_requested(int end_mask) { return (end_mask & (END_LINE | END_LINE_ALT)) != 0; }
 
-// Device 0 is the only device; anything else writes nothing.
+// Device 0 is the only device; anything else writes nothing. Device 0 is set up on its first use.
 bool valid_device(Console& con, int device) {
-  if (device == 0) return true;
+  if (device == 0) {
+    setup_print_device(con);
+    return true;
+  }
   con.last_error = 1;
   return false;
 }
@@ -59,7 +62,6 @@ void setup_print_device(Console& con) {
 
 void print_bytes(Console& con, int device, const char* bytes, int32_t length) {
   if (!valid_device(con, device)) return;
-  setup_print_device(con);
   // A byte given back by the input statement stays until it is read again:
   // emptying the store here would lose the first byte of the next item.
   write_console(con, bytes, length, 0);
@@ -89,7 +91,6 @@ void print_end(Console& con, int device, int end_mask) {
 
 void pad_to_zone(Console& con, int device) {
   if (!valid_device(con, device)) return;
-  setup_print_device(con);
   static constexpr char BLANKS[PRINT_ZONE_WIDTH + 1] = "              ";
   const int32_t blanks = zone_padding(con.device.print_column, con.device.line_width);
   if (blanks == 0) {
