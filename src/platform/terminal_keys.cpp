@@ -1,0 +1,438 @@
+#include "platform/terminal_keys.h"
+
+#include <cstring>
+
+#include "platform/virtual_console.h"
+
+namespace zw {
+
+namespace {
+
+enum : uint16_t { VK_CLEAR = 0x0C, VK_SEPARATOR = 0x6C };
+
+constexpr uint8_t ESC = 0x1B;
+
+// The terminal key-sequence table. kind: '[' for CSI (ESC [), 'O' for SS3
+// (ESC O), 'L' for the Linux console's ESC [ [. number: the first parameter
+// of the "ESC [ n ~" forms, 0 for the letter forms. state: what the sequence
+// itself says about the key (gray key, Shift, Ctrl, Num Lock); modifiers sent
+// as a parameter are added when it is decoded.
+struct KeySequence {
+  char kind;
+  uint8_t number;
+  char final;
+  uint16_t vk;
+  uint8_t scan;
+  uint8_t ch;
+  uint32_t state;
+};
+
+constexpr uint32_t ENH = ENHANCED_KEY;
+constexpr uint32_t NUM = NUMLOCK_ON;
+
+constexpr KeySequence KEY_SEQUENCES[] = {
+    // kind number final  vk              scan  ch   state
+    // Cursor keys: xterm, VTE, kitty, tmux, Linux console; SS3 in
+    // application mode; rxvt's Shift (CSI) and Ctrl (SS3) lower-case forms.
+    {'[', 0, 'A', VK_UP, 0x48, 0, ENH},
+    {'[', 0, 'B', VK_DOWN, 0x50, 0, ENH},
+    {'[', 0, 'C', VK_RIGHT, 0x4D, 0, ENH},
+    {'[', 0, 'D', VK_LEFT, 0x4B, 0, ENH},
+    {'O', 0, 'A', VK_UP, 0x48, 0, ENH},
+    {'O', 0, 'B', VK_DOWN, 0x50, 0, ENH},
+    {'O', 0, 'C', VK_RIGHT, 0x4D, 0, ENH},
+    {'O', 0, 'D', VK_LEFT, 0x4B, 0, ENH},
+    {'[', 0, 'a', VK_UP, 0x48, 0, ENH | SHIFT_PRESSED},
+    {'[', 0, 'b', VK_DOWN, 0x50, 0, ENH | SHIFT_PRESSED},
+    {'[', 0, 'c', VK_RIGHT, 0x4D, 0, ENH | SHIFT_PRESSED},
+    {'[', 0, 'd', VK_LEFT, 0x4B, 0, ENH | SHIFT_PRESSED},
+    {'O', 0, 'a', VK_UP, 0x48, 0, ENH | LEFT_CTRL_PRESSED},
+    {'O', 0, 'b', VK_DOWN, 0x50, 0, ENH | LEFT_CTRL_PRESSED},
+    {'O', 0, 'c', VK_RIGHT, 0x4D, 0, ENH | LEFT_CTRL_PRESSED},
+    {'O', 0, 'd', VK_LEFT, 0x4B, 0, ENH | LEFT_CTRL_PRESSED},
+    // Home and End: xterm letters, tmux/screen/Linux 1 and 4, rxvt 7 and 8.
+    {'[', 0, 'H', VK_HOME, 0x47, 0, ENH},
+    {'[', 0, 'F', VK_END, 0x4F, 0, ENH},
+    {'O', 0, 'H', VK_HOME, 0x47, 0, ENH},
+    {'O', 0, 'F', VK_END, 0x4F, 0, ENH},
+    {'[', 1, '~', VK_HOME, 0x47, 0, ENH},
+    {'[', 7, '~', VK_HOME, 0x47, 0, ENH},
+    {'[', 4, '~', VK_END, 0x4F, 0, ENH},
+    {'[', 8, '~', VK_END, 0x4F, 0, ENH},
+    // Editing keypad.
+    {'[', 2, '~', VK_INSERT, 0x52, 0, ENH},
+    {'[', 3, '~', VK_DELETE, 0x53, 0, ENH},
+    {'[', 5, '~', VK_PRIOR, 0x49, 0, ENH},
+    {'[', 6, '~', VK_NEXT, 0x51, 0, ENH},
+    // Keypad 5 with Num Lock off ("begin").
+    {'[', 0, 'E', VK_CLEAR, 0x4C, 0, 0},
+    {'O', 0, 'E', VK_CLEAR, 0x4C, 0, 0},
+    {'[', 0, 'G', VK_CLEAR, 0x4C, 0, 0},
+    // Shift+Tab.
+    {'[', 0, 'Z', VK_TAB, 0x0F, 9, SHIFT_PRESSED},
+    // F1..F4: SS3 plain, CSI with a modifier, rxvt/old xterm 11..14, Linux.
+    {'O', 0, 'P', VK_F1 + 0, 0x3B, 0, 0},
+    {'O', 0, 'Q', VK_F1 + 1, 0x3C, 0, 0},
+    {'O', 0, 'R', VK_F1 + 2, 0x3D, 0, 0},
+    {'O', 0, 'S', VK_F1 + 3, 0x3E, 0, 0},
+    {'[', 0, 'P', VK_F1 + 0, 0x3B, 0, 0},
+    {'[', 0, 'Q', VK_F1 + 1, 0x3C, 0, 0},
+    {'[', 0, 'R', VK_F1 + 2, 0x3D, 0, 0},
+    {'[', 0, 'S', VK_F1 + 3, 0x3E, 0, 0},
+    {'[', 11, '~', VK_F1 + 0, 0x3B, 0, 0},
+    {'[', 12, '~', VK_F1 + 1, 0x3C, 0, 0},
+    {'[', 13, '~', VK_F1 + 2, 0x3D, 0, 0},
+    {'[', 14, '~', VK_F1 + 3, 0x3E, 0, 0},
+    {'L', 0, 'A', VK_F1 + 0, 0x3B, 0, 0},
+    {'L', 0, 'B', VK_F1 + 1, 0x3C, 0, 0},
+    {'L', 0, 'C', VK_F1 + 2, 0x3D, 0, 0},
+    {'L', 0, 'D', VK_F1 + 3, 0x3E, 0, 0},
+    {'L', 0, 'E', VK_F1 + 4, 0x3F, 0, 0},
+    // F5..F12.
+    {'[', 15, '~', VK_F1 + 4, 0x3F, 0, 0},
+    {'[', 17, '~', VK_F1 + 5, 0x40, 0, 0},
+    {'[', 18, '~', VK_F1 + 6, 0x41, 0, 0},
+    {'[', 19, '~', VK_F1 + 7, 0x42, 0, 0},
+    {'[', 20, '~', VK_F1 + 8, 0x43, 0, 0},
+    {'[', 21, '~', VK_F1 + 9, 0x44, 0, 0},
+    {'[', 23, '~', VK_F1 + 10, 0x57, 0, 0},
+    {'[', 24, '~', VK_F1 + 11, 0x58, 0, 0},
+    // Numeric keypad in application mode.
+    {'O', 0, 'M', VK_RETURN, 0x1C, 13, ENH},
+    {'O', 0, 'o', VK_DIVIDE, 0x35, '/', ENH},
+    {'O', 0, 'j', VK_MULTIPLY, 0x37, '*', NUM},
+    {'O', 0, 'm', VK_SUBTRACT, 0x4A, '-', NUM},
+    {'O', 0, 'k', VK_ADD, 0x4E, '+', NUM},
+    {'O', 0, 'l', VK_SEPARATOR, 0x53, ',', NUM},
+    {'O', 0, 'n', VK_DECIMAL, 0x53, '.', NUM},
+    {'O', 0, 'p', VK_NUMPAD0 + 0, 0x52, '0', NUM},
+    {'O', 0, 'q', VK_NUMPAD0 + 1, 0x4F, '1', NUM},
+    {'O', 0, 'r', VK_NUMPAD0 + 2, 0x50, '2', NUM},
+    {'O', 0, 's', VK_NUMPAD0 + 3, 0x51, '3', NUM},
+    {'O', 0, 't', VK_NUMPAD0 + 4, 0x4B, '4', NUM},
+    {'O', 0, 'u', VK_NUMPAD0 + 5, 0x4C, '5', NUM},
+    {'O', 0, 'v', VK_NUMPAD0 + 6, 0x4D, '6', NUM},
+    {'O', 0, 'w', VK_NUMPAD0 + 7, 0x47, '7', NUM},
+    {'O', 0, 'x', VK_NUMPAD0 + 8, 0x48, '8', NUM},
+    {'O', 0, 'y', VK_NUMPAD0 + 9, 0x49, '9', NUM},
+};
+static_assert(sizeof KEY_SEQUENCES / sizeof KEY_SEQUENCES[0] == 74);
+
+KeyEventRecord make_key(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
+  KeyEventRecord k;
+  k.key_down = true;
+  k.repeat_count = 1;
+  k.virtual_key = vk;
+  k.scan_code = scan;
+  k.ch = ch;
+  k.control_state = state;
+  return k;
+}
+
+// Modifier parameter of xterm's "ESC [ 1 ; m X" forms: m - 1 is a bit set
+// of Shift 1, Alt 2, Ctrl 4, Meta 8 (taken as Alt), Caps Lock 64, Num Lock
+// 128.
+uint32_t modifier_state(int m) {
+  if (m < 2) return 0;
+  const int bits = m - 1;
+  uint32_t state = 0;
+  if (bits & 1) state |= SHIFT_PRESSED;
+  if (bits & (2 | 8)) state |= LEFT_ALT_PRESSED;
+  if (bits & 4) state |= LEFT_CTRL_PRESSED;
+  if (bits & 64) state |= CAPSLOCK_ON;
+  if (bits & 128) state |= NUMLOCK_ON;
+  return state;
+}
+
+uint32_t alt_state(bool alt) { return alt ? uint32_t{LEFT_ALT_PRESSED} : 0u; }
+
+// The key of a control byte as a US keyboard types it: Enter 13, Ctrl+Enter
+// 10, Tab 9, Backspace 127 or 8, Escape 27, Ctrl+letter 1..26, and the
+// Ctrl+punctuation bytes 0 and 28..31.
+KeyEventRecord control_key(uint8_t byte, bool alt) {
+  const uint32_t a = alt_state(alt);
+  switch (byte) {
+    case 13: return make_key(VK_RETURN, 0x1C, 13, a);
+    case 10: return make_key(VK_RETURN, 0x1C, 10, a | LEFT_CTRL_PRESSED);
+    case 9: return make_key(VK_TAB, 0x0F, 9, a);
+    case 8:
+    case 127: return make_key(VK_BACK, 0x0E, 8, a);
+    case ESC: return make_key(VK_ESCAPE, 0x01, ESC, a);
+    case 0: return make_key('2', 0x03, 0, a | LEFT_CTRL_PRESSED | SHIFT_PRESSED);
+    case 28: return make_key(VK_OEM_5, 0x2B, 28, a | LEFT_CTRL_PRESSED);
+    case 29: return make_key(VK_OEM_6, 0x1B, 29, a | LEFT_CTRL_PRESSED);
+    case 30: return make_key('6', 0x07, 30, a | LEFT_CTRL_PRESSED | SHIFT_PRESSED);
+    case 31: return make_key(VK_OEM_MINUS, 0x0C, 31, a | LEFT_CTRL_PRESSED | SHIFT_PRESSED);
+    default: {
+      // Ctrl+A..Ctrl+Z: the letter's key.
+      KeyEventRecord k = key_event_for_char(static_cast<uint8_t>('a' + byte - 1));
+      return make_key(k.virtual_key, k.scan_code, byte, a | LEFT_CTRL_PRESSED);
+    }
+  }
+}
+
+// A character of the code page: its US-layout key when it has one.
+KeyEventRecord char_key(uint8_t ch, bool alt) {
+  if (ch < 0x20 || ch == 0x7F) return control_key(ch, alt);
+  KeyEventRecord k = key_event_for_char(ch);
+  k.control_state |= alt_state(alt);
+  return k;
+}
+
+void emit(std::vector<KeyEventRecord>* keys, const KeyEventRecord& k) { keys->push_back(k); }
+
+void to_ground(KeyDecoder& d) {
+  d.state = KeyDecoder::State::GROUND;
+  d.alt = false;
+  d.params_len = 0;
+  d.utf8_need = 0;
+  d.utf8_len = 0;
+  d.code_point = 0;
+}
+
+// Splits "1;5" into numbers; false for anything but digits and semicolons
+// (private markers, sub-parameters, intermediates) or too many parameters.
+bool parse_params(const KeyDecoder& d, int* values, int* count) {
+  *count = 0;
+  if (d.params_len == 0) return true;
+  int value = 0;
+  int n = 0;
+  for (int i = 0; i < d.params_len; ++i) {
+    const char c = d.params[i];
+    if (c >= '0' && c <= '9') {
+      value = value * 10 + (c - '0');
+      if (value > 9999) return false;
+    } else if (c == ';') {
+      if (n == 3) return false;
+      values[n++] = value;
+      value = 0;
+    } else {
+      return false;
+    }
+  }
+  if (n == 4) return false;
+  values[n++] = value;
+  *count = n;
+  return true;
+}
+
+// Looks up a complete sequence and emits its key; unknown ones vanish.
+void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>* keys) {
+  int p[4] = {};
+  int n = 0;
+  const bool alt = d.alt;
+  const bool ok = parse_params(d, p, &n);
+  to_ground(d);
+  if (!ok) return;
+
+  if (kind == '[' && final == 'R' && n == 2 && d.report_expected) {
+    d.report_expected = false;
+    d.report_received = true;
+    d.report_row = p[0];
+    d.report_column = p[1];
+    return;
+  }
+
+  uint8_t number = 0;
+  int mod = 1;
+  uint32_t extra = 0;
+  if (kind == '[' && (final == '~' || final == '$' || final == '^' || final == '@')) {
+    // "ESC [ n ; m ~"; rxvt marks Shift, Ctrl and both by the final byte.
+    if (n < 1 || n > 2 || p[0] == 0) return;
+    number = static_cast<uint8_t>(p[0] > 255 ? 0 : p[0]);
+    if (n == 2) mod = p[1];
+    if (final == '$') extra = SHIFT_PRESSED;
+    if (final == '^') extra = LEFT_CTRL_PRESSED;
+    if (final == '@') extra = LEFT_CTRL_PRESSED | SHIFT_PRESSED;
+    final = '~';
+  } else if (n == 1) {
+    mod = p[0];  // "ESC O 5 P" and the like
+  } else if (n == 2) {
+    if (p[0] > 1) return;
+    mod = p[1];
+  } else if (n > 2) {
+    return;
+  }
+  if (number == 0 && final == '~') return;
+
+  for (const KeySequence& s : KEY_SEQUENCES) {
+    if (s.kind != kind || s.final != final || s.number != number) continue;
+    const uint32_t state = s.state | extra | modifier_state(mod) | alt_state(alt);
+    uint8_t ch = s.ch;
+    // Keypad digits held with Alt give no character, so that they can enter
+    // a character by its number.
+    if ((state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) && s.vk >= VK_NUMPAD0 && s.vk <= VK_NUMPAD0 + 9)
+      ch = 0;
+    emit(keys, make_key(s.vk, s.scan, ch, state));
+    return;
+  }
+}
+
+// One byte in the ground state (or after Escape when `alt`).
+void decode_plain(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
+  const bool alt = d.alt;
+  if (b < 0x80 || d.mode == TextMode::SINGLE_BYTE) {
+    to_ground(d);
+    if (b < 0x80) {
+      emit(keys, char_key(b, alt));
+    } else {
+      emit(keys, make_key(0, 0, b, alt_state(alt)));
+    }
+    return;
+  }
+  // A UTF-8 lead byte; anything else cannot start a character.
+  to_ground(d);
+  if (b >= 0xC2 && b <= 0xDF) {
+    d.utf8_need = 1;
+    d.code_point = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    d.utf8_need = 2;
+    d.code_point = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    d.utf8_need = 3;
+    d.code_point = b & 0x07;
+  } else {
+    return;
+  }
+  d.utf8_len = 1;
+  d.alt = alt;
+  d.state = KeyDecoder::State::UTF8;
+}
+
+// A continuation byte; false when `b` is none (the character is dropped and
+// the byte must be decoded afresh).
+bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
+  if ((b & 0xC0) != 0x80) {
+    to_ground(d);
+    return false;
+  }
+  // Overlong three- and four-byte forms, surrogates and values above
+  // U+10FFFF show in the second byte.
+  if (d.utf8_len == 1) {
+    const uint32_t lead = d.code_point;
+    if ((d.utf8_need == 2 && lead == 0 && b < 0xA0) || (d.utf8_need == 2 && lead == 0x0D && b >= 0xA0) ||
+        (d.utf8_need == 3 && lead == 0 && b < 0x90) || (d.utf8_need == 3 && lead == 4 && b >= 0x90)) {
+      to_ground(d);
+      return true;
+    }
+  }
+  d.code_point = (d.code_point << 6) | (b & 0x3F);
+  ++d.utf8_len;
+  if (--d.utf8_need > 0) return true;
+  const bool alt = d.alt;
+  const int byte = unicode_to_cp1252(d.code_point);
+  to_ground(d);
+  if (byte >= 0x80) emit(keys, make_key(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
+  return true;
+}
+
+void decode_byte(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
+  using State = KeyDecoder::State;
+  for (;;) {
+    switch (d.state) {
+      case State::GROUND:
+        if (b == ESC) {
+          d.state = State::ESCAPE;
+          d.alt = false;
+          return;
+        }
+        decode_plain(d, b, keys);
+        return;
+
+      case State::ESCAPE:
+        if (b == '[' || b == 'O') {
+          // A second Escape before a sequence is Alt.
+          d.state = b == '[' ? State::CSI : State::SS3;
+          d.params_len = 0;
+          return;
+        }
+        // Escape, Escape, something else: the first was the Escape key.
+        if (d.alt) emit(keys, control_key(ESC, false));
+        d.alt = true;
+        if (b == ESC) return;
+        decode_plain(d, b, keys);
+        return;
+
+      case State::CSI:
+      case State::SS3:
+        if (d.state == State::CSI && d.params_len == 0 && b == '[') {
+          d.state = State::CSI_LINUX;
+          return;
+        }
+        if (b >= 0x20 && b <= 0x3F && b != '$') {
+          if (d.params_len == KEY_SEQUENCE_MAX) {
+            d.state = State::DISCARD;
+            return;
+          }
+          d.params[d.params_len++] = static_cast<char>(b);
+          return;
+        }
+        if ((b >= 0x40 && b <= 0x7E) || b == '$') {
+          dispatch(d, d.state == State::CSI ? '[' : 'O', static_cast<char>(b), keys);
+          return;
+        }
+        // A byte that cannot be part of the sequence: drop what came so far
+        // and decode the byte afresh.
+        to_ground(d);
+        continue;
+
+      case State::CSI_LINUX:
+        if (b >= 0x40 && b <= 0x7E) {
+          dispatch(d, 'L', static_cast<char>(b), keys);
+          return;
+        }
+        to_ground(d);
+        continue;
+
+      case State::DISCARD:
+        if (b >= 0x40 && b <= 0x7E) {
+          to_ground(d);
+          return;
+        }
+        if (b >= 0x20 && b <= 0x3F) return;
+        to_ground(d);
+        continue;
+
+      case State::UTF8:
+        if (decode_utf8_continuation(d, b, keys)) return;
+        continue;
+    }
+  }
+}
+
+}  // namespace
+
+void reset_key_decoder(KeyDecoder& d, TextMode mode) {
+  d = KeyDecoder{};
+  d.mode = mode;
+}
+
+void decode_key_bytes(KeyDecoder& d, const char* bytes, size_t count, std::vector<KeyEventRecord>* keys) {
+  for (size_t i = 0; i < count; ++i) decode_byte(d, static_cast<uint8_t>(bytes[i]), keys);
+}
+
+void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys) {
+  using State = KeyDecoder::State;
+  const bool alt = d.alt;
+  switch (d.state) {
+    case State::ESCAPE:
+      emit(keys, control_key(ESC, false));
+      if (alt) emit(keys, control_key(ESC, false));
+      break;
+    case State::CSI:
+    case State::SS3:
+      // Escape and "[" or "O" with nothing after it were typed as Alt+key.
+      if (d.params_len == 0) {
+        if (alt) emit(keys, control_key(ESC, false));
+        emit(keys, char_key(d.state == State::CSI ? '[' : 'O', true));
+      }
+      break;
+    default:
+      break;
+  }
+  to_ground(d);
+}
+
+bool key_decoder_pending(const KeyDecoder& d) { return d.state != KeyDecoder::State::GROUND; }
+
+}  // namespace zw

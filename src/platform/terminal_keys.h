@@ -1,0 +1,61 @@
+// Terminal key decoder: the bytes a terminal sends for key presses become
+// console key events (key down, repeat 1, US-layout virtual-key and scan
+// codes, the character in the 8-bit code page, control-key state with
+// ENHANCED_KEY for the gray keys). Nothing above this decoder sees an escape
+// sequence.
+//
+// The decoder is fed whatever the terminal delivered, in as many pieces as it
+// arrived, and is told when no further byte came within the deadline; only
+// then does an Escape at the end of the input count as the Escape key.
+// Unknown or broken sequences are dropped whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/console_port.h"
+#include "platform/terminal_text.h"
+
+namespace zw {
+
+// How long the port waits for the rest of a sequence whose bytes stopped
+// arriving (an Escape as the last byte read, in particular).
+constexpr int KEY_SEQUENCE_DEADLINE_MS = 30;
+constexpr int KEY_SEQUENCE_MAX = 32;
+
+struct KeyDecoder {
+  enum class State : uint8_t { GROUND, ESCAPE, CSI, CSI_LINUX, SS3, DISCARD, UTF8 };
+
+  TextMode mode = TextMode::UTF8;
+  State state = State::GROUND;
+  // Escape came before the sequence or character being collected (Alt); in
+  // state ESCAPE: a second Escape came.
+  bool alt = false;
+  // Parameter and intermediate bytes of the sequence being collected.
+  char params[KEY_SEQUENCE_MAX] = {};
+  int params_len = 0;
+  // UTF-8 character being collected.
+  uint32_t code_point = 0;
+  int utf8_need = 0;
+  int utf8_len = 0;
+  // A cursor-position report (ESC [ row ; col R) is awaited: the next one is
+  // taken as the report instead of as a key. Stays set until one arrives.
+  bool report_expected = false;
+  bool report_received = false;
+  int report_row = 0;  // 1-based, as the terminal sent it
+  int report_column = 0;
+};
+
+void reset_key_decoder(KeyDecoder& d, TextMode mode);
+
+// Decodes `count` bytes, appending key-down events to `keys`.
+void decode_key_bytes(KeyDecoder& d, const char* bytes, size_t count,
+                      std::vector<KeyEventRecord>* keys);
+// No byte arrived within the deadline: settles what was collected (a lone
+// Escape is the Escape key; Escape + "[" is Alt+[; a cut sequence is dropped).
+void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys);
+// True while collected bytes wait for more (or for the deadline).
+bool key_decoder_pending(const KeyDecoder& d);
+
+}  // namespace zw

@@ -1,0 +1,300 @@
+#include "platform/terminal_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/input/keyboard.h"
+#include "platform/terminal_text.h"
+#include "platform/virtual_console.h"
+
+namespace zw {
+namespace {
+
+// What a test expects of one key-down event.
+struct Key {
+  uint16_t vk;
+  uint16_t scan;
+  uint8_t ch;
+  uint32_t state;
+};
+
+constexpr uint32_t ENH = ENHANCED_KEY;
+constexpr uint32_t ALT = LEFT_ALT_PRESSED;
+constexpr uint32_t CTRL = LEFT_CTRL_PRESSED;
+constexpr uint32_t SHIFT = SHIFT_PRESSED;
+
+constexpr Key ESCAPE_KEY{VK_ESCAPE, 0x01, 27, 0};
+constexpr Key UP{VK_UP, 0x48, 0, ENH};
+constexpr Key LEFT{VK_LEFT, 0x4B, 0, ENH};
+constexpr Key HOME{VK_HOME, 0x47, 0, ENH};
+constexpr Key END{VK_END, 0x4F, 0, ENH};
+constexpr Key DEL{VK_DELETE, 0x53, 0, ENH};
+constexpr Key F1{0x70, 0x3B, 0, 0};
+constexpr Key F3{0x72, 0x3D, 0, 0};
+constexpr Key F12{0x7B, 0x58, 0, 0};
+constexpr Key BACKSPACE{VK_BACK, 0x0E, 8, 0};
+constexpr Key ENTER{VK_RETURN, 0x1C, 13, 0};
+constexpr Key KEY_A{'A', 0x1E, 'a', 0};
+constexpr Key KEY_B{'B', 0x30, 'b', 0};
+
+Key with(Key k, uint32_t state) {
+  k.state |= state;
+  return k;
+}
+
+struct Case {
+  const char* name;
+  std::vector<std::string> pieces;  // fed one call each: a split read
+  bool deadline;                    // no further byte came in time
+  std::vector<Key> want;
+};
+
+std::vector<Key> decode(TextMode mode, const Case& c, KeyDecoder* out = nullptr) {
+  KeyDecoder d;
+  reset_key_decoder(d, mode);
+  std::vector<KeyEventRecord> events;
+  for (const std::string& piece : c.pieces) decode_key_bytes(d, piece.data(), piece.size(), &events);
+  if (c.deadline) decode_key_deadline(d, &events);
+  if (out) *out = d;
+  std::vector<Key> keys;
+  for (const KeyEventRecord& e : events) {
+    EXPECT_TRUE(e.key_down) << c.name;
+    EXPECT_EQ(e.repeat_count, 1) << c.name;
+    keys.push_back({e.virtual_key, e.scan_code, e.ch, e.control_state});
+  }
+  return keys;
+}
+
+void expect_keys(const Case& c, const std::vector<Key>& got) {
+  ASSERT_EQ(got.size(), c.want.size()) << c.name;
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].vk, c.want[i].vk) << c.name << " key " << i;
+    EXPECT_EQ(got[i].scan, c.want[i].scan) << c.name << " key " << i;
+    EXPECT_EQ(got[i].ch, c.want[i].ch) << c.name << " key " << i;
+    EXPECT_EQ(got[i].state, c.want[i].state) << c.name << " key " << i;
+  }
+}
+
+TEST(TerminalKeys, SequencesOfTheCommonTerminals) {
+  const Case cases[] = {
+      {"xterm up", {"\x1b[A"}, false, {UP}},
+      {"application up", {"\x1bOA"}, false, {UP}},
+      {"xterm home/end", {"\x1b[H\x1b[F"}, false, {HOME, END}},
+      {"application home/end", {"\x1bOH\x1bOF"}, false, {HOME, END}},
+      {"tmux/linux home/end", {"\x1b[1~\x1b[4~"}, false, {HOME, END}},
+      {"rxvt home/end", {"\x1b[7~\x1b[8~"}, false, {HOME, END}},
+      {"insert delete pgup pgdn", {"\x1b[2~\x1b[3~\x1b[5~\x1b[6~"}, false,
+       {{VK_INSERT, 0x52, 0, ENH}, DEL, {VK_PRIOR, 0x49, 0, ENH}, {VK_NEXT, 0x51, 0, ENH}}},
+      {"ctrl+left", {"\x1b[1;5D"}, false, {with(LEFT, CTRL)}},
+      {"shift+alt+up", {"\x1b[1;4A"}, false, {with(UP, SHIFT | ALT)}},
+      {"ctrl+delete", {"\x1b[3;5~"}, false, {with(DEL, CTRL)}},
+      {"rxvt shift/ctrl arrows", {"\x1b[a\x1bOd"}, false, {with(UP, SHIFT), with(LEFT, CTRL)}},
+      {"rxvt shift/ctrl/both delete", {"\x1b[3$\x1b[3^\x1b[3@"}, false,
+       {with(DEL, SHIFT), with(DEL, CTRL), with(DEL, CTRL | SHIFT)}},
+      {"F1 four ways", {"\x1bOP\x1b[11~\x1b[[A\x1b[1;2P"}, false, {F1, F1, F1, with(F1, SHIFT)}},
+      {"F3 kitty and old xterm", {"\x1b[13~\x1bO5R"}, false, {F3, with(F3, CTRL)}},
+      {"F12 with alt", {"\x1b[24;3~"}, false, {with(F12, ALT)}},
+      {"shift+tab", {"\x1b[Z"}, false, {{VK_TAB, 0x0F, 9, SHIFT}}},
+      {"keypad application mode", {"\x1bOx\x1bOM\x1bOo"}, false,
+       {{VK_NUMPAD0 + 8, 0x48, '8', NUMLOCK_ON}, {VK_RETURN, 0x1C, 13, ENH}, {VK_DIVIDE, 0x35, '/', ENH}}},
+      {"keypad 5 num lock off", {"\x1b[E\x1b[G"}, false, {{0x0C, 0x4C, 0, 0}, {0x0C, 0x4C, 0, 0}}},
+      {"alt prefix on a sequence", {"\x1b\x1b[A"}, false, {with(UP, ALT)}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::UTF8, c));
+}
+
+TEST(TerminalKeys, PlainBytesAndControlBytes) {
+  const Case cases[] = {
+      {"letters", {"aB"}, false, {KEY_A, {'B', 0x30, 'B', SHIFT}}},
+      {"digit and punctuation", {"1,\""}, false,
+       {{'1', 0x02, '1', 0}, {VK_OEM_COMMA, 0x33, ',', 0}, {VK_OEM_7, 0x28, '"', SHIFT}}},
+      {"enter and ctrl+j", {"\r\n"}, false, {ENTER, {VK_RETURN, 0x1C, 10, CTRL}}},
+      {"backspace as 127 and as 8", {"\x7f\b"}, false, {BACKSPACE, BACKSPACE}},
+      {"tab", {"\t"}, false, {{VK_TAB, 0x0F, 9, 0}}},
+      {"ctrl+a ctrl+z", {"\x01\x1a"}, false, {{'A', 0x1E, 1, CTRL}, {'Z', 0x2C, 26, CTRL}}},
+      {"ctrl+@", {std::string(1, '\0')}, false, {{'2', 0x03, 0, CTRL | SHIFT}}},
+      {"alt+a alt+shift+a", {"\x1b" "a\x1b" "A"}, false, {with(KEY_A, ALT), {'A', 0x1E, 'A', SHIFT | ALT}}},
+      {"alt+backspace", {"\x1b\x7f"}, false, {with(BACKSPACE, ALT)}},
+      {"alt+enter", {"\x1b\r"}, false, {with(ENTER, ALT)}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::UTF8, c));
+}
+
+TEST(TerminalKeys, EscapeAndTheDeadline) {
+  const Case cases[] = {
+      {"lone escape waits", {"\x1b"}, false, {}},
+      {"lone escape at the deadline", {"\x1b"}, true, {ESCAPE_KEY}},
+      {"escape then a sequence in the next read", {"\x1b", "[A"}, false, {UP}},
+      {"sequence split in three reads", {"\x1b[", "1;", "5D"}, false, {with(LEFT, CTRL)}},
+      {"escape escape at the deadline", {"\x1b\x1b"}, true, {ESCAPE_KEY, ESCAPE_KEY}},
+      {"escape escape letter", {"\x1b\x1b" "a"}, false, {ESCAPE_KEY, with(KEY_A, ALT)}},
+      {"three escapes", {"\x1b\x1b\x1b"}, true, {ESCAPE_KEY, ESCAPE_KEY, ESCAPE_KEY}},
+      {"alt+[ at the deadline", {"\x1b["}, true, {{VK_OEM_4, 0x1A, '[', ALT}}},
+      {"alt+shift+o at the deadline", {"\x1bO"}, true, {{'O', 0x18, 'O', SHIFT | ALT}}},
+      {"enter then escape typed ahead", {"\r\x1b"}, true, {ENTER, ESCAPE_KEY}},
+      {"cut sequence dropped at the deadline", {"\x1b[1;"}, true, {}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::UTF8, c));
+
+  KeyDecoder d;
+  reset_key_decoder(d, TextMode::UTF8);
+  std::vector<KeyEventRecord> keys;
+  decode_key_bytes(d, "\x1b[1", 3, &keys);
+  EXPECT_TRUE(key_decoder_pending(d));
+  decode_key_deadline(d, &keys);
+  EXPECT_FALSE(key_decoder_pending(d));
+  decode_key_bytes(d, "a", 1, &keys);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].ch, 'a');
+}
+
+TEST(TerminalKeys, UnknownAndBrokenSequencesVanishWhole) {
+  const Case cases[] = {
+      {"unknown tilde number", {"\x1b[99~a"}, false, {KEY_A}},
+      {"unknown final", {"\x1b[1;5Ya"}, false, {KEY_A}},
+      {"private marker", {"\x1b[?1;2ca"}, false, {KEY_A}},
+      {"mouse report", {"\x1b[<0;3;4Ma"}, false, {KEY_A}},
+      {"too many parameters", {"\x1b[27;5;97~a"}, false, {KEY_A}},
+      {"unasked cursor report row 5", {"\x1b[5;10Ra"}, false, {KEY_A}},
+      {"overlong sequence", {"\x1b[" + std::string(100, '1') + "~a"}, false, {KEY_A}},
+      {"control byte cuts a sequence", {"\x1b[1\ra"}, false, {ENTER, KEY_A}},
+      {"escape cuts a sequence", {"\x1b[1\x1b[A"}, false, {UP}},
+      {"unknown linux sequence", {"\x1b[[Za"}, false, {KEY_A}},
+      {"unknown ss3", {"\x1bO~a"}, false, {KEY_A}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::UTF8, c));
+}
+
+TEST(TerminalKeys, Utf8BecomesWindows1252) {
+  const Case cases[] = {
+      {"a umlaut", {"\xc3\xa4"}, false, {{0, 0, 0xE4, 0}}},
+      {"split between reads", {"\xc3", "\xa4" "b"}, false, {{0, 0, 0xE4, 0}, KEY_B}},
+      {"euro sign", {"\xe2\x82\xac"}, false, {{0, 0, 0x80, 0}}},
+      {"sharp s with alt", {"\x1b\xc3\x9f"}, false, {{0, 0, 0xDF, ALT}}},
+      {"outside the code page", {"\xe2\x86\x92" "a"}, false, {KEY_A}},
+      {"four-byte character", {"\xf0\x9f\x98\x80" "a"}, false, {KEY_A}},
+      {"stray continuation", {"\xa4" "a"}, false, {KEY_A}},
+      {"cut by an ascii byte", {"\xc3" "a"}, false, {KEY_A}},
+      {"overlong form", {"\xe0\x83\xa4" "a"}, false, {KEY_A}},
+      {"surrogate", {"\xed\xa0\x80" "a"}, false, {KEY_A}},
+      {"c1 control", {"\xc2\x81" "a"}, false, {KEY_A}},
+      {"cut at the deadline", {"\xc3"}, true, {}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::UTF8, c));
+}
+
+TEST(TerminalKeys, SingleByteLocalePassesBytes) {
+  const Case cases[] = {
+      {"latin-1 a umlaut", {"\xe4"}, false, {{0, 0, 0xE4, 0}}},
+      {"utf-8 pair is two characters", {"\xc3\xa4"}, false, {{0, 0, 0xC3, 0}, {0, 0, 0xA4, 0}}},
+      {"alt with a high byte", {"\x1b\xe4"}, false, {{0, 0, 0xE4, ALT}}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::SINGLE_BYTE, c));
+}
+
+TEST(TerminalKeys, CursorReportIsTakenOutOfTheKeys) {
+  KeyDecoder d;
+  reset_key_decoder(d, TextMode::UTF8);
+  d.report_expected = true;
+  std::vector<KeyEventRecord> keys;
+  // Keys typed before and after the report stay keys, in order.
+  const std::string input = "a\x1b[12;34R\x1b[1;5R";
+  decode_key_bytes(d, input.data(), 4, &keys);
+  decode_key_bytes(d, input.data() + 4, input.size() - 4, &keys);
+  EXPECT_TRUE(d.report_received);
+  EXPECT_FALSE(d.report_expected);
+  EXPECT_EQ(d.report_row, 12);
+  EXPECT_EQ(d.report_column, 34);
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_EQ(keys[0].ch, 'a');
+  // Once the report is in, the same form is Ctrl+F3 again.
+  EXPECT_EQ(keys[1].virtual_key, 0x72);
+  EXPECT_EQ(keys[1].control_state, LEFT_CTRL_PRESSED);
+}
+
+// The fields above only matter through the keyboard's translation: what the
+// program finally sees for what the user typed.
+TEST(TerminalKeys, TranslateToTheProgramsKeyCodes) {
+  struct CodeCase {
+    const char* bytes;
+    KeyCode want;
+  };
+  const CodeCase cases[] = {
+      {"\x1b[A", extended_key(0x48)},     {"\x1bOB", extended_key(0x50)},
+      {"\x1b[1~", extended_key(0x47)},    {"\x1b[F", extended_key(0x4F)},
+      {"\x1b[3~", extended_key(0x53)},    {"\x1b[1;5D", extended_key(0x73)},
+      {"\x1b\x1b[A", extended_key(0x98)}, {"\x1b[Z", extended_key(0x0F)},
+      {"\x1bOP", extended_key(0x3B)},     {"\x1b[1;2P", extended_key(0x54)},
+      {"\x1b[1;3S", CLOSE_KEY},           {"\x1b[24~", extended_key(0x86)},
+      {"\x1b" "a", extended_key(0x1E)},   {"\x1b\x7f", extended_key(0xE0)},
+      {"\x1bOx", '8'},                    {"\x1bOM", 13},
+      {"\r", 13},                         {"\n", 10},
+      {"\x7f", 8},                        {"\t", 9},
+      {"\x01", 1},                        {"A", 'A'},
+      {"\xc3\xa4", 0xE4},                {"\xe2\x82\xac", 0x80},
+  };
+  for (const CodeCase& c : cases) {
+    KeyDecoder d;
+    reset_key_decoder(d, TextMode::UTF8);
+    std::vector<KeyEventRecord> keys;
+    decode_key_bytes(d, c.bytes, std::string(c.bytes).size(), &keys);
+    ASSERT_EQ(keys.size(), 1u) << c.bytes + 1;
+    const KeyEventRecord& k = keys[0];
+    EXPECT_EQ(translate_key_event(k.ch, k.scan_code, k.virtual_key, k.control_state,
+                                  us_layout_vk_char(k.virtual_key)),
+              c.want)
+        << c.bytes + 1;
+  }
+  // Escape alone, at the deadline.
+  KeyDecoder d;
+  reset_key_decoder(d, TextMode::UTF8);
+  std::vector<KeyEventRecord> keys;
+  decode_key_bytes(d, "\x1b", 1, &keys);
+  decode_key_deadline(d, &keys);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(translate_key_event(keys[0].ch, keys[0].scan_code, keys[0].virtual_key, keys[0].control_state,
+                                us_layout_vk_char(keys[0].virtual_key)),
+            27);
+}
+
+TEST(TerminalText, GlyphsTakeOneCellAndNeverAControlByte) {
+  struct GlyphCase {
+    uint8_t byte;
+    TextMode mode;
+    const char* want;
+  };
+  const GlyphCase cases[] = {
+      {'a', TextMode::UTF8, "a"},
+      {0xE4, TextMode::UTF8, "\xc3\xa4"},
+      {0x80, TextMode::UTF8, "\xe2\x82\xac"},
+      {0x9F, TextMode::UTF8, "\xc5\xb8"},
+      {0x81, TextMode::UTF8, "\xef\xbf\xbd"},
+      {0x00, TextMode::UTF8, "\xe2\x90\x80"},
+      {0x0B, TextMode::UTF8, "\xe2\x90\x8b"},
+      {0x1B, TextMode::UTF8, "\xe2\x90\x9b"},
+      {0x7F, TextMode::UTF8, "\xe2\x90\xa1"},
+      {0xE4, TextMode::SINGLE_BYTE, "\xe4"},
+      {0x0C, TextMode::SINGLE_BYTE, "?"},
+      {0x9B, TextMode::SINGLE_BYTE, "?"},
+  };
+  for (const GlyphCase& c : cases) {
+    char out[4];
+    const size_t n = cell_glyph(c.byte, c.mode, out);
+    EXPECT_EQ(std::string(out, n), c.want) << "byte " << int(c.byte);
+  }
+}
+
+TEST(TerminalText, Windows1252RoundTrips) {
+  for (int b = 0; b < 256; ++b) {
+    const uint32_t cp = cp1252_to_unicode(static_cast<uint8_t>(b));
+    if (cp == 0 && b != 0) continue;  // undefined in the code page
+    EXPECT_EQ(unicode_to_cp1252(cp), b);
+  }
+  EXPECT_EQ(unicode_to_cp1252(0x2192), -1);
+  EXPECT_EQ(unicode_to_cp1252(0x81), -1);
+}
+
+}  // namespace
+}  // namespace zw

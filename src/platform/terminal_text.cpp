@@ -1,0 +1,74 @@
+#include "platform/terminal_text.h"
+
+namespace zw {
+
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F; 0 where the code page defines none. Every
+// other byte is the Unicode character of the same number.
+constexpr uint16_t CP1252_HIGH[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88..8F
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98..9F
+};
+static_assert(sizeof CP1252_HIGH / sizeof CP1252_HIGH[0] == 32);
+
+// Control bytes show as the Unicode control pictures: U+2400 + byte for
+// 0..31, U+2421 for 127. Undefined bytes show the replacement character.
+constexpr uint32_t CONTROL_PICTURES = 0x2400;
+constexpr uint32_t DELETE_PICTURE = 0x2421;
+constexpr uint32_t REPLACEMENT = 0xFFFD;
+
+}  // namespace
+
+uint32_t cp1252_to_unicode(uint8_t byte) {
+  if (byte >= 0x80 && byte <= 0x9F) return CP1252_HIGH[byte - 0x80];
+  return byte;
+}
+
+int unicode_to_cp1252(uint32_t code_point) {
+  if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF)) return static_cast<int>(code_point);
+  for (int i = 0; i < 32; ++i) {
+    if (CP1252_HIGH[i] != 0 && CP1252_HIGH[i] == code_point) return 0x80 + i;
+  }
+  return -1;
+}
+
+size_t encode_utf8(uint32_t cp, char out[4]) {
+  if (cp < 0x80) {
+    out[0] = static_cast<char>(cp);
+    return 1;
+  }
+  if (cp < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (cp >> 6));
+    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (cp >> 12));
+    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (cp >> 18));
+  out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 4;
+}
+
+size_t cell_glyph(uint8_t byte, TextMode mode, char out[4]) {
+  const bool control = byte < 0x20 || byte == 0x7F;
+  if (mode == TextMode::SINGLE_BYTE) {
+    // C1 bytes are controls in the ISO 8859 code pages too.
+    out[0] = control || (byte >= 0x80 && byte <= 0x9F) ? '?' : static_cast<char>(byte);
+    return 1;
+  }
+  if (byte < 0x20) return encode_utf8(CONTROL_PICTURES + byte, out);
+  if (byte == 0x7F) return encode_utf8(DELETE_PICTURE, out);
+  const uint32_t cp = cp1252_to_unicode(byte);
+  return encode_utf8(cp != 0 ? cp : REPLACEMENT, out);
+}
+
+}  // namespace zw

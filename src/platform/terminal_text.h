@@ -1,0 +1,34 @@
+// Characters between the program's 8-bit code page (Windows-1252) and a
+// terminal: what a byte shows in its cell, and which byte a typed Unicode
+// character is.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zw {
+
+// How the terminal encodes characters.
+enum class TextMode : uint8_t {
+  UTF8,         // characters are UTF-8; the program's bytes are Windows-1252
+  SINGLE_BYTE,  // bytes pass unchanged (control bytes excepted)
+};
+
+// The Unicode character of a Windows-1252 byte; 0 for the five bytes the
+// code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D).
+uint32_t cp1252_to_unicode(uint8_t byte);
+// The Windows-1252 byte of a Unicode character, -1 when it has none.
+// Control characters map to themselves (0..31, 127).
+int unicode_to_cp1252(uint32_t code_point);
+
+// What the terminal is sent for a byte that occupies one cell: 1..3 bytes in
+// `out`, the count returned. Never a control byte: control bytes show as a
+// visible picture (or "?" on a single-byte terminal), so every byte takes
+// exactly one cell.
+size_t cell_glyph(uint8_t byte, TextMode mode, char out[4]);
+
+// Appends the UTF-8 form of `code_point` (up to 4 bytes) to `out`; returns
+// the count.
+size_t encode_utf8(uint32_t code_point, char out[4]);
+
+}  // namespace zw
