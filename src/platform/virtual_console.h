@@ -124,6 +124,7 @@ class VirtualConsole : public ConsolePort {
 
   Faults fail;
   std::string output;            // bytes written while redirected
+  size_t write_bytes_limit = 0;  // most bytes one write_bytes takes, 0 = all
   std::vector<int> beeps;        // frequencies, in order
   std::vector<std::string> calls;  // one name per platform call
   bool processed_input = false;
