@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace zw {
 namespace {
@@ -68,6 +69,30 @@ TEST(NumberText, MatchesPrintfGeneralConversion) {
     std::snprintf(want, sizeof want, "%.16g", v);
     std::string expect = want[0] == '-' ? want : std::string(" ") + want;
     ASSERT_EQ(text_of(v), expect);
+  }
+}
+
+TEST(NumberText, WholeNumbersMatchPrintfGeneralConversion) {
+  // Whole numbers take a road of their own; around 10^16 the general form
+  // switches to the exponent, and -0 keeps its sign.
+  std::vector<double> values = {0.0, -0.0, 1, -1, 9, 10, 99, 100, 4294967296.0,
+                                9007199254740992.0, 9007199254740994.0,
+                                9999999999999998.0, -9999999999999998.0, 1e16, -1e16,
+                                2e16, 1e17, 0.5, -0.5, 0.9999999999999999};
+  uint64_t seed = 0x2545F4914F6CDD1Dull;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    const uint64_t digits = (seed >> 11) % 18;  // 1 to 10^17
+    uint64_t scale = 1;
+    for (uint64_t d = 0; d < digits; ++d) scale *= 10;
+    const double whole = static_cast<double>((seed >> 3) % scale);
+    values.push_back(i % 2 ? -whole : whole);
+  }
+  for (double v : values) {
+    char want[64];
+    std::snprintf(want, sizeof want, "%.16g", v);
+    ASSERT_EQ(text_of(v), want[0] == '-' ? std::string(want) : std::string(" ") + want) << want;
+    ASSERT_EQ(text_of(v, false), want);
   }
 }
 
