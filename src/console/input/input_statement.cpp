@@ -78,14 +78,19 @@ Unsigned text_to_unsigned(const char* text, int32_t length) {
     }
     return value;
   }
-  // Plain digits, optionally negative, are the common case; everything
+  // Plain digits, optionally negative, are the common case: items that get
+  // here hold at most 18 of them, so the value cannot overflow. Everything
   // else (a "+", white space, no digits at all) takes the library road.
   const char* p = text + i;
   const char* end = text + length;
-  if ((*p >= '0' && *p <= '9') || (*p == '-' && p + 1 < end && p[1] >= '0' && p[1] <= '9')) {
-    int64_t value = 0;
-    auto [ptr, ec] = std::from_chars(p, end, value);
-    if (ec == std::errc()) return static_cast<Unsigned>(value);
+  const bool negative = *p == '-';
+  const char* digits = negative ? p + 1 : p;
+  if (digits < end && *digits >= '0' && *digits <= '9' && end - digits <= 18) {
+    uint64_t value = 0;
+    for (const char* d = digits; d < end && *d >= '0' && *d <= '9'; ++d) {
+      value = value * 10 + static_cast<uint64_t>(*d - '0');
+    }
+    return static_cast<Unsigned>(negative ? 0 - value : value);
   }
   return static_cast<Unsigned>(std::strtoull(p, nullptr, 10));
 }
