@@ -206,7 +206,7 @@ TEST(DoubleConversion, AgreesWithStrtodOnGeneratedTexts) {
   const char alphabet[] = "0123456789.eE+-xXpPaAfFinINtyY ";
   uint64_t seed = 12345;
   for (int i = 0; i < 50000; ++i) {
-    char text[24];
+    char text[40];
     seed = seed * 6364136223846793005ull + 1442695040888963407ull;
     const int len = static_cast<int>((seed >> 59) + 1);
     for (int j = 0; j < len; ++j) {
