@@ -3,6 +3,8 @@
 namespace zw {
 
 void reset_console(Console& con, ConsolePort* port) {
+  // A handler left registered would hand close keys to the old state.
+  remove_ctrl_handler(con);
   con.port = port;
   con.handles = ConsoleHandles{};
   con.ctrl_handler_installed = false;
