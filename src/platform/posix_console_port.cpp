@@ -1,25 +1,78 @@
-// The console port on POSIX: standard input and output as files or pipes.
+// The console port on POSIX: standard input and output as terminals, files
+// or pipes.
 //
-// Standard output that is not a console receives exactly the printed bytes,
-// collected in blocks and written when a block is full, before the program
-// waits for input, and at exit. Standard input is read in blocks.
+// Files and pipes. Standard output that is not a terminal receives exactly
+// the printed bytes, collected in blocks and written when a block is full,
+// before the program waits for input, and at exit. Standard input is read in
+// blocks.
+//
+// Terminals. The terminal screen is the console buffer and its window at
+// once (terminal_screen.h); the terminal's input becomes key events
+// (terminal_keys.h). Standard input on a terminal is switched to raw input
+// with the signal keys kept, so that Ctrl+C and Ctrl+\ end the program as
+// they end any other. Every way out gives the terminal back as it was:
+// normal end, Ctrl+C, Ctrl+\, SIGTERM, SIGHUP, a crash signal; Ctrl+Z gives
+// it back while the program is stopped and takes it again on resume.
+// Losing the terminal (SIGHUP, end of file or EIO on it) and SIGTERM are the
+// console's close event: the control handler queues the close key, then the
+// process ends by the signal's default action.
+//
+// What is sent to the terminal:
+//   ESC [ 6 n            cursor position request, once at start, on resume
+//                        and after a size change (answer: ESC [ row ; col R,
+//                        awaited at most CURSOR_REPORT_WAIT_MS)
+//   ESC [ row ; col H    cursor placement
+//   glyphs               one cell per byte: Windows-1252 as UTF-8 on a UTF-8
+//                        terminal, bytes unchanged on a single-byte one;
+//                        control bytes as visible pictures, never raw
+//   ESC [ n X            erase n cells from the cursor (blank fill)
+//   LF                   at the bottom row: scrolls the screen, the rows
+//                        scrolled off go to the terminal's scrollback
+//   ESC [ t ; b r        scrolling margin for a band of rows, then LF at
+//   ESC [ r              its bottom row, then margins off again
+//   ESC [ ? 25 l / h     cursor hidden / shown
+//   BEL                  the bell
+// and on the way out, when the screen was used: ESC [ ? 25 h, and when a
+// margin was ever set, ESC 7 ESC [ r ESC 8 (margins off, cursor kept).
+// Nothing else is switched on: no alternate screen, no keypad or cursor-key
+// mode, no mouse. Colours are not used: every cell has the attribute 7 and
+// shows in the terminal's default colours.
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cfenv>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <vector>
 
 #include "platform/platform_port.h"
+#include "platform/terminal_keys.h"
+#include "platform/terminal_screen.h"
+#include "platform/virtual_console.h"
 
 namespace zw {
 
 namespace {
 
 constexpr size_t OUTPUT_BLOCK = 64 * 1024;
+constexpr int CURSOR_REPORT_WAIT_MS = 200;
+constexpr int DEFAULT_COLUMNS = 80;
+constexpr int DEFAULT_ROWS = 24;
+constexpr int MAX_CELLS = 32767;  // coordinates are 16-bit
+constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
+
+using Clock = std::chrono::steady_clock;
 
 // Writes all of `count` bytes to `fd`; false when the descriptor fails.
 bool write_all(int fd, const char* bytes, size_t count) {
@@ -27,6 +80,11 @@ bool write_all(int fd, const char* bytes, size_t count) {
     const ssize_t n = ::write(fd, bytes, count);
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        pollfd p{fd, POLLOUT, 0};
+        ::poll(&p, 1, -1);
+        continue;
+      }
       return false;
     }
     bytes += n;
@@ -35,14 +93,218 @@ bool write_all(int fd, const char* bytes, size_t count) {
   return true;
 }
 
+// ---------------------------------------------------------------------------
+// What the signal handlers need. A handler reaches nothing but this record,
+// so it lives at file scope; the port fills it while it owns the terminal.
+
+constexpr int HANDLED_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
+                                   SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+constexpr int HANDLED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
+
+struct TerminalGuard {
+  std::atomic<bool> input_raw{false};   // `saved` must be put back on `input_fd`
+  int input_fd = -1;
+  termios saved{};
+  std::atomic<bool> screen_used{false};  // the cursor may be hidden
+  std::atomic<bool> margins_used{false};
+  std::atomic<CtrlHandler> ctrl_handler{nullptr};
+  std::atomic<bool> continued{false};
+  std::atomic<bool> resized{false};
+  int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
+  bool installed = false;
+  struct sigaction previous[HANDLED_COUNT] = {};
+};
+
+TerminalGuard g_guard;
+
+static_assert(std::atomic<CtrlHandler>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+int signal_slot(int sig) {
+  for (int i = 0; i < HANDLED_COUNT; ++i)
+    if (HANDLED_SIGNALS[i] == sig) return i;
+  return -1;
+}
+
+void wake_main_thread() {
+  if (g_guard.wake_pipe[1] < 0) return;
+  const char byte = 0;
+  [[maybe_unused]] ssize_t n = ::write(g_guard.wake_pipe[1], &byte, 1);
+}
+
+// Gives the terminal back: async-signal-safe, and harmless when repeated or
+// when the terminal is gone.
+void give_terminal_back() {
+  if (g_guard.screen_used.load()) {
+    char seq[32];
+    size_t n = 0;
+    auto add = [&](const char* s) {
+      const size_t len = std::strlen(s);
+      std::memcpy(seq + n, s, len);
+      n += len;
+    };
+    if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
+    add("\x1b[?25h");
+    [[maybe_unused]] ssize_t w = ::write(STDOUT_FILENO, seq, n);
+  }
+  if (g_guard.input_raw.load()) ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
+}
+
+// Ends the process by `sig` as its previous disposition (normally the
+// default action) would.
+void end_by_signal(int sig) {
+  const int slot = signal_slot(sig);
+  if (slot >= 0 && g_guard.previous[slot].sa_handler != SIG_IGN) {
+    ::sigaction(sig, &g_guard.previous[slot], nullptr);
+  } else {
+    ::signal(sig, SIG_DFL);
+  }
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  ::raise(sig);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// Ctrl+C, Ctrl+\, SIGTERM, SIGHUP: the console's control events. Ctrl+C and
+// Ctrl+Break go on to the default action unless the control handler takes
+// them; close and shutdown queue the close key and then end the process.
+void on_control_signal(int sig) {
+  const int saved_errno = errno;
+  const int event = sig == SIGINT    ? CTRL_C_EVENT
+                    : sig == SIGQUIT ? CTRL_BREAK_EVENT
+                    : sig == SIGHUP  ? CTRL_CLOSE_EVENT
+                                     : CTRL_SHUTDOWN_EVENT;
+  const CtrlHandler handler = g_guard.ctrl_handler.load();
+  const bool handled = handler != nullptr && handler(event);
+  if (handled && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) {
+    errno = saved_errno;
+    return;
+  }
+  give_terminal_back();
+  end_by_signal(sig);
+  errno = saved_errno;
+}
+
+void on_crash_signal(int sig) {
+  give_terminal_back();
+  end_by_signal(sig);  // a fault raised by an instruction comes back on return
+}
+
+void on_stop_signal(int) {
+  const int saved_errno = errno;
+  give_terminal_back();
+  ::signal(SIGTSTP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTSTP);
+  ::raise(SIGTSTP);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);  // stops here until SIGCONT
+  struct sigaction sa {};
+  sa.sa_handler = on_stop_signal;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGTSTP, &sa, nullptr);
+  ::sigprocmask(SIG_BLOCK, &set, nullptr);
+  g_guard.continued.store(true);
+  wake_main_thread();
+  errno = saved_errno;
+}
+
+void on_continue_signal(int) {
+  const int saved_errno = errno;
+  g_guard.continued.store(true);
+  wake_main_thread();
+  errno = saved_errno;
+}
+
+void on_resize_signal(int) {
+  const int saved_errno = errno;
+  g_guard.resized.store(true);
+  wake_main_thread();
+  errno = saved_errno;
+}
+
+void install_signal_handlers() {
+  if (g_guard.installed) return;
+  g_guard.installed = true;
+  if (::pipe(g_guard.wake_pipe) == 0) {
+    for (int fd : g_guard.wake_pipe) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+  } else {
+    g_guard.wake_pipe[0] = g_guard.wake_pipe[1] = -1;
+  }
+  for (int i = 0; i < HANDLED_COUNT; ++i) {
+    const int sig = HANDLED_SIGNALS[i];
+    ::sigaction(sig, nullptr, &g_guard.previous[i]);
+    // A signal the caller ignores (nohup, background jobs) stays ignored.
+    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
+    struct sigaction sa {};
+    sigemptyset(&sa.sa_mask);
+    switch (sig) {
+      case SIGINT: case SIGQUIT: case SIGTERM: case SIGHUP:
+        sa.sa_handler = on_control_signal;
+        break;
+      case SIGTSTP:
+        sa.sa_handler = on_stop_signal;
+        break;
+      case SIGCONT:
+        sa.sa_handler = on_continue_signal;
+        sa.sa_flags = SA_RESTART;
+        break;
+      case SIGWINCH:
+        sa.sa_handler = on_resize_signal;
+        sa.sa_flags = SA_RESTART;
+        break;
+      default:
+        sa.sa_handler = on_crash_signal;
+        break;
+    }
+    ::sigaction(sig, &sa, nullptr);
+  }
+}
+
+void remove_signal_handlers() {
+  if (!g_guard.installed) return;
+  for (int i = 0; i < HANDLED_COUNT; ++i) {
+    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
+    ::sigaction(HANDLED_SIGNALS[i], &g_guard.previous[i], nullptr);
+  }
+  g_guard.installed = false;
+}
+
+// True when both descriptors are the same terminal device.
+bool same_terminal(int a, int b) {
+  struct stat sa {}, sb {};
+  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
+}
+
+TextMode locale_text_mode() {
+  const char* codeset = ::nl_langinfo(CODESET);
+  return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? TextMode::UTF8 : TextMode::SINGLE_BYTE;
+}
+
 class PosixConsolePort final : public ConsolePort {
  public:
   PosixConsolePort() {
     // A reader that went away (`| head -1`) shows up as a failed write,
     // not as a signal that kills the program mid-way.
     ::signal(SIGPIPE, SIG_IGN);
+    input_tty_ = ::isatty(STDIN_FILENO) == 1;
+    const char* term = std::getenv("TERM");
+    // A terminal that cannot place its cursor is written to as a file.
+    output_tty_ = ::isatty(STDOUT_FILENO) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
   }
-  ~PosixConsolePort() override { flush(); }
+
+  ~PosixConsolePort() override {
+    flush();
+    give_terminal_back();
+    g_guard.input_raw.store(false);
+    g_guard.screen_used.store(false);
+    g_guard.ctrl_handler.store(nullptr);
+    remove_signal_handlers();
+  }
 
   void set_arithmetic_mode() override {
 #if defined(__i386__) || defined(__x86_64__)
@@ -56,19 +318,93 @@ class PosixConsolePort final : public ConsolePort {
     std::fesetround(FE_TONEAREST);
   }
 
-  bool input_is_console() override { return false; }
-  bool enable_processed_input() override { return false; }
-  bool set_ctrl_handler(CtrlHandler, bool) override { return true; }
+  bool input_is_console() override { return input_tty_; }
 
-  bool get_screen_buffer_info(ScreenBufferInfo*) override { return false; }
-  bool write_cells(const CharCell*, int, Coord) override { return false; }
-  bool scroll_rect(SmallRect, Coord, CharCell) override { return false; }
-  bool fill_chars(uint8_t, int, Coord) override { return false; }
-  bool fill_attrs(uint16_t, int, Coord) override { return false; }
-  bool set_cursor_position(Coord) override { return false; }
-  bool get_cursor_info(CursorInfo*) override { return false; }
-  bool set_cursor_info(const CursorInfo&) override { return false; }
-  bool set_window(SmallRect) override { return false; }
+  // Processed input on a terminal: raw input with the signal keys kept.
+  bool enable_processed_input() override {
+    if (!input_tty_) return false;
+    if (input_raw_) return true;
+    termios saved{};
+    if (::tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+    engage();
+    g_guard.input_fd = STDIN_FILENO;
+    g_guard.saved = saved;
+    raw_ = saved;
+    raw_.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+    raw_.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    raw_.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+    raw_.c_lflag |= ISIG;
+    raw_.c_cc[VMIN] = 1;
+    raw_.c_cc[VTIME] = 0;
+    g_guard.input_raw.store(true);
+    if (!apply_raw()) {
+      g_guard.input_raw.store(false);
+      return false;
+    }
+    input_raw_ = true;
+    reset_key_decoder(decoder_, text_mode_);
+    return true;
+  }
+
+  bool set_ctrl_handler(CtrlHandler handler, bool add) override {
+    if (add) {
+      g_guard.ctrl_handler.store(handler);
+    } else if (g_guard.ctrl_handler.load() == handler) {
+      g_guard.ctrl_handler.store(nullptr);
+    }
+    return true;
+  }
+
+  // ---- Screen output -----------------------------------------------------
+
+  bool get_screen_buffer_info(ScreenBufferInfo* info) override {
+    service_signals();
+    if (!screen_ready()) return false;
+    info->size = {static_cast<int16_t>(screen_.columns), static_cast<int16_t>(screen_.rows)};
+    info->cursor = screen_.cursor;
+    info->attributes = TERMINAL_ATTRIBUTE;
+    info->window = {0, 0, static_cast<int16_t>(screen_.columns - 1), static_cast<int16_t>(screen_.rows - 1)};
+    return true;
+  }
+
+  bool write_cells(const CharCell* cells, int count, Coord at) override {
+    return screen_ready() && screen_write_cells(screen_, cells, count, at);
+  }
+
+  bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override {
+    if (!screen_ready()) return false;
+    const bool ok = screen_scroll(screen_, source, dest, fill);
+    if (screen_.margins_used) g_guard.margins_used.store(true);
+    return ok;
+  }
+
+  bool fill_chars(uint8_t ch, int count, Coord at) override {
+    return screen_ready() && screen_fill(screen_, ch, count, at);
+  }
+
+  // Attributes do not show: every cell keeps the terminal's colours.
+  bool fill_attrs(uint16_t, int, Coord at) override {
+    return screen_ready() && at.x >= 0 && at.y >= 0 && at.x < screen_.columns && at.y < screen_.rows;
+  }
+
+  bool set_cursor_position(Coord pos) override { return screen_ready() && screen_set_cursor(screen_, pos); }
+
+  bool get_cursor_info(CursorInfo* info) override {
+    if (!screen_ready()) return false;
+    info->size = cursor_size_;
+    info->visible = screen_.cursor_visible;
+    return true;
+  }
+
+  bool set_cursor_info(const CursorInfo& info) override {
+    if (!screen_ready()) return false;
+    cursor_size_ = info.size;
+    screen_set_visible(screen_, info.visible);
+    return true;
+  }
+
+  // Window and buffer are the same rectangle: there is nothing to move.
+  bool set_window(SmallRect) override { return screen_ready(); }
 
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
     *written = 0;
@@ -91,29 +427,65 @@ class PosixConsolePort final : public ConsolePort {
     return true;
   }
 
-  void beep(int, int) override {}
-  void end_update() override {}
+  void beep(int, int) override {
+    if (screen_ready()) screen_bell(screen_);
+  }
+
+  void end_update() override {
+    if (!screen_on_) return;
+    finish_screen_update(screen_);
+    send_screen_update();
+  }
 
   void flush() override {
+    end_update();
     if (out_len_ == 0) return;
     if (!output_failed_ && !write_all(STDOUT_FILENO, out_, out_len_)) output_failed_ = true;
     out_len_ = 0;
   }
 
-  bool peek_input(InputRecord*, int* count) override {
+  // ---- Console input -----------------------------------------------------
+
+  bool peek_input(InputRecord* record, int* count) override {
     *count = 0;
-    return false;
+    if (!input_raw_) return false;
+    take_input();
+    if (!events_.empty()) {
+      *record = events_.front();
+      *count = 1;
+    }
+    return true;
   }
-  bool read_input(InputRecord*, int* count) override {
+
+  bool read_input(InputRecord* record, int* count) override {
     *count = 0;
-    return false;
+    if (!input_raw_) return false;
+    take_input();
+    if (!events_.empty()) {
+      *record = events_.front();
+      events_.pop_front();
+      *count = 1;
+    }
+    return true;
   }
-  unsigned map_virtual_key_char(unsigned) override { return 0; }
+
+  unsigned map_virtual_key_char(unsigned vk) override { return us_layout_vk_char(vk); }
 
   void wait_input(int timeout_ms) override {
     flush();
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    ::poll(&p, 1, timeout_ms);
+    if (!input_raw_) {
+      pollfd p{STDIN_FILENO, POLLIN, 0};
+      ::poll(&p, 1, timeout_ms);
+      return;
+    }
+    service_signals();
+    if (!events_.empty()) return;
+    int timeout = timeout_ms;
+    if (key_decoder_pending(decoder_)) timeout = std::min(timeout, deadline_left_ms());
+    pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {g_guard.wake_pipe[0], POLLIN, 0}};
+    const int n = ::poll(p, g_guard.wake_pipe[0] >= 0 ? 2 : 1, std::max(timeout, 0));
+    if (n > 0 && (p[1].revents & POLLIN)) drain_wake_pipe();
+    take_input();
   }
 
   size_t read_stdin(char* buffer, size_t count) override {
@@ -126,6 +498,215 @@ class PosixConsolePort final : public ConsolePort {
   }
 
  private:
+  // The terminal is taken over: signal handlers in place, character
+  // encoding known (the locale is set by now).
+  void engage() {
+    if (engaged_) return;
+    engaged_ = true;
+    text_mode_ = locale_text_mode();
+    install_signal_handlers();
+  }
+
+  bool apply_raw() {
+    while (::tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_) != 0) {
+      if (errno != EINTR) return false;
+    }
+    return true;
+  }
+
+  // The screen, set up on first use: its size, and the cursor read from
+  // the terminal.
+  bool screen_ready() {
+    if (!output_tty_ || output_failed_) return false;
+    if (screen_on_) return true;
+    engage();
+    screen_on_ = true;
+    g_guard.screen_used.store(true);
+    int columns = 0, rows = 0;
+    read_size(&columns, &rows);
+    // Without an answer the cursor is taken to be at the start of the
+    // bottom row: output then only ever scrolls what is above it.
+    reset_terminal_screen(screen_, text_mode_, columns, rows, {0, static_cast<int16_t>(rows - 1)});
+    // The answer comes on standard input, which must be this terminal in raw
+    // mode; otherwise it would show up as typed text.
+    if (input_tty_ && same_terminal(STDIN_FILENO, STDOUT_FILENO)) {
+      enable_processed_input();
+      ask_cursor_position();
+    }
+    return true;
+  }
+
+  void read_size(int* columns, int* rows) {
+    winsize ws{};
+    *columns = DEFAULT_COLUMNS;
+    *rows = DEFAULT_ROWS;
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+      *columns = std::min<int>(ws.ws_col, MAX_CELLS);
+      *rows = std::min<int>(ws.ws_row, MAX_CELLS);
+    }
+  }
+
+  // Asks the terminal where its cursor is and waits a bounded time for the
+  // answer; keys typed meanwhile are kept. A terminal that did not answer
+  // once is not asked again.
+  void ask_cursor_position() {
+    if (!input_raw_ || !cursor_reports_) return;
+    send_screen_update();
+    static const char request[] = "\x1b[6n";
+    if (!write_all(STDOUT_FILENO, request, sizeof request - 1)) return;
+    decoder_.report_expected = true;
+    decoder_.report_received = false;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
+    while (!decoder_.report_received) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+      if (left <= 0) break;
+      pollfd p{STDIN_FILENO, POLLIN, 0};
+      const int n = ::poll(&p, 1, static_cast<int>(left));
+      if (n < 0 && errno != EINTR) break;
+      if (n > 0) read_terminal();
+    }
+    if (!decoder_.report_received) {
+      cursor_reports_ = false;  // a late answer is still taken out of the keys
+      return;
+    }
+    decoder_.report_received = false;
+    screen_.cursor.x = static_cast<int16_t>(std::clamp(decoder_.report_column - 1, 0, screen_.columns - 1));
+    screen_.cursor.y = static_cast<int16_t>(std::clamp(decoder_.report_row - 1, 0, screen_.rows - 1));
+    screen_.at_known = false;
+  }
+
+  // Hands the update collected so far to the terminal in one write.
+  void send_screen_update() {
+    if (screen_.out.empty()) return;
+    if (!output_failed_ && !write_all(STDOUT_FILENO, screen_.out.data(), screen_.out.size())) {
+      output_failed_ = true;
+      if (errno == EIO) terminal_gone();
+    }
+    screen_.out.clear();
+  }
+
+  // What the signal handlers left for the main thread: a resume (raw input
+  // again, the cursor read again) and a size change.
+  void service_signals() {
+    if (!engaged_) return;
+    const bool continued = g_guard.continued.exchange(false);
+    const bool resized = g_guard.resized.exchange(false);
+    if (!continued && !resized) return;
+    drain_wake_pipe();
+    if (continued && input_raw_) apply_raw();
+    if (!screen_on_) return;
+    int columns = 0, rows = 0;
+    read_size(&columns, &rows);
+    resize_terminal_screen(screen_, columns, rows);
+    if (continued && !screen_.shown_visible) screen_.out.append("\x1b[?25l");
+    ask_cursor_position();
+  }
+
+  void drain_wake_pipe() {
+    if (g_guard.wake_pipe[0] < 0) return;
+    char buf[64];
+    while (::read(g_guard.wake_pipe[0], buf, sizeof buf) > 0) {
+    }
+  }
+
+  // Reads what the terminal has sent and decodes it into the event queue.
+  // False when nothing was there.
+  bool read_terminal() {
+    char buf[4096];
+    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n > 0) {
+      std::vector<KeyEventRecord> keys;
+      decode_key_bytes(decoder_, buf, static_cast<size_t>(n), &keys);
+      queue_keys(keys);
+      last_byte_ = Clock::now();
+      return true;
+    }
+    if (n == 0 || errno == EIO) terminal_gone();
+    return false;
+  }
+
+  // Everything the terminal has sent so far, without waiting, except for
+  // the rest of a sequence that stopped short: that is awaited up to its
+  // deadline, and then settled.
+  void take_input() {
+    service_signals();
+    for (;;) {
+      int timeout = 0;
+      if (events_.empty() && key_decoder_pending(decoder_)) timeout = deadline_left_ms();
+      pollfd p{STDIN_FILENO, POLLIN, 0};
+      const int n = ::poll(&p, 1, timeout);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (n > 0 && (p.revents & POLLIN)) {
+        if (read_terminal()) continue;
+        return;
+      }
+      if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) terminal_gone();
+      if (key_decoder_pending(decoder_) && deadline_left_ms() <= 0) {
+        std::vector<KeyEventRecord> keys;
+        decode_key_deadline(decoder_, &keys);
+        queue_keys(keys);
+      }
+      return;
+    }
+  }
+
+  int deadline_left_ms() const {
+    const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_byte_).count();
+    return static_cast<int>(std::max<long long>(0, KEY_SEQUENCE_DEADLINE_MS - passed));
+  }
+
+  // A key press and its release, as a console reports them.
+  void queue_keys(const std::vector<KeyEventRecord>& keys) {
+    for (const KeyEventRecord& k : keys) {
+      InputRecord rec;
+      rec.type = KEY_EVENT;
+      rec.key = k;
+      events_.push_back(rec);
+      rec.key.key_down = false;
+      events_.push_back(rec);
+    }
+  }
+
+  // The terminal was closed: the close event goes to the control handler,
+  // then the process ends as a hang-up ends it, whether or not SIGHUP was
+  // ignored: there is nothing left to read keys from.
+  [[noreturn]] void terminal_gone() {
+    const CtrlHandler handler = g_guard.ctrl_handler.load();
+    if (handler != nullptr) handler(CTRL_CLOSE_EVENT);
+    give_terminal_back();
+    g_guard.input_raw.store(false);
+    g_guard.screen_used.store(false);
+    ::signal(SIGHUP, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGHUP);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(SIGHUP);
+    ::_exit(128 + SIGHUP);
+  }
+
+  bool input_tty_ = false;
+  bool output_tty_ = false;
+  bool engaged_ = false;
+  TextMode text_mode_ = TextMode::SINGLE_BYTE;
+
+  // Terminal input.
+  bool input_raw_ = false;
+  termios raw_{};
+  KeyDecoder decoder_;
+  Clock::time_point last_byte_{};
+  std::deque<InputRecord> events_;
+  bool cursor_reports_ = true;  // the terminal answers cursor requests
+
+  // Terminal screen.
+  bool screen_on_ = false;
+  TerminalScreen screen_;
+  uint32_t cursor_size_ = 25;
+
+  // Files and pipes.
   bool output_failed_ = false;
   size_t out_len_ = 0;
   char out_[OUTPUT_BLOCK];

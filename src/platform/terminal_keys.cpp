@@ -226,6 +226,8 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
   if (!ok) return;
 
   if (kind == '[' && final == 'R' && n == 2 && d.report_expected) {
+    // An Escape typed just before the report looks like its Alt prefix.
+    if (alt) emit(keys, control_key(ESC, false));
     d.report_expected = false;
     d.report_received = true;
     d.report_row = p[0];

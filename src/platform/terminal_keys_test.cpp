@@ -212,6 +212,15 @@ TEST(TerminalKeys, CursorReportIsTakenOutOfTheKeys) {
   // Once the report is in, the same form is Ctrl+F3 again.
   EXPECT_EQ(keys[1].virtual_key, 0x72);
   EXPECT_EQ(keys[1].control_state, LEFT_CTRL_PRESSED);
+
+  // An Escape typed just before the report is kept.
+  reset_key_decoder(d, TextMode::UTF8);
+  d.report_expected = true;
+  keys.clear();
+  decode_key_bytes(d, "\x1b\x1b[3;1R", 7, &keys);
+  EXPECT_TRUE(d.report_received);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].ch, 27);
 }
 
 // The fields above only matter through the keyboard's translation: what the
