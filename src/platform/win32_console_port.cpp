@@ -1,0 +1,298 @@
+#include "platform/win32_console_port.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "platform/platform_port.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <float.h>
+#include <io.h>
+#include <windows.h>
+
+// <windows.h> defines the event types, control-key bits and control events
+// as macros under the same names that console_port.h gives them in namespace
+// zw. Keep their values, drop the macros, and check that both agree: records
+// and events pass between the console and the port unchanged.
+#define ZW_WIN32_NAMES(X)                                                       \
+  X(KEY_EVENT) X(MOUSE_EVENT) X(WINDOW_BUFFER_SIZE_EVENT) X(MENU_EVENT)         \
+  X(FOCUS_EVENT) X(RIGHT_ALT_PRESSED) X(LEFT_ALT_PRESSED) X(RIGHT_CTRL_PRESSED) \
+  X(LEFT_CTRL_PRESSED) X(SHIFT_PRESSED) X(NUMLOCK_ON) X(SCROLLLOCK_ON)          \
+  X(CAPSLOCK_ON) X(ENHANCED_KEY) X(CTRL_C_EVENT) X(CTRL_BREAK_EVENT)            \
+  X(CTRL_CLOSE_EVENT) X(CTRL_LOGOFF_EVENT) X(CTRL_SHUTDOWN_EVENT)
+#define ZW_KEEP_VALUE(name) constexpr unsigned long WIN32_##name = name;
+namespace {
+ZW_WIN32_NAMES(ZW_KEEP_VALUE)
+}
+#undef ZW_KEEP_VALUE
+#undef KEY_EVENT
+#undef MOUSE_EVENT
+#undef WINDOW_BUFFER_SIZE_EVENT
+#undef MENU_EVENT
+#undef FOCUS_EVENT
+#undef RIGHT_ALT_PRESSED
+#undef LEFT_ALT_PRESSED
+#undef RIGHT_CTRL_PRESSED
+#undef LEFT_CTRL_PRESSED
+#undef SHIFT_PRESSED
+#undef NUMLOCK_ON
+#undef SCROLLLOCK_ON
+#undef CAPSLOCK_ON
+#undef ENHANCED_KEY
+#undef CTRL_C_EVENT
+#undef CTRL_BREAK_EVENT
+#undef CTRL_CLOSE_EVENT
+#undef CTRL_LOGOFF_EVENT
+#undef CTRL_SHUTDOWN_EVENT
+#define ZW_SAME_VALUE(name) static_assert(WIN32_##name == zw::name, #name);
+ZW_WIN32_NAMES(ZW_SAME_VALUE)
+#undef ZW_SAME_VALUE
+#undef ZW_WIN32_NAMES
+
+namespace zw {
+
+namespace {
+
+// The console calls its control handler on a thread of its own and passes no
+// context, so the handler to call lives here. Only the port touches it.
+std::atomic<CtrlHandler> g_ctrl_handler{nullptr};
+
+BOOL WINAPI route_ctrl_event(DWORD event) {
+  CtrlHandler handler = g_ctrl_handler.load();
+  return handler != nullptr && handler(static_cast<int>(event)) ? TRUE : FALSE;
+}
+
+HANDLE as_handle(void* h) { return static_cast<HANDLE>(h); }
+
+COORD to_win(Coord c) { return COORD{c.x, c.y}; }
+
+SMALL_RECT to_win(SmallRect r) { return SMALL_RECT{r.left, r.top, r.right, r.bottom}; }
+
+InputRecord from_win(const INPUT_RECORD& r) {
+  InputRecord out;
+  out.type = r.EventType;
+  if (r.EventType == WIN32_KEY_EVENT) {
+    const KEY_EVENT_RECORD& k = r.Event.KeyEvent;
+    out.key.key_down = k.bKeyDown != FALSE;
+    out.key.repeat_count = k.wRepeatCount;
+    out.key.virtual_key = k.wVirtualKeyCode;
+    out.key.scan_code = k.wVirtualScanCode;
+    out.key.ch = static_cast<uint8_t>(k.uChar.AsciiChar);
+    out.key.control_state = k.dwControlKeyState;
+    // Some consoles (Wine's on a terminal) report the Escape key without its
+    // character, which would make it no key at all; the native console
+    // always gives 27.
+    if (k.wVirtualKeyCode == VK_ESCAPE && out.key.ch == 0) out.key.ch = 27;
+  }
+  return out;
+}
+
+// The x87 control word: exception masks in bits 0-5, precision control in
+// bits 8-9 (3 = 64-bit significand), rounding control in bits 10-11
+// (0 = nearest).
+[[maybe_unused]] void set_x87_extended_nearest() {
+#if defined(__i386__) || defined(__x86_64__)
+  unsigned short cw = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(cw));
+  cw = static_cast<unsigned short>((cw & ~0x0F3Fu) | 0x033Fu);
+  __asm__ volatile("fldcw %0" : : "m"(cw));
+#endif
+}
+
+}  // namespace
+
+Win32ConsolePort::Win32ConsolePort() = default;
+
+Win32ConsolePort::Win32ConsolePort(void* input, void* output)
+    : bound_(true), input_(input), output_(output) {}
+
+void* Win32ConsolePort::input() {
+  if (!bound_) {
+    input_ = GetStdHandle(STD_INPUT_HANDLE);
+    output_ = GetStdHandle(STD_OUTPUT_HANDLE);
+    bound_ = true;
+  }
+  return input_;
+}
+
+void* Win32ConsolePort::output() {
+  input();
+  return output_;
+}
+
+// Every exception masked (invalid operations give NaNs, division by zero and
+// overflow infinities), then 64-bit significand and round to nearest. The
+// 64-bit runtime refuses the precision field of _controlfp, and long double
+// there is the x87 type too, so its control word is set directly.
+void Win32ConsolePort::set_arithmetic_mode() {
+  _controlfp(_MCW_EM, _MCW_EM);
+#if defined(__i386__)
+  _controlfp(_PC_64 | _RC_NEAR, _MCW_PC | _MCW_RC);  // (0, 0x30300)
+#else
+  _controlfp(_RC_NEAR, _MCW_RC);
+  set_x87_extended_nearest();
+#endif
+}
+
+bool Win32ConsolePort::input_is_console() {
+  DWORD mode = 0;
+  HANDLE in = as_handle(input());
+  return in != nullptr && GetConsoleMode(in, &mode) != FALSE;
+}
+
+bool Win32ConsolePort::enable_processed_input() {
+  DWORD mode = 0;
+  HANDLE in = as_handle(input());
+  if (in == nullptr || !GetConsoleMode(in, &mode)) return false;
+  return SetConsoleMode(in, mode | ENABLE_PROCESSED_INPUT) != FALSE;
+}
+
+bool Win32ConsolePort::set_ctrl_handler(CtrlHandler handler, bool add) {
+  if (add) {
+    g_ctrl_handler.store(handler);
+    return SetConsoleCtrlHandler(route_ctrl_event, TRUE) != FALSE;
+  }
+  bool ok = SetConsoleCtrlHandler(route_ctrl_event, FALSE) != FALSE;
+  g_ctrl_handler.store(nullptr);
+  return ok;
+}
+
+bool Win32ConsolePort::get_screen_buffer_info(ScreenBufferInfo* info) {
+  CONSOLE_SCREEN_BUFFER_INFO csbi;
+  if (!GetConsoleScreenBufferInfo(as_handle(output()), &csbi)) return false;
+  info->size = {csbi.dwSize.X, csbi.dwSize.Y};
+  info->cursor = {csbi.dwCursorPosition.X, csbi.dwCursorPosition.Y};
+  info->attributes = csbi.wAttributes;
+  info->window = {csbi.srWindow.Left, csbi.srWindow.Top, csbi.srWindow.Right,
+                  csbi.srWindow.Bottom};
+  return true;
+}
+
+bool Win32ConsolePort::write_cells(const CharCell* cells, int count, Coord at) {
+  // Rows are at most a few hundred cells; longer runs go in pieces.
+  constexpr int PIECE = 256;
+  CHAR_INFO piece[PIECE];
+  for (int done = 0; done < count;) {
+    int n = count - done < PIECE ? count - done : PIECE;
+    for (int i = 0; i < n; ++i) {
+      piece[i].Char.AsciiChar = static_cast<CHAR>(cells[done + i].ch);
+      piece[i].Attributes = cells[done + i].attr;
+    }
+    SHORT x = static_cast<SHORT>(at.x + done);
+    SMALL_RECT region{x, at.y, static_cast<SHORT>(x + n - 1), at.y};
+    if (!WriteConsoleOutputA(as_handle(output()), piece, COORD{static_cast<SHORT>(n), 1},
+                             COORD{0, 0}, &region)) {
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+bool Win32ConsolePort::scroll_rect(SmallRect source, Coord dest, CharCell fill) {
+  SMALL_RECT rect = to_win(source);
+  CHAR_INFO blank;
+  blank.Char.AsciiChar = static_cast<CHAR>(fill.ch);
+  blank.Attributes = fill.attr;
+  return ScrollConsoleScreenBufferA(as_handle(output()), &rect, nullptr, to_win(dest), &blank) !=
+         FALSE;
+}
+
+bool Win32ConsolePort::fill_chars(uint8_t ch, int count, Coord at) {
+  DWORD written = 0;
+  return FillConsoleOutputCharacterA(as_handle(output()), static_cast<CHAR>(ch),
+                                     static_cast<DWORD>(count), to_win(at), &written) != FALSE;
+}
+
+bool Win32ConsolePort::fill_attrs(uint16_t attr, int count, Coord at) {
+  DWORD written = 0;
+  return FillConsoleOutputAttribute(as_handle(output()), attr, static_cast<DWORD>(count),
+                                    to_win(at), &written) != FALSE;
+}
+
+bool Win32ConsolePort::set_cursor_position(Coord pos) {
+  return SetConsoleCursorPosition(as_handle(output()), to_win(pos)) != FALSE;
+}
+
+bool Win32ConsolePort::get_cursor_info(CursorInfo* info) {
+  CONSOLE_CURSOR_INFO cci;
+  if (!GetConsoleCursorInfo(as_handle(output()), &cci)) return false;
+  info->size = cci.dwSize;
+  info->visible = cci.bVisible != FALSE;
+  return true;
+}
+
+bool Win32ConsolePort::set_cursor_info(const CursorInfo& info) {
+  CONSOLE_CURSOR_INFO cci{info.size, info.visible ? TRUE : FALSE};
+  return SetConsoleCursorInfo(as_handle(output()), &cci) != FALSE;
+}
+
+bool Win32ConsolePort::set_window(SmallRect window) {
+  SMALL_RECT rect = to_win(window);
+  return SetConsoleWindowInfo(as_handle(output()), TRUE, &rect) != FALSE;
+}
+
+bool Win32ConsolePort::write_bytes(const char* bytes, size_t count, size_t* written) {
+  DWORD n = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+  DWORD done = 0;
+  bool ok = WriteFile(as_handle(output()), bytes, n, &done, nullptr) != FALSE;
+  *written = ok ? done : 0;
+  return ok;
+}
+
+void Win32ConsolePort::beep(int frequency_hz, int duration_ms) {
+  Beep(static_cast<DWORD>(frequency_hz), static_cast<DWORD>(duration_ms));
+}
+
+// Every operation reaches the console at once; nothing is held back.
+void Win32ConsolePort::end_update() {}
+
+void Win32ConsolePort::flush() {}
+
+bool Win32ConsolePort::peek_input(InputRecord* record, int* count) {
+  INPUT_RECORD r;
+  DWORD n = 0;
+  *count = 0;
+  if (!PeekConsoleInputA(as_handle(input()), &r, 1, &n)) return false;
+  if (n > 0) *record = from_win(r);
+  *count = static_cast<int>(n);
+  return true;
+}
+
+bool Win32ConsolePort::read_input(InputRecord* record, int* count) {
+  INPUT_RECORD r;
+  DWORD n = 0;
+  *count = 0;
+  if (!ReadConsoleInputA(as_handle(input()), &r, 1, &n)) return false;
+  if (n > 0) *record = from_win(r);
+  *count = static_cast<int>(n);
+  return true;
+}
+
+unsigned Win32ConsolePort::map_virtual_key_char(unsigned vk) {
+  return MapVirtualKeyA(vk, MAPVK_VK_TO_CHAR);
+}
+
+void Win32ConsolePort::wait_input(int timeout_ms) {
+  DWORD ms = timeout_ms > 0 ? static_cast<DWORD>(timeout_ms) : 0;
+  if (input_is_console() && WaitForSingleObject(as_handle(input()), ms) != WAIT_FAILED) return;
+  Sleep(ms);
+}
+
+// The redirected stream is read in binary mode: bytes arrive as they are,
+// CR LF and Ctrl+Z included.
+size_t Win32ConsolePort::read_stdin(char* buffer, size_t count) {
+  if (!stdin_binary_) {
+    _setmode(_fileno(stdin), _O_BINARY);
+    stdin_binary_ = true;
+  }
+  return std::fread(buffer, 1, count, stdin);
+}
+
+std::unique_ptr<ConsolePort> make_platform_port() { return std::make_unique<Win32ConsolePort>(); }
+
+}  // namespace zw
