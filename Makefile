@@ -1,10 +1,12 @@
 # make run    build a release binary and start the calculator
 # make test   build and run every test
+# make windows       cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
+# make test-windows  ... and test them under Wine (tests/wine/run.sh)
 BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2
 
-.PHONY: all run test test-asan build clean
+.PHONY: all run test test-asan build clean windows test-windows
 
 all: build
 
@@ -23,5 +25,17 @@ test-asan:
 	@$(CMAKE) --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS) --timeout 300
 
+WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+
+windows:
+	@$(WIN_CMAKE) -S . -B build-win64 >/dev/null
+	@$(CMAKE) --build build-win64 -j $(JOBS)
+	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 -DZW_TESTS=OFF >/dev/null
+	@$(CMAKE) --build build-win32 -j $(JOBS)
+
+# Compares the piped session with the Linux build too when that exists.
+test-windows: windows
+	tests/wine/run.sh build-win64 build-win32 $(wildcard $(BUILD)/zahlwerk)
+
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-win64 build-win32
