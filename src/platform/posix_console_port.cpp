@@ -66,7 +66,7 @@ namespace zw {
 namespace {
 
 constexpr size_t OUTPUT_BLOCK = 64 * 1024;
-constexpr int CURSOR_REPORT_WAIT_MS = 200;
+constexpr int CURSOR_REPORT_WAIT_MS = 500;
 constexpr int DEFAULT_COLUMNS = 80;
 constexpr int DEFAULT_ROWS = 24;
 constexpr int MAX_CELLS = 32767;  // coordinates are 16-bit
