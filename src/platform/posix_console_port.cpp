@@ -490,6 +490,11 @@ class PosixConsolePort final : public ConsolePort {
 
   size_t read_stdin(char* buffer, size_t count) override {
     flush();  // what was printed so far is seen before the program blocks
+    // Once standard output is gone (its reader left, `| head -1`), nothing
+    // the program does can be seen any more: the input counts as ended, so
+    // the program stops at the end of the cycle instead of reading on, for
+    // ever when the input never ends.
+    if (output_failed_) return 0;
     for (;;) {
       const ssize_t n = ::read(STDIN_FILENO, buffer, count);
       if (n >= 0) return static_cast<size_t>(n);
