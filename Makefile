@@ -2,11 +2,15 @@
 # make test   build and run every test
 # make windows       cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make test-windows  ... and test them under Wine (tests/wine/run.sh)
+# make bench  side by side with mawk and a near-limit reference (minutes)
+# make fuzz   each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
+# make soak   ten million cycles, a gigabyte of random bytes, hostile typing
 BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all run test test-asan build clean windows test-windows
+.PHONY: all run test test-asan build clean windows test-windows bench fuzz soak
 
 all: build
 
@@ -36,6 +40,15 @@ windows:
 # Compares the piped session with the Linux build too when that exists.
 test-windows: windows
 	tests/wine/run.sh build-win64 build-win32 $(wildcard $(BUILD)/zahlwerk)
+
+bench:
+	bench/bench.sh
+
+fuzz:
+	fuzz/fuzz.sh $(FUZZ_SECONDS)
+
+soak:
+	bench/soak.sh
 
 clean:
 	rm -rf $(BUILD) build-asan build-win64 build-win32
