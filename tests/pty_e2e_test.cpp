@@ -652,6 +652,8 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
       {"ctrl+backslash", [](Terminal& t) { t.type("\x1c"); }, SIGQUIT},
       {"sigterm", [](Terminal& t) { ::kill(t.program(), SIGTERM); }, SIGTERM},
       {"sighup", [](Terminal& t) { ::kill(t.program(), SIGHUP); }, SIGHUP},
+      {"a crash", [](Terminal& t) { ::kill(t.program(), SIGSEGV); }, SIGSEGV},
+      {"an abort", [](Terminal& t) { ::kill(t.program(), SIGABRT); }, SIGABRT},
   };
   for (const Case& c : cases) {
     Terminal t(Options{});
@@ -661,6 +663,9 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
     ASSERT_TRUE(t.wait_end(&status)) << c.name;
     if (c.signal == 0) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " status " << status;
+    } else if (c.signal == SIGSEGV || c.signal == SIGABRT) {
+      // A sanitizer's handler may end the process its own way.
+      EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) != 0)) << c.name;
     } else {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.name << " status " << status;
     }
@@ -741,6 +746,25 @@ TEST(TerminalProgram, SizeChangesAreSeen) {
   EXPECT_EQ(t.row(12), rows[0]);
   t.type("\r1\r1\r");
   ASSERT_TRUE(t.wait_for_text("Nummmer 2: 1")) << t.screen();
+  finish_with_escape(t);
+}
+
+// The rows within which output scrolls are fixed at the first output; a
+// screen grown taller afterwards keeps its new rows out of the scrolling.
+TEST(TerminalProgram, ARegionShorterThanTheScreenScrollsInItsMargin) {
+  Terminal t(Options{});
+  ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+  t.resize(80, 30);
+  int n = 1;
+  for (int cycle = 0; cycle < 6; ++cycle) {
+    ASSERT_TRUE(t.wait_for_prompt(n++)) << t.screen();
+    t.type("+\r" + std::to_string(cycle) + "\r1\r");
+  }
+  ASSERT_TRUE(t.wait_for([&] { return t.row(23) == "Operation:" && t.row(22) == "Summe:  6"; })) << t.screen();
+  EXPECT_EQ(t.row(21), "Nummmer 2: 1");
+  EXPECT_EQ(t.row(20), "Nummmer 1: 5");
+  for (int y = 24; y < 30; ++y) EXPECT_EQ(t.row(y), "") << y;
+  EXPECT_EQ(t.cursor().row, 23);
   finish_with_escape(t);
 }
 
