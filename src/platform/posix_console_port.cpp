@@ -431,14 +431,21 @@ class PosixConsolePort final : public ConsolePort {
     if (screen_ready()) screen_bell(screen_);
   }
 
+  // An update waits for the next flush, which comes before the program
+  // waits for a key or for input and at its end: all that one key does
+  // (cursor hidden, text, cursor placed and shown) reaches the terminal in
+  // one write. Output that runs on without a wait goes out in blocks.
   void end_update() override {
     if (!screen_on_) return;
     finish_screen_update(screen_);
-    send_screen_update();
+    if (screen_.out.size() >= OUTPUT_BLOCK) send_screen_update();
   }
 
   void flush() override {
-    end_update();
+    if (screen_on_) {
+      finish_screen_update(screen_);
+      send_screen_update();
+    }
     if (out_len_ == 0) return;
     if (!output_failed_ && !write_all(STDOUT_FILENO, out_, out_len_)) output_failed_ = true;
     out_len_ = 0;
@@ -635,6 +642,9 @@ class PosixConsolePort final : public ConsolePort {
   // deadline, and then settled.
   void take_input() {
     service_signals();
+    // Keys still queued are handed out first; the terminal is looked at
+    // again once they are gone (one system call per pump, not per event).
+    if (!events_.empty()) return;
     for (;;) {
       int timeout = 0;
       if (events_.empty() && key_decoder_pending(decoder_)) timeout = deadline_left_ms();
