@@ -324,23 +324,8 @@ class PosixConsolePort final : public ConsolePort {
   bool enable_processed_input() override {
     if (!input_tty_) return false;
     if (input_raw_) return true;
-    termios saved{};
-    if (::tcgetattr(STDIN_FILENO, &saved) != 0) return false;
     engage();
-    g_guard.input_fd = STDIN_FILENO;
-    g_guard.saved = saved;
-    raw_ = saved;
-    raw_.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
-    raw_.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    raw_.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
-    raw_.c_lflag |= ISIG;
-    raw_.c_cc[VMIN] = 1;
-    raw_.c_cc[VTIME] = 0;
-    g_guard.input_raw.store(true);
-    if (!apply_raw()) {
-      g_guard.input_raw.store(false);
-      return false;
-    }
+    if (!take_terminal()) return false;
     input_raw_ = true;
     reset_key_decoder(decoder_, text_mode_);
     return true;
@@ -519,6 +504,27 @@ class PosixConsolePort final : public ConsolePort {
     install_signal_handlers();
   }
 
+  // Notes the terminal's settings as they are now, to give back, and
+  // switches to raw input with the signal keys kept.
+  bool take_terminal() {
+    termios saved{};
+    if (::tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+    g_guard.input_raw.store(false);
+    g_guard.input_fd = STDIN_FILENO;
+    g_guard.saved = saved;
+    raw_ = saved;
+    raw_.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+    raw_.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    raw_.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+    raw_.c_lflag |= ISIG;
+    raw_.c_cc[VMIN] = 1;
+    raw_.c_cc[VTIME] = 0;
+    g_guard.input_raw.store(true);
+    if (apply_raw()) return true;
+    g_guard.input_raw.store(false);
+    return false;
+  }
+
   bool apply_raw() {
     while (::tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_) != 0) {
       if (errno != EINTR) return false;
@@ -605,7 +611,9 @@ class PosixConsolePort final : public ConsolePort {
     const bool resized = g_guard.resized.exchange(false);
     if (!continued && !resized) return;
     drain_wake_pipe();
-    if (continued && input_raw_) apply_raw();
+    // Settings changed while the program was stopped are the ones to give
+    // back at the end.
+    if (continued && input_raw_) take_terminal();
     if (!screen_on_) return;
     int columns = 0, rows = 0;
     read_size(&columns, &rows);
