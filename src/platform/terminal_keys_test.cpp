@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -192,6 +194,38 @@ TEST(TerminalKeys, SingleByteLocalePassesBytes) {
       {"alt with a high byte", {"\x1b\xe4"}, false, {{0, 0, 0xE4, ALT}}},
   };
   for (const Case& c : cases) expect_keys(c, decode(TextMode::SINGLE_BYTE, c));
+}
+
+// However the terminal's bytes are cut into reads, the keys are the same.
+TEST(TerminalKeys, SplitReadsChangeNothing) {
+  std::mt19937 rng(20240607);
+  static const char bytes[] = "\x1b[O;0123456789~ABCDHFPQRSZabcdxyMjR$^@\x7f\r\t\x01\xc3\xa4\xe2\x82\xac";
+  const std::string alphabet(bytes, sizeof bytes - 1);
+  for (int round = 0; round < 2000; ++round) {
+    std::string input;
+    const int length = static_cast<int>(rng() % 40);
+    for (int i = 0; i < length; ++i) input.push_back(alphabet[rng() % alphabet.size()]);
+    for (TextMode mode : {TextMode::UTF8, TextMode::SINGLE_BYTE}) {
+      KeyDecoder whole, pieces;
+      reset_key_decoder(whole, mode);
+      reset_key_decoder(pieces, mode);
+      std::vector<KeyEventRecord> a, b;
+      decode_key_bytes(whole, input.data(), input.size(), &a);
+      for (size_t i = 0; i < input.size();) {
+        const size_t n = std::min<size_t>(1 + rng() % 4, input.size() - i);
+        decode_key_bytes(pieces, input.data() + i, n, &b);
+        i += n;
+      }
+      ASSERT_EQ(a.size(), b.size()) << round;
+      for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].virtual_key, b[i].virtual_key);
+        EXPECT_EQ(a[i].scan_code, b[i].scan_code);
+        EXPECT_EQ(a[i].ch, b[i].ch);
+        EXPECT_EQ(a[i].control_state, b[i].control_state);
+      }
+      EXPECT_EQ(key_decoder_pending(whole), key_decoder_pending(pieces));
+    }
+  }
 }
 
 TEST(TerminalKeys, CursorReportIsTakenOutOfTheKeys) {
