@@ -58,13 +58,17 @@ constexpr size_t ENDLESS = 0;
 // Runs the program with `input` sent `times` times on a pipe (ENDLESS: until
 // the program stops reading), then `tail`. The input is never held whole
 // here, so the child's peak memory is not the parent's.
+// With `nonblocking_input`, standard input is a pipe left non-blocking (as a
+// parent sharing it may leave it) and the input is held back until the
+// program has shown its start texts, so that it finds the pipe empty first.
 Outcome run(const std::string& input, Out out_mode = Out::COLLECT, size_t times = 1,
-            const std::string& tail = "") {
+            const std::string& tail = "", bool nonblocking_input = false) {
   signal(SIGPIPE, SIG_IGN);  // the program may stop reading before the end
   int in_pipe[2], out_pipe[2], err_pipe[2];
   EXPECT_EQ(pipe(in_pipe), 0);
   EXPECT_EQ(pipe(out_pipe), 0);
   EXPECT_EQ(pipe(err_pipe), 0);
+  if (nonblocking_input) fcntl(in_pipe[0], F_SETFL, O_NONBLOCK);
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(in_pipe[0], 0);
@@ -105,7 +109,8 @@ Outcome run(const std::string& input, Out out_mode = Out::COLLECT, size_t times 
       r.killed = true;
       break;
     }
-    pollfd fds[3] = {{in_fd, POLLOUT, 0}, {out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    const bool hold_input = nonblocking_input && r.out.size() < START_TEXT.size();
+    pollfd fds[3] = {{hold_input ? -1 : in_fd, POLLOUT, 0}, {out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
     if (poll(fds, 3, 1000) < 0 && errno != EINTR) break;
     if (in_fd >= 0 && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP))) {
       const size_t body = input.size() * times;
@@ -156,6 +161,15 @@ TEST(HostileInput, ReaderGoneEndsEndlessInputQuietly) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out.substr(0, 31), "### Zahlwerk-ZW ### V.1.1 ###\r\n");
+}
+
+TEST(HostileInput, NonBlockingInputIsWaitedFor) {
+  // An empty non-blocking pipe is no end of input: the program waits for
+  // the bytes instead of ending without them.
+  const Outcome r = run("+,2,3\n", Out::COLLECT, 1, "", /*nonblocking_input=*/true);
+  EXPECT_FALSE(r.killed);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, START_TEXT + "Summe:  5\r\n");
 }
 
 TEST(HostileInput, UnwritableStandardOutput) {

@@ -490,7 +490,15 @@ class PosixConsolePort final : public ConsolePort {
     for (;;) {
       const ssize_t n = ::read(STDIN_FILENO, buffer, count);
       if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR) return 0;
+      if (errno == EINTR) continue;
+      // A pipe left non-blocking by whoever shares it: empty for now is not
+      // the end of the input.
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        ::poll(&p, 1, -1);
+        continue;
+      }
+      return 0;
     }
   }
 
