@@ -318,6 +318,13 @@ bool VirtualConsole::send_ctrl_event(int event) {
   return ctrl_handler != nullptr && ctrl_handler(event);
 }
 
+void VirtualConsole::resize_buffer(int rows) {
+  rows_ = rows;
+  cells_.resize(static_cast<size_t>(width_) * rows);
+  window_ = {0, 0, static_cast<int16_t>(width_ - 1), static_cast<int16_t>(rows - 1)};
+  cursor_.y = static_cast<int16_t>(std::min<int>(cursor_.y, rows - 1));
+}
+
 std::string VirtualConsole::row(int y) const {
   std::string s = buffer_row(window_.top + y);
   while (!s.empty() && s.back() == ' ') s.pop_back();

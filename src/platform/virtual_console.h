@@ -120,6 +120,9 @@ class VirtualConsole : public ConsolePort {
   // Moves and resizes the window by hand, as a user would.
   void place_window(SmallRect window) { window_ = window; }
   void move_cursor(Coord pos) { cursor_ = pos; }
+  // Makes the buffer `rows` rows tall, as a terminal does when it is made
+  // shorter or taller; the window becomes the whole buffer.
+  void resize_buffer(int rows);
   size_t pending_events() const { return events_.size(); }
 
   Faults fail;

@@ -243,6 +243,13 @@ void write_to_console(Console& con, const char* bytes, int32_t length) {
     c.X = c.L;
     c.Y = c.T;
   }
+  // A screen that lost rows after the region was fixed (a terminal made
+  // shorter) has no rows below its last one: the region ends there, or
+  // output would go to rows that do not exist.
+  if (c.B > c.size_y - 1 && c.size_y - 1 > c.T) {
+    c.B = c.size_y - 1;
+    c.partial = c.T != c.window_top || c.B != c.window_bottom;
+  }
   c.x = c.X;
   c.last_move = false;
   c.count = 0;

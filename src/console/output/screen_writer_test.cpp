@@ -234,6 +234,19 @@ TEST(ScreenWriter, RegionKeepsItsFirstHeightWhenTheWindowChanges) {
   }
 }
 
+TEST(ScreenWriter, RegionEndsAtTheLastRowOfABufferThatShrank) {
+  // A terminal made shorter after the region was fixed: output at the
+  // bottom scrolls the rows that exist instead of going below them.
+  Screen s(20, 5, 5);
+  s.fill_five_rows();
+  s.vc.resize_buffer(3);
+  s.write("", WRITE_FORCE);
+  s.vc.move_cursor({2, 2});
+  s.write("\nX");
+  EXPECT_EQ(s.window_rows(3), (std::vector<std::string>{"r1", "r2", "X"}));
+  EXPECT_EQ(xy(s.vc.cursor()), (XY{1, 2}));
+}
+
 TEST(ScreenWriter, ScrolledAndClearedCellsTakeTheCurrentAttribute) {
   Screen s(20, 5, 5);
   s.vc.set_attribute(0x1E);
