@@ -98,13 +98,15 @@ void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
 }
 
 // Waits for the next key, at most KEY_WAIT_MS at a time, and returns its
-// code; the cursor place is read before waiting.
+// code. The cursor place is read once the key is there: a program stopped
+// and resumed while waiting (Ctrl+Z, then fg) finds the cursor where the
+// shell left it, and the line goes on from there.
 KeyCode next_key(Console& con, EditState& s) {
   for (;;) {
+    while (!key_waiting(con)) con.port->wait_input(KEY_WAIT_MS);
     const CursorPos cursor = get_cursor(con);
     s.col = cursor.column;
     s.row = cursor.row;
-    while (!key_waiting(con)) con.port->wait_input(KEY_WAIT_MS);
     const std::string text = poll_key(con);
     if (text.size() == 1) return static_cast<unsigned char>(text[0]);
     if (text.size() == 2) return static_cast<unsigned char>(text[1]) * 256 + 255;

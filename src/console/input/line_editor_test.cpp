@@ -180,6 +180,24 @@ TEST(LineEditor, OnlyTheChangedTailIsRewrittenWithTheCursorHidden) {
   EXPECT_EQ(e.vc->row(0), "P: xxx" + std::string(36, 'x'));
 }
 
+TEST(LineEditor, GoesOnFromWhereTheCursorIsFoundAfterAWait) {
+  // Stopped and resumed while waiting: the shell moved the cursor to the
+  // start of a lower row; typing goes on there, and Enter ends after it.
+  Editor e(80, 25, "P: ");
+  bool moved = false;
+  e.vc->type("ab");
+  e.vc->on_wait = [&](VirtualConsole& vc) {
+    if (moved || vc.pending_events() != 0) return;
+    moved = true;
+    vc.move_cursor({0, 3});
+    vc.type("c\r");
+  };
+  EXPECT_EQ(edit_line(*e.con), "abc");
+  EXPECT_EQ(e.vc->row(3), "c");
+  EXPECT_EQ(e.vc->cursor().x, 1);
+  EXPECT_EQ(e.vc->cursor().y, 3);
+}
+
 TEST(LineEditor, WaitsThroughThePortBetweenKeys) {
   Editor e(80, 25, "");
   int arrived = 0;
