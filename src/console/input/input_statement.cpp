@@ -1,5 +1,7 @@
 #include "console/input/input_statement.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -26,18 +28,64 @@ bool refill_block(Console& con) {
   return n != 0;
 }
 
+// input_getc with its common case, a byte of the read block, kept inline.
+inline int next_byte(Console& con) {
+  InputContext& in = con.input;
+  if (in.source == InputSource::STANDARD_DEVICE && in.putback_count == 0 && in.block_pos < in.block_len) {
+    return static_cast<unsigned char>(in.block[in.block_pos++]);
+  }
+  return input_getc(con);
+}
+
 // The step after an item: blanks are skipped; a comma, LF or the end finish
 // the item, CR takes a following LF with it, anything else starts the next
 // item and is given back.
 void finish_item(Console& con, int c) {
-  while (is_blank(c)) c = input_getc(con);
+  while (is_blank(c)) c = next_byte(con);
   if (c == ',' || c == '\n' || c == INPUT_END) return;
   if (c == '\r') {
-    const int next = input_getc(con);
+    const int next = next_byte(con);
     if (next != '\n') input_ungetc(con, next);
     return;
   }
   input_ungetc(con, c);
+}
+
+// How a byte inside an item is handled on the fast road: added as it is;
+// added and marking a floating-point number (unless after "&"); or taken
+// the slow way: line ends, comma, quote, blanks, "&", and "d" and "D",
+// which a number item turns into an exponent letter.
+enum ByteKind : uint8_t { PLAIN, FLOAT_MARK, SPECIAL };
+
+constexpr std::array<ByteKind, 256> BYTE_KINDS = [] {
+  std::array<ByteKind, 256> kinds{};
+  kinds.fill(PLAIN);
+  for (unsigned char c : std::string_view("\n\r,\" \t&dD")) kinds[c] = SPECIAL;
+  for (unsigned char c : std::string_view(".eE")) kinds[c] = FLOAT_MARK;
+  return kinds;
+}();
+
+// The bulk of piped input: a run of bytes straight from the read block, as
+// many as the item has room for, byte for byte as taking them one at a time
+// would add them. Given-back bytes are taken the slow way first.
+int32_t take_plain_run(InputContext& in, char* buffer, int32_t n, int32_t limit, bool ampersand_seen,
+                       bool* looks_float) {
+  size_t pos = in.block_pos;
+  if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0 || pos >= in.block_len ||
+      BYTE_KINDS[static_cast<unsigned char>(in.block[pos])] == SPECIAL) {
+    return n;  // most items of one or two bytes end here
+  }
+  const size_t end = std::min(in.block_len, pos + static_cast<size_t>(limit - n));
+  while (pos < end) {
+    const char c = in.block[pos];
+    const ByteKind kind = BYTE_KINDS[static_cast<unsigned char>(c)];
+    if (kind == SPECIAL) break;
+    if (kind == FLOAT_MARK && !ampersand_seen) *looks_float = true;
+    buffer[n++] = c;
+    ++pos;
+  }
+  in.block_pos = pos;
+  return n;
 }
 
 int digit_value(int c, int radix) {
@@ -168,8 +216,8 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, bool text_mode) 
   bool in_quotes = false;
   bool ampersand_seen = false;
   int32_t n = 0;
-  int c = input_getc(con);
-  while (is_blank(c)) c = input_getc(con);
+  int c = next_byte(con);
+  while (is_blank(c)) c = next_byte(con);
   if (c == INPUT_END) {
     buffer[0] = '\0';
     return item;
@@ -177,7 +225,7 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, bool text_mode) 
   for (;;) {
     if (c == '\n') break;
     if (c == '\r') {
-      const int next = input_getc(con);
+      const int next = next_byte(con);
       if (next != '\n') input_ungetc(con, next);
       break;
     }
@@ -188,7 +236,7 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, bool text_mode) 
       } else if (!in_quotes) {
         buffer[n++] = '"';
       } else if (text_mode) {
-        finish_item(con, input_getc(con));
+        finish_item(con, next_byte(con));
         break;
       } else {
         in_quotes = false;
@@ -208,7 +256,8 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, bool text_mode) 
     } else {
       buffer[n++] = static_cast<char>(c);
     }
-    c = input_getc(con);
+    n = take_plain_run(con.input, buffer, n, limit, ampersand_seen, &item.looks_float);
+    c = next_byte(con);
     if (n >= limit || c == INPUT_END) {
       finish_item(con, c);
       break;
