@@ -1,0 +1,119 @@
+// Writes a piped workload for the calculator: one cycle a line.
+//
+//   zw_workload mixed CYCLES [SEED]   all 13 codes; integers, decimals and
+//                                     full 17-digit numbers
+//   zw_workload plus CYCLES           "+,2,3" on every line
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char* CODES[13] = {"+", "-", "x", "/", "h", "kd", "kr",
+                                   "ku", "kf", "qu", "qf", "ru", "rf"};
+constexpr bool ONE_NUMBER[13] = {false, false, false, false, true, true, true,
+                                 true,  true,  true,  true,  false, false};
+
+// xorshift64*: the same workload on every machine.
+struct Random {
+  uint64_t s;
+  uint64_t next() {
+    s ^= s >> 12;
+    s ^= s << 25;
+    s ^= s >> 27;
+    return s * 2685821657736338717ULL;
+  }
+  uint64_t below(uint64_t n) { return next() % n; }
+};
+
+void append_digits(std::string& out, Random& r, int count, bool nonzero_first) {
+  for (int i = 0; i < count; ++i) {
+    const char d = static_cast<char>('0' + (i == 0 && nonzero_first ? 1 + r.below(9) : r.below(10)));
+    out += d;
+  }
+}
+
+void append_number(std::string& out, Random& r) {
+  if (r.below(4) == 0) out += '-';
+  switch (r.below(6)) {
+    case 0:  // a small integer
+      out += std::to_string(r.below(1000));
+      break;
+    case 1:  // an integer of up to 9 digits
+      append_digits(out, r, 1 + static_cast<int>(r.below(9)), true);
+      break;
+    case 2:  // a decimal with a few places
+      out += std::to_string(r.below(100000));
+      out += '.';
+      append_digits(out, r, 1 + static_cast<int>(r.below(4)), false);
+      break;
+    case 3:  // 17 significant digits with a point
+    {
+      const int before = 1 + static_cast<int>(r.below(16));
+      append_digits(out, r, before, true);
+      out += '.';
+      append_digits(out, r, 17 - before, false);
+      break;
+    }
+    case 4:  // 17 digits and an exponent
+      append_digits(out, r, 1, true);
+      out += '.';
+      append_digits(out, r, 16, false);
+      out += 'e';
+      if (r.below(2)) out += '-';
+      out += std::to_string(r.below(300));
+      break;
+    default:  // a 17-digit integer
+      append_digits(out, r, 17, true);
+      break;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: zw_workload mixed|plus CYCLES [SEED]\n");
+    return 2;
+  }
+  const long cycles = std::atol(argv[2]);
+  std::string out;
+  out.reserve(1 << 20);
+  if (std::strcmp(argv[1], "plus") == 0) {
+    for (long i = 0; i < cycles; ++i) {
+      out += "+,2,3\n";
+      if (out.size() > (1 << 19)) {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
+      }
+    }
+  } else {
+    Random r{argc > 3 ? std::strtoull(argv[3], nullptr, 10) | 1 : 0x9E3779B97F4A7C15ULL};
+    for (long i = 0; i < cycles; ++i) {
+      const int op = static_cast<int>(r.below(13));
+      out += CODES[op];
+      out += ',';
+      // The power keeps small exponents so that its results stay finite
+      // most of the time.
+      if (op == 4) {
+        const char* exps[] = {"0.5", "2", "-1", "1.5", "0", "3", "-0.5", "0.25"};
+        out += exps[r.below(8)];
+      } else {
+        append_number(out, r);
+      }
+      if (!ONE_NUMBER[op]) {
+        out += ',';
+        append_number(out, r);
+      }
+      out += '\n';
+      if (out.size() > (1 << 19)) {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
+      }
+    }
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return 0;
+}
