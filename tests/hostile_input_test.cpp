@@ -5,11 +5,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <cerrno>
 #include <string>
@@ -170,6 +172,43 @@ TEST(HostileInput, NonBlockingInputIsWaitedFor) {
   EXPECT_FALSE(r.killed);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, START_TEXT + "Summe:  5\r\n");
+}
+
+TEST(HostileInput, ClosedStandardInputWithATerminalForOutput) {
+  // Standard input closed, the screen a terminal: the descriptor the
+  // program works the terminal with must not take standard input's place.
+  int master = -1, slave = -1;
+  winsize size{};
+  size.ws_row = 25;
+  size.ws_col = 80;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, &size), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(master);
+    login_tty(slave);
+    close(STDIN_FILENO);
+    execl(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(slave);
+  const double deadline = seconds_now() + HANG_GUARD_SECONDS;
+  int status = 0;
+  bool ended = false;
+  char buf[4096];
+  while (!ended && seconds_now() < deadline) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 100) > 0 && read(master, buf, sizeof buf) <= 0) {
+      // The terminal has no writer left; the program is ending.
+    }
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  close(master);
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(HostileInput, UnwritableStandardOutput) {

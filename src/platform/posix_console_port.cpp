@@ -285,9 +285,26 @@ TextMode locale_text_mode() {
   return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? TextMode::UTF8 : TextMode::SINGLE_BYTE;
 }
 
+// A standard descriptor the program was started without stays taken, so
+// that no descriptor the program opens (the signal handlers' pipe) becomes
+// standard input or output. /dev/null opened the wrong way round for the
+// descriptor fails every read or write just as the closed one did.
+void keep_standard_descriptors() {
+  const int wrong_way[3] = {O_WRONLY, O_RDONLY, O_RDONLY};
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int taken = ::open("/dev/null", wrong_way[fd]);
+    if (taken >= 0 && taken != fd) {
+      ::dup2(taken, fd);
+      ::close(taken);
+    }
+  }
+}
+
 class PosixConsolePort final : public ConsolePort {
  public:
   PosixConsolePort() {
+    keep_standard_descriptors();
     // A reader that went away (`| head -1`) shows up as a failed write,
     // not as a signal that kills the program mid-way.
     ::signal(SIGPIPE, SIG_IGN);
