@@ -9,17 +9,11 @@
 
 extern char** environ;
 
+#include "calc/calculator_test_texts.h"
+
 namespace {
 
-const std::string START_TEXT =
-    "### Zahlwerk-ZW ### V.1.1 ###\r\n"
-    "###Kommandozeilenparameter###\r\n"
-    "\r\n"
-    " + (Plus)      - (Minus)     x (Mal)       / (Geteilt)   h (Hoch)\r\n"
-    " kd (Kreis-Dm)               kr (Kreis-r)  ku (Kreis-U)  kf (Kreis-F)\r\n"
-    " qu (Quadrat-U)              qf (Quadrat-F)              ru (Rechteck-U)\r\n"
-    " rf (Rechteck-F)\r\n"
-    "\r\n";
+const std::string& START_TEXT = zw::EXPECTED_START_TEXT;
 
 struct Result {
   std::string out;

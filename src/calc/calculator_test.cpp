@@ -8,6 +8,7 @@
 #include <string>
 
 #include "calc/operations.h"
+#include "calc/calculator_test_texts.h"
 #include "console/console.h"
 #include "console/output/number_text.h"
 #include "platform/virtual_console.h"
@@ -15,15 +16,7 @@
 namespace zw {
 namespace {
 
-const std::string START_TEXT =
-    "### Zahlwerk-ZW ### V.1.1 ###\r\n"
-    "###Kommandozeilenparameter###\r\n"
-    "\r\n"
-    " + (Plus)      - (Minus)     x (Mal)       / (Geteilt)   h (Hoch)\r\n"
-    " kd (Kreis-Dm)               kr (Kreis-r)  ku (Kreis-U)  kf (Kreis-F)\r\n"
-    " qu (Quadrat-U)              qf (Quadrat-F)              ru (Rechteck-U)\r\n"
-    " rf (Rechteck-F)\r\n"
-    "\r\n";
+const std::string& START_TEXT = zw::EXPECTED_START_TEXT;
 
 // Runs a whole session with piped input and output; returns what was
 // printed after the start texts.
