@@ -31,12 +31,6 @@ struct EditState {
   int32_t height = 25;
 };
 
-int32_t floor_div(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return static_cast<int32_t>(q);
-}
-
 void move_by(Console& con, EditState& s, int32_t delta) {
   move_cursor_by(con, &s.col, &s.row, delta, s.width, s.height);
 }
@@ -71,10 +65,8 @@ void insert_bytes(Console& con, EditState& s, std::string_view bytes) {
     s.row = r0;
     move_by(con, s, k);
   } else {
-    const int64_t cell = int64_t{r0 - 1} * s.width + (c0 - 1) + (new_len - s.pos);
-    const int32_t end_row = floor_div(cell, s.width) + 1;
-    const int32_t end_col = static_cast<int32_t>(cell - int64_t{s.width} * (end_row - 1)) + 1;
-    if (end_row <= s.height || (end_col == 1 && end_row == s.height + 1)) {
+    const CursorPos end = cell_after(c0, r0, new_len - s.pos, s.width);
+    if (end.row <= s.height || (end.column == 1 && end.row == s.height + 1)) {
       s.col = c0;
       s.row = r0;
       move_by(con, s, k);

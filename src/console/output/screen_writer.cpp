@@ -346,26 +346,29 @@ int32_t set_cursor(Console& con, int32_t row, int32_t column, int visibility) {
   return packed;
 }
 
-void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta, int32_t width,
-                    int32_t bottom) {
+CursorPos cell_after(int32_t column, int32_t row, int64_t delta, int32_t width) {
   const int64_t w = std::max(width, 1);
-  const int64_t i = (int64_t{*row} - 1) * w + (int64_t{*column} - 1) + delta;
+  const int64_t i = (int64_t{row} - 1) * w + (int64_t{column} - 1) + delta;
   int64_t q = i / w;
   if (i % w != 0 && i < 0) --q;  // floor, also for negative i
-  const int32_t new_row = static_cast<int32_t>(q + 1);
-  const int32_t new_column = static_cast<int32_t>(i - w * q + 1);
-  if (new_row == int64_t{bottom} + 1 && new_column == 1) {
-    set_cursor(con, bottom, static_cast<int32_t>(w), -1);
+  return CursorPos{static_cast<int32_t>(i - w * q + 1), static_cast<int32_t>(q + 1)};
+}
+
+void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta, int32_t width,
+                    int32_t bottom) {
+  const CursorPos next = cell_after(*column, *row, delta, width);
+  if (next.row == int64_t{bottom} + 1 && next.column == 1) {
+    set_cursor(con, bottom, std::max(width, 1), -1);
     write_console(con, "\r\n", 2, 0);
-  } else if (new_row < 1) {
+  } else if (next.row < 1) {
     // Above the region: row 0 would read as "keep the row" and move the
     // cursor along the current row; a place outside the region keeps it.
     set_cursor(con, 0, 0, -1);
   } else {
-    set_cursor(con, new_row, new_column, -1);
+    set_cursor(con, next.row, next.column, -1);
   }
-  *column = new_column;
-  *row = new_row;
+  *column = next.column;
+  *row = next.row;
 }
 
 void beep(Console& con) { con.port->beep(BEEP_HZ, BEEP_MS); }

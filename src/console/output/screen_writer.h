@@ -54,6 +54,10 @@ CursorPos get_cursor(Console& con);
 int32_t set_cursor(Console& con, int32_t row, int32_t column, int visibility);
 // Moves (column, row) by `delta` cells in reading order, `width` to a row;
 // from the last cell of row `bottom` forward it scrolls by one row.
+// The cell `delta` cells on from (column, row) in reading order, `width`
+// cells to a row (floor division, so moving left from column 1 lands in
+// column `width` of the row above).
+CursorPos cell_after(int32_t column, int32_t row, int64_t delta, int32_t width);
 void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta,
                     int32_t width, int32_t bottom);
 void beep(Console& con);
