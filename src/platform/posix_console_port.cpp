@@ -46,6 +46,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cfenv>
@@ -59,7 +60,7 @@
 #include "platform/platform_port.h"
 #include "platform/terminal_keys.h"
 #include "platform/terminal_screen.h"
-#include "platform/virtual_console.h"
+#include "platform/us_layout.h"
 
 namespace zw {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/virtual_console.h"
+#include "platform/us_layout.h"
 
 namespace zw {
 
