@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/terminal_keys.h"
+#include "fuzz_bytes.h"
 
 namespace zw {
 namespace {
@@ -45,14 +46,6 @@ bool same(const Keys& a, const Keys& b) {
   }
   return true;
 }
-
-struct Bytes {
-  const uint8_t* data;
-  size_t size;
-  size_t pos = 0;
-  bool empty() const { return pos >= size; }
-  uint8_t next() { return pos < size ? data[pos++] : 0; }
-};
 
 // Property 1 on the raw input.
 void check_pieces(TextMode mode, const uint8_t* data, size_t size) {

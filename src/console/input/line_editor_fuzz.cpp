@@ -17,6 +17,7 @@
 #include "console/console.h"
 #include "console/input/line_editor.h"
 #include "platform/virtual_console.h"
+#include "fuzz_bytes.h"
 
 namespace zw {
 namespace {
@@ -68,19 +69,6 @@ class StrictConsole : public VirtualConsole {
     if (count < 0 || !inside(at.x, at.y) || end > int64_t{width()} * rows_) std::abort();
   }
   int rows_;
-};
-
-struct Bytes {
-  const uint8_t* data;
-  size_t size;
-  size_t pos = 0;
-  bool empty() const { return pos >= size; }
-  uint8_t next() { return pos < size ? data[pos++] : 0; }
-  std::string take(size_t n) {
-    std::string s;
-    while (n-- > 0 && !empty()) s += static_cast<char>(next());
-    return s;
-  }
 };
 
 // Gray keys the editor acts on (and one it ignores), by virtual key and scan.
