@@ -57,6 +57,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/output_block.h"
 #include "platform/platform_port.h"
 #include "platform/terminal_keys.h"
 #include "platform/terminal_screen.h"
@@ -66,7 +67,6 @@ namespace zw {
 
 namespace {
 
-constexpr size_t OUTPUT_BLOCK = 64 * 1024;
 constexpr int CURSOR_REPORT_WAIT_MS = 500;
 constexpr int DEFAULT_COLUMNS = 80;
 constexpr int DEFAULT_ROWS = 24;
@@ -93,6 +93,8 @@ bool write_all(int fd, const char* bytes, size_t count) {
   }
   return true;
 }
+
+bool write_stdout(const char* bytes, size_t count) { return write_all(STDOUT_FILENO, bytes, count); }
 
 // ---------------------------------------------------------------------------
 // What the signal handlers need. A handler reaches nothing but this record,
@@ -412,20 +414,10 @@ class PosixConsolePort final : public ConsolePort {
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
     *written = 0;
     if (output_failed_) return false;
-    if (out_len_ + count > OUTPUT_BLOCK) {
-      flush();
-      if (output_failed_) return false;
-      if (count >= OUTPUT_BLOCK) {
-        if (!write_all(STDOUT_FILENO, bytes, count)) {
-          output_failed_ = true;
-          return false;
-        }
-        *written = count;
-        return true;
-      }
+    if (!write_block(out_, bytes, count, write_stdout)) {
+      output_failed_ = true;
+      return false;
     }
-    std::memcpy(out_ + out_len_, bytes, count);
-    out_len_ += count;
     *written = count;
     return true;
   }
@@ -449,9 +441,11 @@ class PosixConsolePort final : public ConsolePort {
       finish_screen_update(screen_);
       send_screen_update();
     }
-    if (out_len_ == 0) return;
-    if (!output_failed_ && !write_all(STDOUT_FILENO, out_, out_len_)) output_failed_ = true;
-    out_len_ = 0;
+    if (output_failed_) {
+      out_.length = 0;
+    } else if (!flush_block(out_, write_stdout)) {
+      output_failed_ = true;
+    }
   }
 
   // ---- Console input -----------------------------------------------------
@@ -757,8 +751,7 @@ class PosixConsolePort final : public ConsolePort {
 
   // Files and pipes.
   bool output_failed_ = false;
-  size_t out_len_ = 0;
-  char out_[OUTPUT_BLOCK];
+  OutputBlock out_;
 };
 
 }  // namespace

@@ -236,22 +236,44 @@ bool Win32ConsolePort::set_window(SmallRect window) {
   return SetConsoleWindowInfo(as_handle(output()), TRUE, &rect) != FALSE;
 }
 
+// Hands all of `count` bytes to the output handle, or fails.
+bool Win32ConsolePort::write_output(const char* bytes, size_t count) {
+  while (count > 0) {
+    const DWORD n = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+    DWORD done = 0;
+    if (!WriteFile(as_handle(output()), bytes, n, &done, nullptr) || done == 0) return false;
+    bytes += done;
+    count -= done;
+  }
+  return true;
+}
+
 bool Win32ConsolePort::write_bytes(const char* bytes, size_t count, size_t* written) {
-  DWORD n = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
-  DWORD done = 0;
-  bool ok = WriteFile(as_handle(output()), bytes, n, &done, nullptr) != FALSE;
-  *written = ok ? done : 0;
-  return ok;
+  *written = 0;
+  if (output_failed_) return false;
+  if (!write_block(out_, bytes, count, [this](const char* b, size_t n) { return write_output(b, n); })) {
+    output_failed_ = true;
+    return false;
+  }
+  *written = count;
+  return true;
 }
 
 void Win32ConsolePort::beep(int frequency_hz, int duration_ms) {
   Beep(static_cast<DWORD>(frequency_hz), static_cast<DWORD>(duration_ms));
 }
 
-// Every operation reaches the console at once; nothing is held back.
+// Every console operation reaches the console at once; only redirected
+// output is held back, in blocks.
 void Win32ConsolePort::end_update() {}
 
-void Win32ConsolePort::flush() {}
+void Win32ConsolePort::flush() {
+  if (output_failed_) {
+    out_.length = 0;
+  } else if (!flush_block(out_, [this](const char* b, size_t n) { return write_output(b, n); })) {
+    output_failed_ = true;
+  }
+}
 
 bool Win32ConsolePort::peek_input(InputRecord* record, int* count) {
   INPUT_RECORD r;
@@ -278,6 +300,7 @@ unsigned Win32ConsolePort::map_virtual_key_char(unsigned vk) {
 }
 
 void Win32ConsolePort::wait_input(int timeout_ms) {
+  flush();
   DWORD ms = timeout_ms > 0 ? static_cast<DWORD>(timeout_ms) : 0;
   if (input_is_console() && WaitForSingleObject(as_handle(input()), ms) != WAIT_FAILED) return;
   Sleep(ms);
@@ -286,6 +309,7 @@ void Win32ConsolePort::wait_input(int timeout_ms) {
 // The redirected stream is read in binary mode: bytes arrive as they are,
 // CR LF and Ctrl+Z included.
 size_t Win32ConsolePort::read_stdin(char* buffer, size_t count) {
+  flush();  // what was printed so far is seen before the program blocks
   if (!stdin_binary_) {
     _setmode(_fileno(stdin), _O_BINARY);
     stdin_binary_ = true;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/console_port.h"
+#include "platform/output_block.h"
 
 namespace zw {
 
@@ -45,11 +46,14 @@ class Win32ConsolePort : public ConsolePort {
  private:
   void* input();
   void* output();
+  bool write_output(const char* bytes, size_t count);
 
   bool bound_ = false;
   void* input_ = nullptr;
   void* output_ = nullptr;
   bool stdin_binary_ = false;
+  bool output_failed_ = false;
+  OutputBlock out_;
 };
 
 }  // namespace zw

@@ -148,6 +148,7 @@ TEST_F(Win32RedirectedTest, WriteBytesPassesEveryByteUnchanged) {
   size_t written = 0;
   ASSERT_TRUE(port.write_bytes(bytes.data(), bytes.size(), &written));
   EXPECT_EQ(written, bytes.size());
+  port.flush();  // redirected output is held in blocks until a flush
   EXPECT_EQ(drain(), bytes);
 }
 
