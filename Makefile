@@ -51,4 +51,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(BUILD) build-asan build-win64 build-win32
+	rm -rf $(BUILD) build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan

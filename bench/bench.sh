@@ -13,15 +13,10 @@ rounds=${ROUNDS:-7}
 startup_rounds=${STARTUP_ROUNDS:-300}
 jobs=${JOBS:-2}
 out=build-bench/bench
-cxx=${CXX:-c++}
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench -j "$jobs" --target zahlwerk >/dev/null
+cmake --build build-bench -j "$jobs" --target zahlwerk zw_workload zw_reference zw_runner zw_pty_session >/dev/null
 mkdir -p "$out"
-for tool in workload reference runner; do
-  "$cxx" -O2 -std=c++20 -Wall -Wextra "bench/$tool.cpp" -o "$out/zw_$tool"
-done
-"$cxx" -O2 -std=c++20 -Wall -Wextra bench/pty_session.cpp -o "$out/zw_pty_session" -lutil
 
 zw=$PWD/build-bench/zahlwerk
 ref=$PWD/$out/zw_reference

@@ -15,11 +15,9 @@ random_mib=${SOAK_RANDOM_MIB:-1024}
 max_rss_kib=4096
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench -j "$jobs" --target zahlwerk
+cmake --build build-bench -j "$jobs" --target zahlwerk zw_pty_session
 cmake -S . -B build-soak-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZW_SANITIZE=ON -DZW_TESTS=OFF >/dev/null
 cmake --build build-soak-asan -j "$jobs" --target zahlwerk
-mkdir -p build-bench/bench
-c++ -O2 -std=c++20 -Wall -Wextra bench/pty_session.cpp -o build-bench/bench/zw_pty_session -lutil
 
 release=$root/build-bench/zahlwerk
 asan=$root/build-soak-asan/zahlwerk

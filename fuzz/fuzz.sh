@@ -15,17 +15,18 @@ cc=$(command -v clang-14 || command -v clang)
 
 CC=$cc CXX=$cxx cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZW_FUZZ=ON -DZW_TESTS=OFF >/dev/null
-cmake --build "$build" -j "${JOBS:-2}" --target input_statement_fuzz line_editor_fuzz terminal_keys_fuzz
+cmake --build "$build" -j "${JOBS:-2}"
+mapfile -t targets <"$build/fuzz_targets.txt"
 
 # Longest input per target: text items reach 4096 bytes.
 declare -A max_len=([input_statement_fuzz]=9000 [line_editor_fuzz]=2048 [terminal_keys_fuzz]=1024)
-for target in input_statement_fuzz line_editor_fuzz terminal_keys_fuzz; do
+for target in "${targets[@]}"; do
   work=$build/corpus/$target
   findings=$build/findings/$target
   mkdir -p "$work" "$findings"
   echo "== $target: ${seconds}s"
   if ! "$build/$target" "$work" "fuzz/corpus/$target" \
-      -max_total_time="$seconds" -max_len="${max_len[$target]}" -timeout=10 \
+      -max_total_time="$seconds" -max_len="${max_len[$target]:-4096}" -timeout=10 \
       -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
       >"$build/$target.log" 2>&1; then
     tail -n 60 "$build/$target.log"

@@ -10,7 +10,7 @@
 
 #include "calc/calculator.h"
 #include "console/console.h"
-#include "platform/virtual_console.h"
+#include "testing/virtual_console.h"
 
 namespace zw {
 namespace {

@@ -11,7 +11,7 @@
 #include "calc/calculator_test_texts.h"
 #include "console/console.h"
 #include "console/output/number_text.h"
-#include "platform/virtual_console.h"
+#include "testing/virtual_console.h"
 
 namespace zw {
 namespace {

@@ -2,7 +2,7 @@
 // start-up zeroes and a test can zero again.
 #pragma once
 
-#include "app/console_handles.h"
+#include "console/console_binding.h"
 #include "console/input/input_statement.h"
 #include "console/input/keyboard.h"
 #include "console/output/print_statement.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <climits>
 
-#include "app/console_handles.h"
+#include "console/console_binding.h"
 #include "console/console.h"
 #include "console/input/keyboard_tables.h"
 

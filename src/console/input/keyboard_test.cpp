@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/console_handles.h"
+#include "console/console_binding.h"
 #include "console/console.h"
-#include "platform/virtual_console.h"
+#include "testing/virtual_console.h"
 
 namespace zw {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "console/console.h"
 #include "console/input/line_editor.h"
-#include "platform/virtual_console.h"
+#include "testing/virtual_console.h"
 #include "fuzz_bytes.h"
 
 namespace zw {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "console/console.h"
-#include "platform/virtual_console.h"
+#include "testing/virtual_console.h"
 
 namespace zw {
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <limits>
 
-#include "app/console_handles.h"
+#include "console/console_binding.h"
 #include "console/console.h"
 #include "console/output/print_statement.h"
 

@@ -1,4 +1,4 @@
-#include "platform/win32_console_port.h"
+#include "platform/win32/win32_console_port.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/console_port.h"
-#include "platform/terminal_text.h"
+#include "platform/posix/terminal_text.h"
 
 namespace zw {
 

@@ -1,4 +1,4 @@
-#include "app/console_handles.h"
+#include "console/console_binding.h"
 
 #include <atomic>
 

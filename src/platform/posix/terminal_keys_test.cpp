@@ -1,4 +1,4 @@
-#include "platform/terminal_keys.h"
+#include "platform/posix/terminal_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "console/input/keyboard.h"
-#include "platform/terminal_text.h"
-#include "platform/virtual_console.h"
+#include "platform/posix/terminal_text.h"
+#include "testing/virtual_console.h"
 
 namespace zw {
 namespace {

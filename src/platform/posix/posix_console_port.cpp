@@ -59,8 +59,8 @@
 
 #include "platform/output_block.h"
 #include "platform/platform_port.h"
-#include "platform/terminal_keys.h"
-#include "platform/terminal_screen.h"
+#include "platform/posix/terminal_keys.h"
+#include "platform/posix/terminal_screen.h"
 #include "platform/us_layout.h"
 
 namespace zw {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/terminal_keys.h"
+#include "platform/posix/terminal_keys.h"
 #include "fuzz_bytes.h"
 
 namespace zw {

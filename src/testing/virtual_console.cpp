@@ -1,4 +1,4 @@
-#include "platform/virtual_console.h"
+#include "testing/virtual_console.h"
 
 #include <algorithm>
 #include <cstring>

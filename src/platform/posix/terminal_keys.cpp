@@ -1,4 +1,4 @@
-#include "platform/terminal_keys.h"
+#include "platform/posix/terminal_keys.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "platform/terminal_screen.h"
+#include "platform/posix/terminal_screen.h"
 
 #include <gtest/gtest.h>
 
