@@ -1,0 +1,336 @@
+#include "support/pty_harness.h"
+
+#include <cstring>
+
+namespace zw::e2e {
+
+bool same_settings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+}  // namespace zw::e2e
+
+#ifdef ZW_HAVE_VTERM
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zw::e2e {
+namespace {
+
+constexpr auto PATIENCE = std::chrono::seconds(20);
+
+void append_utf8(std::string* s, uint32_t c) {
+  if (c < 0x80) {
+    s->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    s->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    s->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    s->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    s->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    s->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    s->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    s->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    s->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    s->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+std::string trim_right(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+Terminal::Terminal(const Options& o) : options_(o) {
+  winsize ws{};
+  ws.ws_col = static_cast<unsigned short>(o.columns);
+  ws.ws_row = static_cast<unsigned short>(o.rows);
+  if (::openpty(&master_, &slave_, nullptr, nullptr, &ws) != 0) {
+    ADD_FAILURE() << "openpty: " << std::strerror(errno);
+    return;
+  }
+  ::tcgetattr(slave_, &before_);
+  vt_ = vterm_new(o.rows, o.columns);
+  vterm_set_utf8(vt_, 1);
+  vterm_output_set_callback(vt_, &Terminal::on_output, this);
+  screen_ = vterm_obtain_screen(vt_);
+  static const VTermScreenCallbacks callbacks = {
+      nullptr, nullptr, nullptr, &Terminal::on_termprop, &Terminal::on_bell, nullptr,
+      &Terminal::on_pushline, nullptr};
+  vterm_screen_set_callbacks(screen_, &callbacks, this);
+  vterm_screen_reset(screen_, 1);
+  if (!o.earlier_output.empty()) vterm_input_write(vt_, o.earlier_output.data(), o.earlier_output.size());
+  start();
+}
+
+Terminal::~Terminal() {
+  if (program_ > 0 && !ended_) {
+    ::kill(program_, SIGKILL);
+    int status;
+    wait_end(&status);
+  }
+  if (session_ > 0) ::waitpid(session_, nullptr, 0);
+  if (status_pipe_ >= 0) ::close(status_pipe_);
+  if (master_ >= 0) ::close(master_);
+  if (slave_ >= 0) ::close(slave_);
+  if (vt_ != nullptr) vterm_free(vt_);
+  if (!input_path_.empty()) ::unlink(input_path_.c_str());
+  if (!output_path_.empty()) ::unlink(output_path_.c_str());
+}
+
+void Terminal::type(const std::string& bytes) {
+  ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+bool Terminal::wait_for(const std::function<bool()>& done) {
+  const auto until = std::chrono::steady_clock::now() + PATIENCE;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    pump(10);
+  }
+  return true;
+}
+
+bool Terminal::wait_for_row(int y, const std::string& text) {
+  return wait_for([&] { return row(y) == text; });
+}
+
+bool Terminal::wait_for_text(const std::string& text) {
+  return wait_for([&] { return all_text().find(text) != std::string::npos; });
+}
+
+bool Terminal::wait_for_prompt(int n) {
+  return wait_for([&] {
+    int prompts = 0;
+    for (const std::string& line : transcript()) prompts += line.rfind("Operation:", 0) == 0;
+    const VTermPos c = cursor();
+    return prompts == n && row(c.row) == "Operation:" && c.col == 11;
+  });
+}
+
+bool Terminal::wait_for_raw() {
+  return wait_for([&] { return (settings().c_lflag & (ECHO | ICANON)) == 0; });
+}
+
+std::string Terminal::row(int y) const {
+  std::string s;
+  for (int x = 0; x < options_.columns; ++x) {
+    VTermScreenCell cell;
+    vterm_screen_get_cell(screen_, VTermPos{y, x}, &cell);
+    append_utf8(&s, cell.chars[0] == 0 ? ' ' : cell.chars[0]);
+  }
+  return trim_right(s);
+}
+
+std::string Terminal::screen() const {
+  std::string s;
+  for (int y = 0; y < options_.rows; ++y) {
+    s += '|';
+    s += row(y);
+    s += '\n';
+  }
+  return s;
+}
+
+std::vector<std::string> Terminal::transcript() const {
+  std::vector<std::string> lines = scrollback_;
+  for (int y = 0; y < options_.rows; ++y) lines.push_back(row(y));
+  return lines;
+}
+
+std::string Terminal::all_text() const {
+  std::string s;
+  for (const std::string& line : transcript()) s += line + "\n";
+  return s;
+}
+
+VTermPos Terminal::cursor() const {
+  VTermPos pos;
+  vterm_state_get_cursorpos(vterm_obtain_state(vt_), &pos);
+  return pos;
+}
+
+termios Terminal::settings() const {
+  termios t{};
+  ::tcgetattr(slave_, &t);
+  return t;
+}
+
+bool Terminal::wait_status(int* status) {
+  const auto until = std::chrono::steady_clock::now() + PATIENCE;
+  for (;;) {
+    pump(0);
+    int st;
+    const ssize_t n = ::read(status_pipe_, &st, sizeof st);
+    if (n == sizeof st) {
+      *status = st;
+      if (WIFEXITED(st) || WIFSIGNALED(st)) ended_ = true;
+      return true;
+    }
+    if (std::chrono::steady_clock::now() > until) return false;
+    pollfd p[2] = {{status_pipe_, POLLIN, 0}, {master_, POLLIN, 0}};
+    ::poll(p, 2, 10);
+  }
+}
+
+bool Terminal::wait_end(int* status) {
+  while (wait_status(status)) {
+    if (WIFEXITED(*status) || WIFSIGNALED(*status)) return true;
+  }
+  return false;
+}
+
+void Terminal::release_answers() {
+  holding_ = false;
+  if (!held_.empty()) type(held_);
+  held_.clear();
+}
+
+void Terminal::resize(int columns, int rows) {
+  options_.columns = columns;
+  options_.rows = rows;
+  vterm_set_size(vt_, rows, columns);
+  winsize ws{};
+  ws.ws_col = static_cast<unsigned short>(columns);
+  ws.ws_row = static_cast<unsigned short>(rows);
+  ::ioctl(master_, TIOCSWINSZ, &ws);
+}
+
+void Terminal::hang_up() {
+  ::close(master_);
+  master_ = -1;
+}
+
+std::string Terminal::output_file() const {
+  std::string s;
+  if (FILE* f = std::fopen(output_path_.c_str(), "rb")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    std::fclose(f);
+  }
+  return s;
+}
+
+void Terminal::on_output(const char* s, size_t len, void* user) {
+  auto* t = static_cast<Terminal*>(user);
+  if (!t->options_.answer_requests) return;
+  if (t->holding_) {
+    t->held_.append(s, len);
+    return;
+  }
+  if (t->master_ >= 0) [[maybe_unused]] ssize_t n = ::write(t->master_, s, len);
+}
+
+int Terminal::on_termprop(VTermProp prop, VTermValue* val, void* user) {
+  if (prop == VTERM_PROP_CURSORVISIBLE) static_cast<Terminal*>(user)->cursor_visible_ = val->boolean;
+  return 1;
+}
+
+int Terminal::on_bell(void* user) {
+  ++static_cast<Terminal*>(user)->bells_;
+  return 1;
+}
+
+int Terminal::on_pushline(int cols, const VTermScreenCell* cells, void* user) {
+  std::string s;
+  for (int x = 0; x < cols; ++x) append_utf8(&s, cells[x].chars[0] == 0 ? ' ' : cells[x].chars[0]);
+  static_cast<Terminal*>(user)->scrollback_.push_back(trim_right(s));
+  return 1;
+}
+
+void Terminal::pump(int timeout_ms) {
+  if (master_ < 0) return;
+  pollfd p{master_, POLLIN, 0};
+  if (::poll(&p, 1, timeout_ms) <= 0 || !(p.revents & POLLIN)) return;
+  char buf[8192];
+  const ssize_t n = ::read(master_, buf, sizeof buf);
+  if (n > 0) vterm_input_write(vt_, buf, static_cast<size_t>(n));
+}
+
+std::string Terminal::temp_file(const std::string& content) {
+  char path[] = "/tmp/zw_pty_XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (!content.empty()) [[maybe_unused]] ssize_t n = ::write(fd, content.data(), content.size());
+  ::close(fd);
+  return path;
+}
+
+// The session process: leader of a new session on the terminal, it runs
+// the program as the foreground job and reports its wait statuses.
+void Terminal::start() {
+  if (options_.input_from_file) input_path_ = temp_file(options_.input);
+  if (options_.output_to_file) output_path_ = temp_file("");
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  session_ = ::fork();
+  if (session_ == 0) {
+    ::close(pipe_fds[0]);
+    ::close(master_);
+    ::setsid();
+    ::ioctl(slave_, TIOCSCTTY, 0);
+    ::signal(SIGHUP, SIG_IGN);  // outlives a hang-up to report the program's end
+    const pid_t program = ::fork();
+    if (program == 0) run_program();
+    ::setpgid(program, program);
+    [[maybe_unused]] ssize_t w = ::write(pipe_fds[1], &program, sizeof program);
+    for (;;) {
+      int st;
+      if (::waitpid(program, &st, WUNTRACED) < 0) {
+        if (errno == EINTR) continue;
+        ::_exit(0);
+      }
+      w = ::write(pipe_fds[1], &st, sizeof st);
+      if (WIFEXITED(st) || WIFSIGNALED(st)) ::_exit(0);
+    }
+  }
+  ::close(pipe_fds[1]);
+  status_pipe_ = pipe_fds[0];
+  ASSERT_EQ(::read(status_pipe_, &program_, sizeof program_), static_cast<ssize_t>(sizeof program_));
+  ::fcntl(status_pipe_, F_SETFL, O_NONBLOCK);
+}
+
+void Terminal::run_program() {
+  ::setpgid(0, 0);
+  ::signal(SIGTTOU, SIG_IGN);
+  ::tcsetpgrp(slave_, ::getpgrp());
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTSTP, SIGTTOU, SIGTERM, SIGPIPE}) ::signal(sig, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  const rlimit no_core{0, 0};
+  ::setrlimit(RLIMIT_CORE, &no_core);
+  const int in = options_.input_from_file ? ::open(input_path_.c_str(), O_RDONLY) : slave_;
+  const int out = options_.output_to_file ? ::open(output_path_.c_str(), O_WRONLY | O_TRUNC) : slave_;
+  ::dup2(in, 0);
+  ::dup2(out, 1);
+  ::dup2(slave_, 2);
+  const std::string lang = "LANG=" + options_.locale;
+  const std::string all = "LC_ALL=" + options_.locale;
+  char* const env[] = {const_cast<char*>("TERM=xterm"), const_cast<char*>(lang.c_str()),
+                       const_cast<char*>(all.c_str()), nullptr};
+  ::execle(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr), env);
+  ::_exit(127);
+}
+
+}  // namespace zw::e2e
+
+#endif  // ZW_HAVE_VTERM

@@ -1,0 +1,122 @@
+// The built program on a pseudo-terminal, its screen read through a real
+// terminal emulator (libvterm). The program runs as the foreground job of a
+// small session process, as under a shell, so that Ctrl+Z stops it.
+#pragma once
+
+#include <termios.h>
+
+namespace zw::e2e {
+
+// Whether two terminal settings are the same as far as a user can tell (what
+// `stty -g` shows): a program must give back the settings it found.
+bool same_settings(const termios& a, const termios& b);
+
+}  // namespace zw::e2e
+
+#ifdef ZW_HAVE_VTERM
+
+#include <sys/types.h>
+#include <vterm.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zw::e2e {
+
+struct Options {
+  int columns = 80;
+  int rows = 24;
+  std::string locale = "C.UTF-8";
+  std::string earlier_output;       // on the screen before the program starts
+  bool answer_requests = true;      // the emulator answers cursor requests
+  bool input_from_file = false;     // standard input redirected from `input`
+  std::string input;
+  bool output_to_file = false;      // standard output redirected to a file
+};
+
+// A terminal emulator with the program running in it.
+class Terminal {
+ public:
+  explicit Terminal(const Options& o);
+  ~Terminal();
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  // Keys as the terminal sends them.
+  void type(const std::string& bytes);
+
+  // Lets the program's output into the emulator until `done` holds; false
+  // when it has not after a generous while.
+  bool wait_for(const std::function<bool()>& done);
+  bool wait_for_row(int y, const std::string& text);
+  bool wait_for_text(const std::string& text);
+  // The `n`th "Operation: " prompt, waiting for a line with the cursor after
+  // it. Keys typed before the cycle's end would be taken by its keyboard poll.
+  bool wait_for_prompt(int n);
+  // Raw input: the program has taken the terminal.
+  bool wait_for_raw();
+
+  // Row `y` of the screen as UTF-8, trailing blanks removed.
+  std::string row(int y) const;
+  // The screen, each row between "|" and a line end, for failure messages.
+  std::string screen() const;
+  // The scrollback and the screen, one row a line.
+  std::vector<std::string> transcript() const;
+  std::string all_text() const;
+  VTermPos cursor() const;
+  bool cursor_visible() const { return cursor_visible_; }
+  int bells() const { return bells_; }
+  const termios& settings_before() const { return before_; }
+  termios settings() const;
+  pid_t program() const { return program_; }
+
+  // Waits until the program stops or ends; its wait status.
+  bool wait_status(int* status);
+  bool wait_end(int* status);
+
+  // Cursor requests are held back until released.
+  void hold_answers() { holding_ = true; }
+  bool answers_held() const { return !held_.empty(); }
+  void release_answers();
+
+  void resize(int columns, int rows);
+  // Closes the terminal's side, as when its window is closed.
+  void hang_up();
+
+  // What the program wrote to standard output (Options::output_to_file).
+  std::string output_file() const;
+
+ private:
+  static void on_output(const char* s, size_t len, void* user);
+  static int on_termprop(VTermProp prop, VTermValue* val, void* user);
+  static int on_bell(void* user);
+  static int on_pushline(int cols, const VTermScreenCell* cells, void* user);
+
+  void pump(int timeout_ms);
+  std::string temp_file(const std::string& content);
+  void start();
+  [[noreturn]] void run_program();
+
+  Options options_;
+  int master_ = -1;
+  int slave_ = -1;
+  termios before_{};
+  VTerm* vt_ = nullptr;
+  VTermScreen* screen_ = nullptr;
+  bool cursor_visible_ = true;
+  int bells_ = 0;
+  std::vector<std::string> scrollback_;
+  bool holding_ = false;
+  std::string held_;
+  pid_t session_ = -1;
+  pid_t program_ = -1;
+  int status_pipe_ = -1;
+  bool ended_ = false;
+  std::string input_path_;
+  std::string output_path_;
+};
+
+}  // namespace zw::e2e
+
+#endif  // ZW_HAVE_VTERM
