@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "console/input/keyboard.h"
 #include "platform/posix/terminal_text.h"
-#include "testing/virtual_console.h"
+#include "platform/us_layout.h"
 
 namespace zw {
 namespace {
@@ -255,88 +254,6 @@ TEST(TerminalKeys, CursorReportIsTakenOutOfTheKeys) {
   EXPECT_TRUE(d.report_received);
   ASSERT_EQ(keys.size(), 1u);
   EXPECT_EQ(keys[0].ch, 27);
-}
-
-// The fields above only matter through the keyboard's translation: what the
-// program finally sees for what the user typed.
-TEST(TerminalKeys, TranslateToTheProgramsKeyCodes) {
-  struct CodeCase {
-    const char* bytes;
-    KeyCode want;
-  };
-  const CodeCase cases[] = {
-      {"\x1b[A", extended_key(0x48)},     {"\x1bOB", extended_key(0x50)},
-      {"\x1b[1~", extended_key(0x47)},    {"\x1b[F", extended_key(0x4F)},
-      {"\x1b[3~", extended_key(0x53)},    {"\x1b[1;5D", extended_key(0x73)},
-      {"\x1b\x1b[A", extended_key(0x98)}, {"\x1b[Z", extended_key(0x0F)},
-      {"\x1bOP", extended_key(0x3B)},     {"\x1b[1;2P", extended_key(0x54)},
-      {"\x1b[1;3S", CLOSE_KEY},           {"\x1b[24~", extended_key(0x86)},
-      {"\x1b" "a", extended_key(0x1E)},   {"\x1b\x7f", extended_key(0xE0)},
-      {"\x1bOx", '8'},                    {"\x1bOM", 13},
-      {"\r", 13},                         {"\n", 10},
-      {"\x7f", 8},                        {"\t", 9},
-      {"\x01", 1},                        {"A", 'A'},
-      {"\xc3\xa4", 0xE4},                {"\xe2\x82\xac", 0x80},
-  };
-  for (const CodeCase& c : cases) {
-    KeyDecoder d;
-    reset_key_decoder(d, TextMode::UTF8);
-    std::vector<KeyEventRecord> keys;
-    decode_key_bytes(d, c.bytes, std::string(c.bytes).size(), &keys);
-    ASSERT_EQ(keys.size(), 1u) << c.bytes + 1;
-    const KeyEventRecord& k = keys[0];
-    EXPECT_EQ(translate_key_event(k.ch, k.scan_code, k.virtual_key, k.control_state,
-                                  us_layout_vk_char(k.virtual_key)),
-              c.want)
-        << c.bytes + 1;
-  }
-  // Escape alone, at the deadline.
-  KeyDecoder d;
-  reset_key_decoder(d, TextMode::UTF8);
-  std::vector<KeyEventRecord> keys;
-  decode_key_bytes(d, "\x1b", 1, &keys);
-  decode_key_deadline(d, &keys);
-  ASSERT_EQ(keys.size(), 1u);
-  EXPECT_EQ(translate_key_event(keys[0].ch, keys[0].scan_code, keys[0].virtual_key, keys[0].control_state,
-                                us_layout_vk_char(keys[0].virtual_key)),
-            27);
-}
-
-TEST(TerminalText, GlyphsTakeOneCellAndNeverAControlByte) {
-  struct GlyphCase {
-    uint8_t byte;
-    TextMode mode;
-    const char* want;
-  };
-  const GlyphCase cases[] = {
-      {'a', TextMode::UTF8, "a"},
-      {0xE4, TextMode::UTF8, "\xc3\xa4"},
-      {0x80, TextMode::UTF8, "\xe2\x82\xac"},
-      {0x9F, TextMode::UTF8, "\xc5\xb8"},
-      {0x81, TextMode::UTF8, "\xef\xbf\xbd"},
-      {0x00, TextMode::UTF8, "\xe2\x90\x80"},
-      {0x0B, TextMode::UTF8, "\xe2\x90\x8b"},
-      {0x1B, TextMode::UTF8, "\xe2\x90\x9b"},
-      {0x7F, TextMode::UTF8, "\xe2\x90\xa1"},
-      {0xE4, TextMode::SINGLE_BYTE, "\xe4"},
-      {0x0C, TextMode::SINGLE_BYTE, "?"},
-      {0x9B, TextMode::SINGLE_BYTE, "?"},
-  };
-  for (const GlyphCase& c : cases) {
-    char out[4];
-    const size_t n = cell_glyph(c.byte, c.mode, out);
-    EXPECT_EQ(std::string(out, n), c.want) << "byte " << int(c.byte);
-  }
-}
-
-TEST(TerminalText, Windows1252RoundTrips) {
-  for (int b = 0; b < 256; ++b) {
-    const uint32_t cp = cp1252_to_unicode(static_cast<uint8_t>(b));
-    if (cp == 0 && b != 0) continue;  // undefined in the code page
-    EXPECT_EQ(unicode_to_cp1252(cp), b);
-  }
-  EXPECT_EQ(unicode_to_cp1252(0x2192), -1);
-  EXPECT_EQ(unicode_to_cp1252(0x81), -1);
 }
 
 }  // namespace
