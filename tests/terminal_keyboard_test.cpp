@@ -38,7 +38,7 @@ TEST(TerminalKeyboard, TranslateToTheProgramsKeyCodes) {
     decode_key_bytes(d, c.bytes, std::string(c.bytes).size(), &keys);
     ASSERT_EQ(keys.size(), 1u) << c.bytes + 1;
     const KeyEventRecord& k = keys[0];
-    EXPECT_EQ(translate_key_event(k.ch, k.scan_code, k.virtual_key, k.control_state,
+    EXPECT_EQ(translate_key_event(k.ch, k.scan_code, k.control_state,
                                   us_layout_vk_char(k.virtual_key)),
               c.want)
         << c.bytes + 1;
@@ -50,7 +50,7 @@ TEST(TerminalKeyboard, TranslateToTheProgramsKeyCodes) {
   decode_key_bytes(d, "\x1b", 1, &keys);
   decode_key_deadline(d, &keys);
   ASSERT_EQ(keys.size(), 1u);
-  EXPECT_EQ(translate_key_event(keys[0].ch, keys[0].scan_code, keys[0].virtual_key, keys[0].control_state,
+  EXPECT_EQ(translate_key_event(keys[0].ch, keys[0].scan_code, keys[0].control_state,
                                 us_layout_vk_char(keys[0].virtual_key)),
             27);
 }

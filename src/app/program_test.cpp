@@ -118,13 +118,13 @@ TEST(ConsoleSession, CloseKeyIsTakenLikeAnyExtendedKey) {
     sent = true;
     // Closing the console while the editor waits: the editor ignores the
     // close key, and the session goes on.
-    EXPECT_TRUE(vc.send_ctrl_event(CTRL_CLOSE_EVENT));
+    EXPECT_TRUE(vc.send_ctrl_event(ConsoleEvent::CLOSE));
     vc.type("7\r1\r\x1b");
   };
   s.run();
   EXPECT_TRUE(sent);
   EXPECT_EQ(s.rows(8, 4), (Rows{"Operation: +", "Nummmer 1: 7", "Nummmer 2: 1", "Summe:  8"}));
-  EXPECT_FALSE(s.vc->send_ctrl_event(CTRL_C_EVENT));
+  EXPECT_FALSE(s.vc->send_ctrl_event(ConsoleEvent::CTRL_C));
 }
 
 TEST(ConsoleSession, OutputAtTheBottomMovesTheWindowDownThroughTheBuffer) {

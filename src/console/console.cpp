@@ -7,7 +7,6 @@ void reset_console(Console& con, ConsolePort* port) {
   remove_ctrl_handler(con);
   con.port = port;
   con.handles = ConsoleHandles{};
-  con.ctrl_handler_installed = false;
   con.device = PrintDevice{};
   con.screen = ScreenState{};
   reset_input_context(con.input);

@@ -14,7 +14,6 @@ namespace zw {
 struct Console {
   ConsolePort* port = nullptr;
   ConsoleHandles handles;
-  bool ctrl_handler_installed = false;
   PrintDevice device;
   ScreenState screen;
   InputContext input;

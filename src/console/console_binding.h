@@ -1,25 +1,27 @@
-// Console handles and the console control handler.
+// Binding the console to the platform: the standard handles and the console
+// control handler.
 #pragma once
 
 namespace zw {
 
 struct Console;
 
+// What the console has bound so far. The port stands for both standard
+// handles, so binding them is one step for input and output alike.
 struct ConsoleHandles {
-  bool filled = false;
+  bool bound = false;                  // the standard handles were taken
+  bool ctrl_handler_installed = false;
 };
 
-enum class HandleKind { INPUT, OUTPUT };
-
-// Binds the standard handles on first use: processed input is added to a
-// console input's mode. The port stands for both handles.
-void console_handle(Console& con, HandleKind which);
-// Registers the control handler once.
+// Takes the standard handles on the first call, from whichever side comes
+// first: a console input gets processed input (Ctrl+C as a control event)
+// added to its mode. Later calls do nothing.
+void bind_console_handles(Console& con);
+// Registers the control handler once, with `con` as its context: close,
+// logoff and shutdown hand a close key to con's key queue; Ctrl+C and
+// Ctrl+Break are left to the platform.
 void install_ctrl_handler(Console& con);
 // Removes it again at exit, when it was registered.
 void remove_ctrl_handler(Console& con);
-// Close, logoff and shutdown queue the close key; Ctrl+C and Ctrl+Break are
-// left to the platform. Runs on another thread or in a signal handler.
-bool ctrl_handler(int event);
 
 }  // namespace zw

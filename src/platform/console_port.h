@@ -43,26 +43,27 @@ struct CursorInfo {
   bool visible = true;
 };
 
-// Event types of an input record.
-enum : uint16_t {
-  KEY_EVENT = 1,
-  MOUSE_EVENT = 2,
-  WINDOW_BUFFER_SIZE_EVENT = 4,
-  MENU_EVENT = 8,
-  FOCUS_EVENT = 16,
+// Kinds of input event; the values are the native console's.
+enum class InputEventKind : uint16_t {
+  KEY = 1,
+  MOUSE = 2,
+  BUFFER_SIZE = 4,
+  MENU = 8,
+  FOCUS = 16,
 };
 
-// Control-key state bits of a key event.
-enum : uint32_t {
-  RIGHT_ALT_PRESSED = 0x0001,
-  LEFT_ALT_PRESSED = 0x0002,
-  RIGHT_CTRL_PRESSED = 0x0004,
-  LEFT_CTRL_PRESSED = 0x0008,
-  SHIFT_PRESSED = 0x0010,
-  NUMLOCK_ON = 0x0020,
-  SCROLLLOCK_ON = 0x0040,
-  CAPSLOCK_ON = 0x0080,
-  ENHANCED_KEY = 0x0100,
+// Control-key state bits of a key event, combined with |; the values are the
+// native console's.
+struct KeyState {
+  static constexpr uint32_t RIGHT_ALT = 0x0001;
+  static constexpr uint32_t LEFT_ALT = 0x0002;
+  static constexpr uint32_t RIGHT_CTRL = 0x0004;
+  static constexpr uint32_t LEFT_CTRL = 0x0008;
+  static constexpr uint32_t SHIFT = 0x0010;
+  static constexpr uint32_t NUM_LOCK = 0x0020;
+  static constexpr uint32_t SCROLL_LOCK = 0x0040;
+  static constexpr uint32_t CAPS_LOCK = 0x0080;
+  static constexpr uint32_t ENHANCED = 0x0100;  // a gray key
 };
 
 struct KeyEventRecord {
@@ -71,25 +72,27 @@ struct KeyEventRecord {
   uint16_t virtual_key = 0;
   uint16_t scan_code = 0;
   uint8_t ch = 0;               // character in the 8-bit code page, 0 for none
-  uint32_t control_state = 0;
+  uint32_t control_state = 0;   // KeyState bits
 };
 
 struct InputRecord {
-  uint16_t type = KEY_EVENT;
-  KeyEventRecord key;  // meaningful only for KEY_EVENT
+  InputEventKind type = InputEventKind::KEY;
+  KeyEventRecord key;  // meaningful only for InputEventKind::KEY
 };
 
-// Console control events handed to a control handler.
-enum CtrlEvent : int {
-  CTRL_C_EVENT = 0,
-  CTRL_BREAK_EVENT = 1,
-  CTRL_CLOSE_EVENT = 2,
-  CTRL_LOGOFF_EVENT = 5,
-  CTRL_SHUTDOWN_EVENT = 6,
+// Console control events handed to a control handler; the values are the
+// native console's.
+enum class ConsoleEvent : int {
+  CTRL_C = 0,
+  CTRL_BREAK = 1,
+  CLOSE = 2,
+  LOGOFF = 5,
+  SHUTDOWN = 6,
 };
 
-// Called on another thread or in a signal handler: may only hand over.
-using CtrlHandler = bool (*)(int event);
+// Called on another thread or in a signal handler with the context it was
+// registered with: may only hand over. True when it handled the event.
+using CtrlHandler = bool (*)(void* context, ConsoleEvent event);
 
 class ConsolePort {
  public:
@@ -103,7 +106,9 @@ class ConsolePort {
   virtual bool input_is_console() = 0;
   // Adds processed input (Ctrl+C as a control event) to the input mode.
   virtual bool enable_processed_input() = 0;
-  virtual bool set_ctrl_handler(CtrlHandler handler, bool add) = 0;
+  // Registers `handler` with `context` (add) or removes it again; one
+  // handler at a time.
+  virtual bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) = 0;
 
   // Screen output.
   virtual bool get_screen_buffer_info(ScreenBufferInfo* info) = 0;

@@ -1,98 +1,89 @@
 #include "platform/us_layout.h"
 
-namespace zw {
+#include <iterator>
 
-unsigned us_layout_vk_char(unsigned vk) {
-  if (vk >= 'A' && vk <= 'Z') return vk;
-  if (vk >= '0' && vk <= '9') return vk;
-  if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return '0' + (vk - VK_NUMPAD0);
-  switch (vk) {
-    case VK_BACK: return 8;
-    case VK_TAB: return 9;
-    case VK_RETURN: return 13;
-    case VK_ESCAPE: return 27;
-    case VK_SPACE: return ' ';
-    case VK_MULTIPLY: return '*';
-    case VK_ADD: return '+';
-    case VK_SUBTRACT: return '-';
-    case VK_DECIMAL: return '.';
-    case VK_DIVIDE: return '/';
-    case VK_OEM_1: return ';';
-    case VK_OEM_PLUS: return '=';
-    case VK_OEM_COMMA: return ',';
-    case VK_OEM_MINUS: return '-';
-    case VK_OEM_PERIOD: return '.';
-    case VK_OEM_2: return '/';
-    case VK_OEM_3: return '`';
-    case VK_OEM_4: return '[';
-    case VK_OEM_5: return '\\';
-    case VK_OEM_6: return ']';
-    case VK_OEM_7: return '\'';
-    case VK_OEM_102: return '\\';
-    default: return 0;
-  }
-}
+namespace zw {
 
 namespace {
 
-// US layout: character -> virtual key, scan code, shift needed.
+// One key of the US layout: what it types without and with Shift (0 for
+// nothing), its virtual key and its scan code. Lookups take the first row
+// that fits, so the main keys come before the keypad's.
 struct UsKey {
+  uint8_t plain;
+  uint8_t shifted;
   uint16_t vk;
   uint16_t scan;
-  bool shift;
 };
 
-UsKey us_key_for(uint8_t ch) {
-  static const char kRow1[] = "1234567890-=";
-  static const char kRow1Shift[] = "!@#$%^&*()_+";
-  static const uint16_t kRow1Vk[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0',
-                                     VK_OEM_MINUS, VK_OEM_PLUS};
-  static const char kLetters[] = "qwertyuiopasdfghjklzxcvbnm";
-  static const uint16_t kLetterScan[] = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16,
-                                         0x17, 0x18, 0x19, 0x1E, 0x1F, 0x20, 0x21,
-                                         0x22, 0x23, 0x24, 0x25, 0x26, 0x2C, 0x2D,
-                                         0x2E, 0x2F, 0x30, 0x31, 0x32};
-  struct Punct { char plain, shifted; uint16_t vk, scan; };
-  static const Punct kPunct[] = {
-      {'[', '{', VK_OEM_4, 0x1A}, {']', '}', VK_OEM_6, 0x1B},
-      {';', ':', VK_OEM_1, 0x27}, {'\'', '"', VK_OEM_7, 0x28},
-      {'`', '~', VK_OEM_3, 0x29}, {'\\', '|', VK_OEM_5, 0x2B},
-      {',', '<', VK_OEM_COMMA, 0x33}, {'.', '>', VK_OEM_PERIOD, 0x34},
-      {'/', '?', VK_OEM_2, 0x35},
-  };
-  for (int i = 0; i < 12; ++i) {
-    if (ch == static_cast<uint8_t>(kRow1[i])) return {kRow1Vk[i], static_cast<uint16_t>(2 + i), false};
-    if (ch == static_cast<uint8_t>(kRow1Shift[i])) return {kRow1Vk[i], static_cast<uint16_t>(2 + i), true};
-  }
-  for (int i = 0; i < 26; ++i) {
-    if (ch == static_cast<uint8_t>(kLetters[i])) return {static_cast<uint16_t>('A' + (kLetters[i] - 'a')), kLetterScan[i], false};
-    if (ch == static_cast<uint8_t>(kLetters[i] - 32)) return {static_cast<uint16_t>('A' + (kLetters[i] - 'a')), kLetterScan[i], true};
-  }
-  for (const Punct& p : kPunct) {
-    if (ch == static_cast<uint8_t>(p.plain)) return {p.vk, p.scan, false};
-    if (ch == static_cast<uint8_t>(p.shifted)) return {p.vk, p.scan, true};
-  }
-  switch (ch) {
-    case ' ': return {VK_SPACE, 0x39, false};
-    case 8: return {VK_BACK, 0x0E, false};
-    case 9: return {VK_TAB, 0x0F, false};
-    case 13: return {VK_RETURN, 0x1C, false};
-    case 27: return {VK_ESCAPE, 0x01, false};
-    default: return {0, 0, false};
-  }
-}
+// clang-format off
+constexpr UsKey US_KEYS[] = {
+  // plain  shifted  virtual key        scan
+  {'1',  '!',  '1',               0x02}, {'2',  '@',  '2',               0x03},
+  {'3',  '#',  '3',               0x04}, {'4',  '$',  '4',               0x05},
+  {'5',  '%',  '5',               0x06}, {'6',  '^',  '6',               0x07},
+  {'7',  '&',  '7',               0x08}, {'8',  '*',  '8',               0x09},
+  {'9',  '(',  '9',               0x0A}, {'0',  ')',  '0',               0x0B},
+  {'-',  '_',  VKEY_OEM_MINUS,    0x0C}, {'=',  '+',  VKEY_OEM_PLUS,     0x0D},
+  {'q',  'Q',  'Q',               0x10}, {'w',  'W',  'W',               0x11},
+  {'e',  'E',  'E',               0x12}, {'r',  'R',  'R',               0x13},
+  {'t',  'T',  'T',               0x14}, {'y',  'Y',  'Y',               0x15},
+  {'u',  'U',  'U',               0x16}, {'i',  'I',  'I',               0x17},
+  {'o',  'O',  'O',               0x18}, {'p',  'P',  'P',               0x19},
+  {'[',  '{',  VKEY_OEM_4,        0x1A}, {']',  '}',  VKEY_OEM_6,        0x1B},
+  {'a',  'A',  'A',               0x1E}, {'s',  'S',  'S',               0x1F},
+  {'d',  'D',  'D',               0x20}, {'f',  'F',  'F',               0x21},
+  {'g',  'G',  'G',               0x22}, {'h',  'H',  'H',               0x23},
+  {'j',  'J',  'J',               0x24}, {'k',  'K',  'K',               0x25},
+  {'l',  'L',  'L',               0x26}, {';',  ':',  VKEY_OEM_1,        0x27},
+  {'\'', '"',  VKEY_OEM_7,        0x28}, {'`',  '~',  VKEY_OEM_3,        0x29},
+  {'\\', '|',  VKEY_OEM_5,        0x2B}, {'z',  'Z',  'Z',               0x2C},
+  {'x',  'X',  'X',               0x2D}, {'c',  'C',  'C',               0x2E},
+  {'v',  'V',  'V',               0x2F}, {'b',  'B',  'B',               0x30},
+  {'n',  'N',  'N',               0x31}, {'m',  'M',  'M',               0x32},
+  {',',  '<',  VKEY_OEM_COMMA,    0x33}, {'.',  '>',  VKEY_OEM_PERIOD,   0x34},
+  {'/',  '?',  VKEY_OEM_2,        0x35}, {'\\', '|',  VKEY_OEM_102,      0x56},
+  {' ',  0,    VKEY_SPACE,        0x39}, {8,    0,    VKEY_BACK,         0x0E},
+  {9,    0,    VKEY_TAB,          0x0F}, {13,   0,    VKEY_RETURN,       0x1C},
+  {27,   0,    VKEY_ESCAPE,       0x01},
+  // The keypad with Num Lock on.
+  {'0',  0,    VKEY_NUMPAD0,      0x52}, {'1',  0,    VKEY_NUMPAD0 + 1,  0x4F},
+  {'2',  0,    VKEY_NUMPAD0 + 2,  0x50}, {'3',  0,    VKEY_NUMPAD0 + 3,  0x51},
+  {'4',  0,    VKEY_NUMPAD0 + 4,  0x4B}, {'5',  0,    VKEY_NUMPAD0 + 5,  0x4C},
+  {'6',  0,    VKEY_NUMPAD0 + 6,  0x4D}, {'7',  0,    VKEY_NUMPAD0 + 7,  0x47},
+  {'8',  0,    VKEY_NUMPAD0 + 8,  0x48}, {'9',  0,    VKEY_NUMPAD0 + 9,  0x49},
+  {'*',  0,    VKEY_MULTIPLY,     0x37}, {'+',  0,    VKEY_ADD,          0x4E},
+  {'-',  0,    VKEY_SUBTRACT,     0x4A}, {'.',  0,    VKEY_DECIMAL,      0x53},
+  {'/',  0,    VKEY_DIVIDE,       0x35},
+};
+// clang-format on
+static_assert(std::size(US_KEYS) == 68);
 
 }  // namespace
 
+// Letters come back in capitals, as the native mapping gives them.
+unsigned us_layout_vk_char(unsigned vk) {
+  for (const UsKey& k : US_KEYS) {
+    if (k.vk != vk) continue;
+    if (k.plain >= 'a' && k.plain <= 'z') return k.plain - 'a' + 'A';
+    return k.plain;
+  }
+  return 0;
+}
+
 KeyEventRecord key_event_for_char(uint8_t ch) {
-  UsKey k = us_key_for(ch);
   KeyEventRecord ev;
   ev.key_down = true;
   ev.repeat_count = 1;
-  ev.virtual_key = k.vk;
-  ev.scan_code = k.scan;
   ev.ch = ch;
-  ev.control_state = k.shift ? uint32_t{SHIFT_PRESSED} : 0u;
+  for (const UsKey& k : US_KEYS) {
+    const bool shifted = k.shifted != 0 && ch == k.shifted;
+    if (ch != k.plain && !shifted) continue;
+    ev.virtual_key = k.vk;
+    ev.scan_code = k.scan;
+    ev.control_state = shifted ? KeyState::SHIFT : 0u;
+    break;
+  }
   return ev;
 }
 

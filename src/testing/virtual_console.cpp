@@ -28,9 +28,10 @@ bool VirtualConsole::enable_processed_input() {
   return true;
 }
 
-bool VirtualConsole::set_ctrl_handler(CtrlHandler handler, bool add) {
+bool VirtualConsole::set_ctrl_handler(CtrlHandler handler, void* context, bool add) {
   calls.push_back(add ? "set_ctrl_handler(add)" : "set_ctrl_handler(remove)");
   ctrl_handler = add ? handler : nullptr;
+  ctrl_context = add ? context : nullptr;
   return true;
 }
 
@@ -189,7 +190,7 @@ void VirtualConsole::push_event(const InputRecord& record) { events_.push_back(r
 
 void VirtualConsole::push_key(const KeyEventRecord& key) {
   InputRecord down;
-  down.type = KEY_EVENT;
+  down.type = InputEventKind::KEY;
   down.key = key;
   down.key.key_down = true;
   events_.push_back(down);
@@ -207,21 +208,21 @@ void VirtualConsole::press_enhanced(uint16_t vk, uint16_t scan, uint32_t modifie
   k.virtual_key = vk;
   k.scan_code = scan;
   k.ch = 0;
-  k.control_state = modifiers | ENHANCED_KEY;
+  k.control_state = modifiers | KeyState::ENHANCED;
   push_key(k);
 }
 
 void VirtualConsole::press_function(int n, uint32_t modifiers) {
   KeyEventRecord k;
-  k.virtual_key = static_cast<uint16_t>(VK_F1 + n - 1);
+  k.virtual_key = static_cast<uint16_t>(VKEY_F1 + n - 1);
   k.scan_code = static_cast<uint16_t>(n <= 10 ? 0x3B + n - 1 : 0x57 + n - 11);
   k.ch = 0;
   k.control_state = modifiers;
   push_key(k);
 }
 
-bool VirtualConsole::send_ctrl_event(int event) {
-  return ctrl_handler != nullptr && ctrl_handler(event);
+bool VirtualConsole::send_ctrl_event(ConsoleEvent event) {
+  return ctrl_handler != nullptr && ctrl_handler(ctrl_context, event);
 }
 
 void VirtualConsole::resize_buffer(int rows) {

@@ -51,7 +51,7 @@ class VirtualConsole : public ConsolePort {
   void set_arithmetic_mode() override;
   bool input_is_console() override;
   bool enable_processed_input() override;
-  bool set_ctrl_handler(CtrlHandler handler, bool add) override;
+  bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override;
   bool get_screen_buffer_info(ScreenBufferInfo* info) override;
   bool write_cells(const CharCell* cells, int count, Coord at) override;
   bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override;
@@ -76,11 +76,11 @@ class VirtualConsole : public ConsolePort {
   void push_key(const KeyEventRecord& key);  // key down, then key up
   // Types every byte as its key: "\r" is Enter, "\x1b" Escape, "\b" Backspace.
   void type(const std::string& bytes);
-  // A gray (enhanced) key such as VK_LEFT with scan 0x4B.
+  // A gray (enhanced) key such as VKEY_LEFT with scan 0x4B.
   void press_enhanced(uint16_t vk, uint16_t scan, uint32_t modifiers = 0);
   void press_function(int n, uint32_t modifiers = 0);  // F1..F12
   // Sends a console control event to the registered handler.
-  bool send_ctrl_event(int event);
+  bool send_ctrl_event(ConsoleEvent event);
   // Called at every wait: a test can let keys arrive over time.
   std::function<void(VirtualConsole&)> on_wait;
   int idle_wait_limit = 200;
@@ -112,6 +112,7 @@ class VirtualConsole : public ConsolePort {
   std::vector<std::string> calls;  // one name per platform call
   bool processed_input = false;
   CtrlHandler ctrl_handler = nullptr;
+  void* ctrl_context = nullptr;
   int waits = 0;
   int updates = 0;
 

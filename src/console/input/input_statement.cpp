@@ -156,7 +156,7 @@ void reset_input_context(InputContext& in) {
 }
 
 bool stdin_is_redirected(Console& con) {
-  console_handle(con, HandleKind::INPUT);
+  bind_console_handles(con);
   return !con.port->input_is_console();
 }
 

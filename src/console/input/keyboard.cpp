@@ -12,15 +12,15 @@ namespace zw {
 
 namespace {
 
-constexpr uint32_t ALT_HELD = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED;
-constexpr uint32_t CTRL_HELD = RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED;
+constexpr uint32_t ALT_HELD = KeyState::RIGHT_ALT | KeyState::LEFT_ALT;
+constexpr uint32_t CTRL_HELD = KeyState::RIGHT_CTRL | KeyState::LEFT_CTRL;
 constexpr uint16_t NUMPAD_DIGIT_FIRST_VK = 0x60;  // keypad 0 .. keypad 9
 constexpr uint16_t NUMPAD_DIGIT_LAST_VK = 0x69;
 
 KeyColumn modifier_column(uint32_t ks) {
   if (ks & ALT_HELD) return COL_ALT;
   if (ks & CTRL_HELD) return COL_CTRL;
-  if (ks & SHIFT_PRESSED) return COL_SHIFT;
+  if (ks & KeyState::SHIFT) return COL_SHIFT;
   return COL_NONE;
 }
 
@@ -43,7 +43,7 @@ KeyCode char_or_none(uint8_t ch) { return ch != 0 ? KeyCode{ch} : NO_KEY; }
 // Alt no longer held alone (the Alt key coming up) queues the entered
 // character. Alt-only events without a key leave the entry going.
 void alt_numpad_step(KeyQueue& q, bool key_down, KeyCode r, uint16_t vk, uint32_t ks) {
-  const bool alt_alone = (ks & (CTRL_HELD | SHIFT_PRESSED)) == 0 && (ks & ALT_HELD) != 0;
+  const bool alt_alone = (ks & (CTRL_HELD | KeyState::SHIFT)) == 0 && (ks & ALT_HELD) != 0;
   if (alt_alone) {
     if (vk >= NUMPAD_DIGIT_FIRST_VK && vk <= NUMPAD_DIGIT_LAST_VK) {
       if (key_down) q.alt_numpad_value = q.alt_numpad_value * 10 + (vk - NUMPAD_DIGIT_FIRST_VK);
@@ -70,7 +70,7 @@ void key_step(Console& con, const KeyEventRecord& k) {
   KeyCode r = NO_KEY;
   if (k.key_down) {
     if (k.repeat_count == 0) return;
-    r = translate_key_event(k.ch, k.scan_code, k.virtual_key, k.control_state,
+    r = translate_key_event(k.ch, k.scan_code, k.control_state,
                             con.port->map_virtual_key_char(k.virtual_key));
   }
   alt_numpad_step(con.keys, k.key_down, r, k.virtual_key, k.control_state);
@@ -85,7 +85,7 @@ void drain_handover(KeyQueue& q) {
   while (n-- > 0) queue_key(q, CLOSE_KEY);
 }
 
-bool take_key(KeyQueue& q, KeyCode* code) {
+bool dequeue_key(KeyQueue& q, KeyCode* code) {
   if (q.read == q.write) return false;
   *code = q.slots[q.read];
   q.read = (q.read + 1) % KEY_QUEUE_SLOTS;
@@ -117,10 +117,9 @@ std::string key_text(KeyCode code) {
 // console reports the key's own character (either case) or, for a key that
 // has none, no character at all; anything else the console made of the
 // combination (AltGr characters, Ctrl+Enter as 10) is kept as typed.
-KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint16_t /*vk*/, uint32_t ks,
-                            unsigned map_vk_char) {
+KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint32_t ks, unsigned map_vk_char) {
   const KeyColumn col = modifier_column(ks);
-  if ((ks & ENHANCED_KEY) && ch == 0) {
+  if ((ks & KeyState::ENHANCED) && ch == 0) {
     for (const EnhancedKeyRow& row : EnhancedKeyTable)
       if (row.sc == sc) return row.code[col];
     return NO_KEY;
@@ -136,7 +135,7 @@ KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint16_t /*vk*/, uint32_t k
 void pump_console_input(Console& con) {
   install_ctrl_handler(con);
   drain_handover(con.keys);
-  console_handle(con, HandleKind::INPUT);
+  bind_console_handles(con);
   for (;;) {
     InputRecord rec;
     int count = 0;
@@ -144,14 +143,18 @@ void pump_console_input(Console& con) {
     count = 0;
     // A read that fills no record ends the pump before the record is used.
     if (!con.port->read_input(&rec, &count) || count == 0) return;
-    if (rec.type == KEY_EVENT) key_step(con, rec.key);
+    if (rec.type == InputEventKind::KEY) key_step(con, rec.key);
   }
 }
 
-std::string poll_key(Console& con) {
+bool take_key(Console& con, KeyCode* code) {
   pump_console_input(con);
+  return dequeue_key(con.keys, code);
+}
+
+std::string poll_key(Console& con) {
   KeyCode code;
-  if (!take_key(con.keys, &code)) return std::string();
+  if (!take_key(con, &code)) return std::string();
   return key_text(code);
 }
 

@@ -1,5 +1,6 @@
 // Keyboard: console key events become key codes through a fixed
-// translation, wait in a ring of 512 slots and are handed out as texts.
+// translation, wait in a ring of 512 slots and are handed out as codes (to
+// the line editor) or as texts (to the calculator).
 #pragma once
 
 #include <atomic>
@@ -32,16 +33,18 @@ void reset_key_queue(KeyQueue& q);
 void queue_key(KeyQueue& q, KeyCode code);
 // One byte for a character, 0xFF and n for an extended key.
 std::string key_text(KeyCode code);
-// Character byte, scan code, virtual key, control-key state -> code or
-// NO_KEY. `map_vk_char` is the port's unshifted character of the virtual key
+// Character byte, scan code, control-key state -> code or NO_KEY.
+// `map_vk_char` is the port's unshifted character of the event's virtual key
 // (only its low 16 bits count); case is swapped under the LC_CTYPE locale.
-KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint16_t vk, uint32_t ks,
-                            unsigned map_vk_char);
+KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint32_t ks, unsigned map_vk_char);
 
 // Hands over the control handler's close keys, then moves every pending
 // console input event through the translation into the queue.
 void pump_console_input(Console& con);
-// The oldest queued key as text, or the empty text; never waits.
+// Takes the oldest queued key into `code`; false when there is none. Never
+// waits.
+bool take_key(Console& con, KeyCode* code);
+// The oldest queued key as text (key_text), or the empty text; never waits.
 std::string poll_key(Console& con);
 bool key_waiting(Console& con);
 

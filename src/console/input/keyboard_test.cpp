@@ -15,13 +15,13 @@
 namespace zw {
 namespace {
 
-constexpr uint32_t ALT = LEFT_ALT_PRESSED;
-constexpr uint32_t ALTGR = RIGHT_ALT_PRESSED | LEFT_CTRL_PRESSED;
-constexpr uint32_t CTRL = LEFT_CTRL_PRESSED;
-constexpr uint32_t SHIFT = SHIFT_PRESSED;
-constexpr uint32_t ENH = ENHANCED_KEY;
-constexpr uint16_t VK_F4 = VK_F1 + 3;
-constexpr uint16_t VK_CLEAR = 0x0C;
+constexpr uint32_t ALT = KeyState::LEFT_ALT;
+constexpr uint32_t ALTGR = KeyState::RIGHT_ALT | KeyState::LEFT_CTRL;
+constexpr uint32_t CTRL = KeyState::LEFT_CTRL;
+constexpr uint32_t SHIFT = KeyState::SHIFT;
+constexpr uint32_t ENH = KeyState::ENHANCED;
+constexpr uint16_t VKEY_F4 = VKEY_F1 + 3;
+constexpr uint16_t VKEY_CLEAR = 0x0C;
 
 const std::string CLOSE_TEXT = "\xFF" "k";
 
@@ -36,55 +36,55 @@ TEST(TranslateKeyEvent, ModifierColumnsAndCharacters) {
     KeyCode want;
   };
   const Case cases[] = {
-      {"Esc", 27, 0x01, VK_ESCAPE, 0, 27},
-      {"Shift+Esc", 27, 0x01, VK_ESCAPE, SHIFT, 27},
-      {"Ctrl+Esc", 27, 0x01, VK_ESCAPE, CTRL, 27},
-      {"Alt+Esc", 27, 0x01, VK_ESCAPE, ALT, extended_key(0x01)},
-      {"F1", 0, 0x3B, VK_F1, 0, extended_key(0x3B)},
-      {"Shift+F1", 0, 0x3B, VK_F1, SHIFT, extended_key(0x54)},
-      {"Ctrl+F1", 0, 0x3B, VK_F1, CTRL, extended_key(0x5E)},
-      {"Ctrl+Shift+F1 takes Ctrl", 0, 0x3B, VK_F1, CTRL | SHIFT, extended_key(0x5E)},
-      {"Alt+F4", 0, 0x3E, VK_F4, ALT, CLOSE_KEY},
-      {"F11", 0, 0x57, VK_F1 + 10, 0, extended_key(0x85)},
-      {"Shift+F12", 0, 0x58, VK_F12, SHIFT, extended_key(0x88)},
-      {"Alt+Ctrl+F12 takes Alt", 0, 0x58, VK_F12, ALT | CTRL, extended_key(0x8C)},
-      {"gray Up", 0, 0x48, VK_UP, ENH, extended_key(0x48)},
-      {"keypad 8, Num Lock off", 0, 0x48, VK_UP, 0, extended_key(0x48)},
-      {"keypad 8, Num Lock on", '8', 0x48, VK_NUMPAD0 + 8, NUMLOCK_ON, '8'},
-      {"Ctrl+gray Up", 0, 0x48, VK_UP, ENH | CTRL, extended_key(0x8D)},
-      {"Alt+gray Up", 0, 0x48, VK_UP, ENH | ALT, extended_key(0x98)},
-      {"Shift+gray Delete", 0, 0x53, VK_DELETE, ENH | SHIFT, extended_key(0x53)},
-      {"Alt+keypad 8, Num Lock off", 0, 0x48, VK_UP, ALT, NO_KEY},
-      {"Alt+keypad 5, Num Lock off", 0, 0x4C, VK_CLEAR, ALT, extended_key(0x4C)},
+      {"Esc", 27, 0x01, VKEY_ESCAPE, 0, 27},
+      {"Shift+Esc", 27, 0x01, VKEY_ESCAPE, SHIFT, 27},
+      {"Ctrl+Esc", 27, 0x01, VKEY_ESCAPE, CTRL, 27},
+      {"Alt+Esc", 27, 0x01, VKEY_ESCAPE, ALT, extended_key(0x01)},
+      {"F1", 0, 0x3B, VKEY_F1, 0, extended_key(0x3B)},
+      {"Shift+F1", 0, 0x3B, VKEY_F1, SHIFT, extended_key(0x54)},
+      {"Ctrl+F1", 0, 0x3B, VKEY_F1, CTRL, extended_key(0x5E)},
+      {"Ctrl+Shift+F1 takes Ctrl", 0, 0x3B, VKEY_F1, CTRL | SHIFT, extended_key(0x5E)},
+      {"Alt+F4", 0, 0x3E, VKEY_F4, ALT, CLOSE_KEY},
+      {"F11", 0, 0x57, VKEY_F1 + 10, 0, extended_key(0x85)},
+      {"Shift+F12", 0, 0x58, VKEY_F12, SHIFT, extended_key(0x88)},
+      {"Alt+Ctrl+F12 takes Alt", 0, 0x58, VKEY_F12, ALT | CTRL, extended_key(0x8C)},
+      {"gray Up", 0, 0x48, VKEY_UP, ENH, extended_key(0x48)},
+      {"keypad 8, Num Lock off", 0, 0x48, VKEY_UP, 0, extended_key(0x48)},
+      {"keypad 8, Num Lock on", '8', 0x48, VKEY_NUMPAD0 + 8, KeyState::NUM_LOCK, '8'},
+      {"Ctrl+gray Up", 0, 0x48, VKEY_UP, ENH | CTRL, extended_key(0x8D)},
+      {"Alt+gray Up", 0, 0x48, VKEY_UP, ENH | ALT, extended_key(0x98)},
+      {"Shift+gray Delete", 0, 0x53, VKEY_DELETE, ENH | SHIFT, extended_key(0x53)},
+      {"Alt+keypad 8, Num Lock off", 0, 0x48, VKEY_UP, ALT, NO_KEY},
+      {"Alt+keypad 5, Num Lock off", 0, 0x4C, VKEY_CLEAR, ALT, extended_key(0x4C)},
       {"a", 'a', 0x1E, 'A', 0, 'a'},
       {"Shift+a", 'A', 0x1E, 'A', SHIFT, 'A'},
       {"Ctrl+a", 1, 0x1E, 'A', CTRL, 1},
       {"Alt+a", 'a', 0x1E, 'A', ALT, extended_key(0x1E)},
-      {"Alt+A with Caps Lock", 'A', 0x1E, 'A', ALT | CAPSLOCK_ON, extended_key(0x1E)},
+      {"Alt+A with Caps Lock", 'A', 0x1E, 'A', ALT | KeyState::CAPS_LOCK, extended_key(0x1E)},
       {"Alt+2", '2', 0x03, '2', ALT, extended_key(0x79)},
       {"AltGr+7 is {", '{', 0x08, '7', ALTGR, '{'},
-      {"Shift+Tab", 9, 0x0F, VK_TAB, SHIFT, extended_key(0x0F)},
-      {"Ctrl+Tab", 9, 0x0F, VK_TAB, CTRL, extended_key(0x94)},
-      {"Ctrl+Enter", 10, 0x1C, VK_RETURN, CTRL, 10},
-      {"Alt+Enter", 13, 0x1C, VK_RETURN, ALT, extended_key(0x1C)},
-      {"keypad Enter", 13, 0x1C, VK_RETURN, ENH, 13},
-      {"keypad Enter, no character", 0, 0x1C, VK_RETURN, ENH, 13},
-      {"Ctrl+keypad Enter, no character", 0, 0x1C, VK_RETURN, ENH | CTRL, 10},
-      {"Alt+keypad Enter, no character", 0, 0x1C, VK_RETURN, ENH | ALT, extended_key(0xA6)},
-      {"keypad /", '/', 0x35, VK_DIVIDE, ENH, '/'},
-      {"Shift+keypad /, no character", 0, 0x35, VK_DIVIDE, ENH | SHIFT, '?'},
-      {"Ctrl+keypad /, no character", 0, 0x35, VK_DIVIDE, ENH | CTRL, extended_key(0x95)},
-      {"right Ctrl alone", 0, 0x1D, VK_CONTROL, ENH | CTRL, NO_KEY},
-      {"Shift alone", 0, 0x2A, VK_SHIFT, SHIFT, NO_KEY},
-      {"Alt alone", 0, 0x38, VK_MENU, ALT, NO_KEY},
-      {"Ctrl+Space", ' ', 0x39, VK_SPACE, CTRL, ' '},
+      {"Shift+Tab", 9, 0x0F, VKEY_TAB, SHIFT, extended_key(0x0F)},
+      {"Ctrl+Tab", 9, 0x0F, VKEY_TAB, CTRL, extended_key(0x94)},
+      {"Ctrl+Enter", 10, 0x1C, VKEY_RETURN, CTRL, 10},
+      {"Alt+Enter", 13, 0x1C, VKEY_RETURN, ALT, extended_key(0x1C)},
+      {"keypad Enter", 13, 0x1C, VKEY_RETURN, ENH, 13},
+      {"keypad Enter, no character", 0, 0x1C, VKEY_RETURN, ENH, 13},
+      {"Ctrl+keypad Enter, no character", 0, 0x1C, VKEY_RETURN, ENH | CTRL, 10},
+      {"Alt+keypad Enter, no character", 0, 0x1C, VKEY_RETURN, ENH | ALT, extended_key(0xA6)},
+      {"keypad /", '/', 0x35, VKEY_DIVIDE, ENH, '/'},
+      {"Shift+keypad /, no character", 0, 0x35, VKEY_DIVIDE, ENH | SHIFT, '?'},
+      {"Ctrl+keypad /, no character", 0, 0x35, VKEY_DIVIDE, ENH | CTRL, extended_key(0x95)},
+      {"right Ctrl alone", 0, 0x1D, VKEY_CONTROL, ENH | CTRL, NO_KEY},
+      {"Shift alone", 0, 0x2A, VKEY_SHIFT, SHIFT, NO_KEY},
+      {"Alt alone", 0, 0x38, VKEY_MENU, ALT, NO_KEY},
+      {"Ctrl+Space", ' ', 0x39, VKEY_SPACE, CTRL, ' '},
       {"beyond the table, character", 'x', 0x70, 0, CTRL, 'x'},
       {"beyond the table, none", 0, 0x70, 0, 0, NO_KEY},
       {"scan code far beyond", 0, 0xFFFF, 0, ALT, NO_KEY},
       {"high byte", 0xE4, 0x28, 0, 0, 0xE4},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(translate_key_event(c.ch, c.sc, c.vk, c.ks, us_layout_vk_char(c.vk)), c.want)
+    EXPECT_EQ(translate_key_event(c.ch, c.sc, c.ks, us_layout_vk_char(c.vk)), c.want)
         << c.name;
   }
 }
@@ -108,7 +108,7 @@ TEST(TranslateKeyEvent, KeyCharacterFromThePort) {
       {"high byte, other character", 0xC4, 0x28, ALT, 0xE4u, 0xC4},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(translate_key_event(c.ch, c.sc, 0, c.ks, c.map), c.want) << c.name;
+    EXPECT_EQ(translate_key_event(c.ch, c.sc, c.ks, c.map), c.want) << c.name;
 }
 
 TEST(KeyText, OneByteOrTwo) {
@@ -130,7 +130,7 @@ TEST(KeyText, OneByteOrTwo) {
 InputRecord key(bool down, uint8_t ch, uint16_t sc, uint16_t vk, uint32_t ks,
                 uint16_t repeat = 1) {
   InputRecord r;
-  r.type = KEY_EVENT;
+  r.type = InputEventKind::KEY;
   r.key.key_down = down;
   r.key.repeat_count = repeat;
   r.key.ch = ch;
@@ -140,7 +140,7 @@ InputRecord key(bool down, uint8_t ch, uint16_t sc, uint16_t vk, uint32_t ks,
   return r;
 }
 
-InputRecord other_event(uint16_t type) {
+InputRecord other_event(InputEventKind type) {
   InputRecord r;
   r.type = type;
   return r;
@@ -153,15 +153,15 @@ std::vector<InputRecord> alt_digits(const std::string& digits) {
   std::vector<InputRecord> ev;
   for (char d : digits) {
     const int n = d - '0';
-    const auto vk = static_cast<uint16_t>(VK_NUMPAD0 + n);
-    ev.push_back(key(true, 0, kScan[n], vk, ALT | NUMLOCK_ON));
-    ev.push_back(key(false, 0, kScan[n], vk, ALT | NUMLOCK_ON));
+    const auto vk = static_cast<uint16_t>(VKEY_NUMPAD0 + n);
+    ev.push_back(key(true, 0, kScan[n], vk, ALT | KeyState::NUM_LOCK));
+    ev.push_back(key(false, 0, kScan[n], vk, ALT | KeyState::NUM_LOCK));
   }
   return ev;
 }
 
-const InputRecord ALT_DOWN = key(true, 0, 0x38, VK_MENU, ALT);
-const InputRecord ALT_UP = key(false, 0, 0x38, VK_MENU, 0);
+const InputRecord ALT_DOWN = key(true, 0, 0x38, VKEY_MENU, ALT);
+const InputRecord ALT_UP = key(false, 0, 0x38, VKEY_MENU, 0);
 
 std::vector<InputRecord> join(std::initializer_list<std::vector<InputRecord>> parts) {
   std::vector<InputRecord> all;
@@ -220,22 +220,23 @@ TEST_F(KeyboardTest, EventScripts) {
        join({{ALT_DOWN}, alt_digits("97"), {ALT_UP}, {key(true, 'b', 0x30, 'B', 0)}}),
        {"a", "b"}},
       {"Shift held: no entry",
-       {ALT_DOWN, key(true, 0, 0x4D, VK_NUMPAD0 + 6, ALT | SHIFT),
-        key(false, 0, 0x4D, VK_NUMPAD0 + 6, ALT | SHIFT), ALT_UP},
+       {ALT_DOWN, key(true, 0, 0x4D, VKEY_NUMPAD0 + 6, ALT | SHIFT),
+        key(false, 0, 0x4D, VKEY_NUMPAD0 + 6, ALT | SHIFT), ALT_UP},
        {}},
       {"Alt+keypad 5 with Num Lock off is a key",
-       {ALT_DOWN, key(true, 0, 0x4C, VK_CLEAR, ALT), key(false, 0, 0x4C, VK_CLEAR, ALT), ALT_UP},
+       {ALT_DOWN, key(true, 0, 0x4C, VKEY_CLEAR, ALT), key(false, 0, 0x4C, VKEY_CLEAR, ALT), ALT_UP},
        {ext_text(0x4C)}},
       {"repeat count 5 gives one code", {key(true, 'z', 0x2C, 'Z', 0, 5)}, {"z"}},
       {"repeat count 0 gives none", {key(true, 'z', 0x2C, 'Z', 0, 0)}, {}},
       {"key-up alone gives none", {key(false, 'z', 0x2C, 'Z', 0)}, {}},
       {"mouse, window, menu and focus events are dropped",
-       {other_event(MOUSE_EVENT), other_event(WINDOW_BUFFER_SIZE_EVENT), key(true, 'q', 0x10, 'Q', 0),
-        other_event(MENU_EVENT), other_event(FOCUS_EVENT)},
+       {other_event(InputEventKind::MOUSE), other_event(InputEventKind::BUFFER_SIZE),
+        key(true, 'q', 0x10, 'Q', 0), other_event(InputEventKind::MENU),
+        other_event(InputEventKind::FOCUS)},
        {"q"}},
       {"Escape with modifiers",
-       {key(true, 27, 0x01, VK_ESCAPE, 0), key(true, 27, 0x01, VK_ESCAPE, SHIFT),
-        key(true, 27, 0x01, VK_ESCAPE, CTRL), key(true, 27, 0x01, VK_ESCAPE, ALT)},
+       {key(true, 27, 0x01, VKEY_ESCAPE, 0), key(true, 27, 0x01, VKEY_ESCAPE, SHIFT),
+        key(true, 27, 0x01, VKEY_ESCAPE, CTRL), key(true, 27, 0x01, VKEY_ESCAPE, ALT)},
        {"\x1b", "\x1b", "\x1b", ext_text(0x01)}},
   };
   for (const Case& c : cases) {
@@ -251,8 +252,8 @@ TEST_F(KeyboardTest, PortHelpersGiveTheDocumentedCodes) {
   vc.press_function(1, SHIFT);
   vc.press_function(4, ALT);
   vc.press_function(12, CTRL);
-  vc.press_enhanced(VK_LEFT, 0x4B);
-  vc.press_enhanced(VK_HOME, 0x47, CTRL);
+  vc.press_enhanced(VKEY_LEFT, 0x4B);
+  vc.press_enhanced(VKEY_HOME, 0x47, CTRL);
   vc.type("7\r\x1b");
   EXPECT_EQ(drain(), (std::vector<std::string>{ext_text(0x3B), ext_text(0x54), CLOSE_TEXT,
                                                ext_text(0x8A), ext_text(0x4B), ext_text(0x77),
@@ -327,22 +328,22 @@ TEST_F(KeyboardTest, ReadOfNoEventEndsThePump) {
 
 TEST_F(KeyboardTest, ControlEvents) {
   struct Case {
-    int event;
+    ConsoleEvent event;
     bool handled;
     std::vector<std::string> want;
   };
   const Case cases[] = {
-      {CTRL_CLOSE_EVENT, true, {CLOSE_TEXT}},
-      {CTRL_LOGOFF_EVENT, true, {CLOSE_TEXT}},
-      {CTRL_SHUTDOWN_EVENT, true, {CLOSE_TEXT}},
-      {CTRL_C_EVENT, false, {}},
-      {CTRL_BREAK_EVENT, false, {}},
+      {ConsoleEvent::CLOSE, true, {CLOSE_TEXT}},
+      {ConsoleEvent::LOGOFF, true, {CLOSE_TEXT}},
+      {ConsoleEvent::SHUTDOWN, true, {CLOSE_TEXT}},
+      {ConsoleEvent::CTRL_C, false, {}},
+      {ConsoleEvent::CTRL_BREAK, false, {}},
   };
   for (const Case& c : cases) {
     reset_console(*con, &vc);
     EXPECT_EQ(poll_key(*con), "");  // the first pump installs the handler
-    EXPECT_EQ(vc.send_ctrl_event(c.event), c.handled) << c.event;
-    EXPECT_EQ(drain(), c.want) << c.event;
+    EXPECT_EQ(vc.send_ctrl_event(c.event), c.handled) << static_cast<int>(c.event);
+    EXPECT_EQ(drain(), c.want) << static_cast<int>(c.event);
     remove_ctrl_handler(*con);
   }
 }
@@ -352,8 +353,8 @@ TEST_F(KeyboardTest, ControlEvents) {
 TEST_F(KeyboardTest, CloseKeyKeepsItsPlace) {
   vc.type("ab");
   EXPECT_EQ(poll_key(*con), "a");  // b is queued now
-  ASSERT_TRUE(vc.send_ctrl_event(CTRL_CLOSE_EVENT));
-  ASSERT_TRUE(vc.send_ctrl_event(CTRL_CLOSE_EVENT));
+  ASSERT_TRUE(vc.send_ctrl_event(ConsoleEvent::CLOSE));
+  ASSERT_TRUE(vc.send_ctrl_event(ConsoleEvent::CLOSE));
   vc.type("c");
   EXPECT_EQ(drain(), (std::vector<std::string>{"b", CLOSE_TEXT, CLOSE_TEXT, "c"}));
 }
@@ -366,7 +367,7 @@ TEST_F(KeyboardTest, CloseKeysFromAnotherThread) {
   EXPECT_EQ(poll_key(*con), "");  // installs the handler before the thread starts
   std::atomic<bool> done{false};
   std::thread handler([&] {
-    for (int i = 0; i < kCloses; ++i) ctrl_handler(CTRL_CLOSE_EVENT);
+    for (int i = 0; i < kCloses; ++i) vc.send_ctrl_event(ConsoleEvent::CLOSE);
     done.store(true);
   });
   int closes = 0, xs = 0, typed = 0, others = 0;

@@ -99,9 +99,8 @@ KeyCode next_key(Console& con, EditState& s) {
     const CursorPos cursor = get_cursor(con);
     s.col = cursor.column;
     s.row = cursor.row;
-    const std::string text = poll_key(con);
-    if (text.size() == 1) return static_cast<unsigned char>(text[0]);
-    if (text.size() == 2) return static_cast<unsigned char>(text[1]) * 256 + 255;
+    KeyCode code;
+    if (take_key(con, &code)) return code;
   }
 }
 

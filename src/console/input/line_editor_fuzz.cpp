@@ -77,9 +77,9 @@ struct GrayKey {
   uint16_t scan;
 };
 constexpr GrayKey GRAY_KEYS[] = {
-    {VK_HOME, 0x47}, {VK_UP, 0x48},     {VK_PRIOR, 0x49}, {VK_LEFT, 0x4B},
-    {VK_RIGHT, 0x4D}, {VK_END, 0x4F},   {VK_DOWN, 0x50},  {VK_NEXT, 0x51},
-    {VK_INSERT, 0x52}, {VK_DELETE, 0x53},
+    {VKEY_HOME, 0x47}, {VKEY_UP, 0x48},     {VKEY_PRIOR, 0x49}, {VKEY_LEFT, 0x4B},
+    {VKEY_RIGHT, 0x4D}, {VKEY_END, 0x4F},   {VKEY_DOWN, 0x50},  {VKEY_NEXT, 0x51},
+    {VKEY_INSERT, 0x52}, {VKEY_DELETE, 0x53},
 };
 
 // Queues up to 48 keys from the input, then Enter; returns the most bytes

@@ -19,22 +19,22 @@ const std::string LEFT = "\x10", RIGHT = "\x11", UP = "\x12", DOWN = "\x13", HOM
 void press(VirtualConsole& vc, const std::string& script) {
   for (char c : script) {
     switch (c) {
-      case '\x10': vc.press_enhanced(VK_LEFT, 0x4B); break;
-      case '\x11': vc.press_enhanced(VK_RIGHT, 0x4D); break;
-      case '\x12': vc.press_enhanced(VK_UP, 0x48); break;
-      case '\x13': vc.press_enhanced(VK_DOWN, 0x50); break;
-      case '\x14': vc.press_enhanced(VK_HOME, 0x47); break;
-      case '\x15': vc.press_enhanced(VK_END, 0x4F); break;
-      case '\x16': vc.press_enhanced(VK_DELETE, 0x53); break;
-      case '\x17': vc.press_enhanced(VK_INSERT, 0x52); break;
-      case '\x18': vc.press_enhanced(VK_PRIOR, 0x49); break;
-      case '\x19': vc.press_enhanced(VK_NEXT, 0x51); break;
+      case '\x10': vc.press_enhanced(VKEY_LEFT, 0x4B); break;
+      case '\x11': vc.press_enhanced(VKEY_RIGHT, 0x4D); break;
+      case '\x12': vc.press_enhanced(VKEY_UP, 0x48); break;
+      case '\x13': vc.press_enhanced(VKEY_DOWN, 0x50); break;
+      case '\x14': vc.press_enhanced(VKEY_HOME, 0x47); break;
+      case '\x15': vc.press_enhanced(VKEY_END, 0x4F); break;
+      case '\x16': vc.press_enhanced(VKEY_DELETE, 0x53); break;
+      case '\x17': vc.press_enhanced(VKEY_INSERT, 0x52); break;
+      case '\x18': vc.press_enhanced(VKEY_PRIOR, 0x49); break;
+      case '\x19': vc.press_enhanced(VKEY_NEXT, 0x51); break;
       case '\x1a': vc.press_function(1); break;
       case '\x1c': {
         KeyEventRecord k = key_event_for_char(10);
-        k.virtual_key = VK_RETURN;
+        k.virtual_key = VKEY_RETURN;
         k.scan_code = 0x1C;
-        k.control_state = LEFT_CTRL_PRESSED;
+        k.control_state = KeyState::LEFT_CTRL;
         vc.push_key(k);
         break;
       }

@@ -28,7 +28,7 @@ Coord coord(int64_t x, int64_t y) { return {static_cast<int16_t>(x), static_cast
 // The view is the buffer's full width and the window's rows; all zeros when
 // standard output cannot be queried.
 void read_view(Console& con) {
-  console_handle(con, HandleKind::OUTPUT);
+  bind_console_handles(con);
   ScreenBufferInfo info;
   ScreenView& v = con.screen.view;
   if (con.port->get_screen_buffer_info(&info)) {

@@ -111,6 +111,7 @@ struct TerminalGuard {
   std::atomic<bool> screen_used{false};  // the cursor may be hidden
   std::atomic<bool> margins_used{false};
   std::atomic<CtrlHandler> ctrl_handler{nullptr};
+  std::atomic<void*> ctrl_context{nullptr};  // stored before the handler
   std::atomic<bool> continued{false};
   std::atomic<bool> resized{false};
   int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
@@ -174,13 +175,13 @@ void end_by_signal(int sig) {
 // them; close and shutdown queue the close key and then end the process.
 void on_control_signal(int sig) {
   const int saved_errno = errno;
-  const int event = sig == SIGINT    ? CTRL_C_EVENT
-                    : sig == SIGQUIT ? CTRL_BREAK_EVENT
-                    : sig == SIGHUP  ? CTRL_CLOSE_EVENT
-                                     : CTRL_SHUTDOWN_EVENT;
+  const ConsoleEvent event = sig == SIGINT    ? ConsoleEvent::CTRL_C
+                             : sig == SIGQUIT ? ConsoleEvent::CTRL_BREAK
+                             : sig == SIGHUP  ? ConsoleEvent::CLOSE
+                                              : ConsoleEvent::SHUTDOWN;
   const CtrlHandler handler = g_guard.ctrl_handler.load();
-  const bool handled = handler != nullptr && handler(event);
-  if (handled && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) {
+  const bool handled = handler != nullptr && handler(g_guard.ctrl_context.load(), event);
+  if (handled && (event == ConsoleEvent::CTRL_C || event == ConsoleEvent::CTRL_BREAK)) {
     errno = saved_errno;
     return;
   }
@@ -323,6 +324,7 @@ class PosixConsolePort final : public ConsolePort {
     g_guard.input_raw.store(false);
     g_guard.screen_used.store(false);
     g_guard.ctrl_handler.store(nullptr);
+    g_guard.ctrl_context.store(nullptr);
     remove_signal_handlers();
   }
 
@@ -351,11 +353,13 @@ class PosixConsolePort final : public ConsolePort {
     return true;
   }
 
-  bool set_ctrl_handler(CtrlHandler handler, bool add) override {
+  bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override {
     if (add) {
+      g_guard.ctrl_context.store(context);
       g_guard.ctrl_handler.store(handler);
     } else if (g_guard.ctrl_handler.load() == handler) {
       g_guard.ctrl_handler.store(nullptr);
+      g_guard.ctrl_context.store(nullptr);
     }
     return true;
   }
@@ -705,7 +709,7 @@ class PosixConsolePort final : public ConsolePort {
   void queue_keys(const std::vector<KeyEventRecord>& keys) {
     for (const KeyEventRecord& k : keys) {
       InputRecord rec;
-      rec.type = KEY_EVENT;
+      rec.type = InputEventKind::KEY;
       rec.key = k;
       events_.push_back(rec);
       rec.key.key_down = false;
@@ -718,7 +722,7 @@ class PosixConsolePort final : public ConsolePort {
   // ignored: there is nothing left to read keys from.
   [[noreturn]] void terminal_gone() {
     const CtrlHandler handler = g_guard.ctrl_handler.load();
-    if (handler != nullptr) handler(CTRL_CLOSE_EVENT);
+    if (handler != nullptr) handler(g_guard.ctrl_context.load(), ConsoleEvent::CLOSE);
     give_terminal_back();
     g_guard.input_raw.store(false);
     g_guard.screen_used.store(false);

@@ -8,7 +8,7 @@ namespace zw {
 
 namespace {
 
-enum : uint16_t { VK_CLEAR = 0x0C, VK_SEPARATOR = 0x6C };
+enum : uint16_t { VKEY_CLEAR = 0x0C, VKEY_SEPARATOR = 0x6C };
 
 constexpr uint8_t ESC = 0x1B;
 
@@ -27,94 +27,94 @@ struct KeySequence {
   uint32_t state;
 };
 
-constexpr uint32_t ENH = ENHANCED_KEY;
-constexpr uint32_t NUM = NUMLOCK_ON;
+constexpr uint32_t ENH = KeyState::ENHANCED;
+constexpr uint32_t NUM = KeyState::NUM_LOCK;
 
 constexpr KeySequence KEY_SEQUENCES[] = {
     // kind number final  vk              scan  ch   state
     // Cursor keys: xterm, VTE, kitty, tmux, Linux console; SS3 in
     // application mode; rxvt's Shift (CSI) and Ctrl (SS3) lower-case forms.
-    {'[', 0, 'A', VK_UP, 0x48, 0, ENH},
-    {'[', 0, 'B', VK_DOWN, 0x50, 0, ENH},
-    {'[', 0, 'C', VK_RIGHT, 0x4D, 0, ENH},
-    {'[', 0, 'D', VK_LEFT, 0x4B, 0, ENH},
-    {'O', 0, 'A', VK_UP, 0x48, 0, ENH},
-    {'O', 0, 'B', VK_DOWN, 0x50, 0, ENH},
-    {'O', 0, 'C', VK_RIGHT, 0x4D, 0, ENH},
-    {'O', 0, 'D', VK_LEFT, 0x4B, 0, ENH},
-    {'[', 0, 'a', VK_UP, 0x48, 0, ENH | SHIFT_PRESSED},
-    {'[', 0, 'b', VK_DOWN, 0x50, 0, ENH | SHIFT_PRESSED},
-    {'[', 0, 'c', VK_RIGHT, 0x4D, 0, ENH | SHIFT_PRESSED},
-    {'[', 0, 'd', VK_LEFT, 0x4B, 0, ENH | SHIFT_PRESSED},
-    {'O', 0, 'a', VK_UP, 0x48, 0, ENH | LEFT_CTRL_PRESSED},
-    {'O', 0, 'b', VK_DOWN, 0x50, 0, ENH | LEFT_CTRL_PRESSED},
-    {'O', 0, 'c', VK_RIGHT, 0x4D, 0, ENH | LEFT_CTRL_PRESSED},
-    {'O', 0, 'd', VK_LEFT, 0x4B, 0, ENH | LEFT_CTRL_PRESSED},
+    {'[', 0, 'A', VKEY_UP, 0x48, 0, ENH},
+    {'[', 0, 'B', VKEY_DOWN, 0x50, 0, ENH},
+    {'[', 0, 'C', VKEY_RIGHT, 0x4D, 0, ENH},
+    {'[', 0, 'D', VKEY_LEFT, 0x4B, 0, ENH},
+    {'O', 0, 'A', VKEY_UP, 0x48, 0, ENH},
+    {'O', 0, 'B', VKEY_DOWN, 0x50, 0, ENH},
+    {'O', 0, 'C', VKEY_RIGHT, 0x4D, 0, ENH},
+    {'O', 0, 'D', VKEY_LEFT, 0x4B, 0, ENH},
+    {'[', 0, 'a', VKEY_UP, 0x48, 0, ENH | KeyState::SHIFT},
+    {'[', 0, 'b', VKEY_DOWN, 0x50, 0, ENH | KeyState::SHIFT},
+    {'[', 0, 'c', VKEY_RIGHT, 0x4D, 0, ENH | KeyState::SHIFT},
+    {'[', 0, 'd', VKEY_LEFT, 0x4B, 0, ENH | KeyState::SHIFT},
+    {'O', 0, 'a', VKEY_UP, 0x48, 0, ENH | KeyState::LEFT_CTRL},
+    {'O', 0, 'b', VKEY_DOWN, 0x50, 0, ENH | KeyState::LEFT_CTRL},
+    {'O', 0, 'c', VKEY_RIGHT, 0x4D, 0, ENH | KeyState::LEFT_CTRL},
+    {'O', 0, 'd', VKEY_LEFT, 0x4B, 0, ENH | KeyState::LEFT_CTRL},
     // Home and End: xterm letters, tmux/screen/Linux 1 and 4, rxvt 7 and 8.
-    {'[', 0, 'H', VK_HOME, 0x47, 0, ENH},
-    {'[', 0, 'F', VK_END, 0x4F, 0, ENH},
-    {'O', 0, 'H', VK_HOME, 0x47, 0, ENH},
-    {'O', 0, 'F', VK_END, 0x4F, 0, ENH},
-    {'[', 1, '~', VK_HOME, 0x47, 0, ENH},
-    {'[', 7, '~', VK_HOME, 0x47, 0, ENH},
-    {'[', 4, '~', VK_END, 0x4F, 0, ENH},
-    {'[', 8, '~', VK_END, 0x4F, 0, ENH},
+    {'[', 0, 'H', VKEY_HOME, 0x47, 0, ENH},
+    {'[', 0, 'F', VKEY_END, 0x4F, 0, ENH},
+    {'O', 0, 'H', VKEY_HOME, 0x47, 0, ENH},
+    {'O', 0, 'F', VKEY_END, 0x4F, 0, ENH},
+    {'[', 1, '~', VKEY_HOME, 0x47, 0, ENH},
+    {'[', 7, '~', VKEY_HOME, 0x47, 0, ENH},
+    {'[', 4, '~', VKEY_END, 0x4F, 0, ENH},
+    {'[', 8, '~', VKEY_END, 0x4F, 0, ENH},
     // Editing keypad.
-    {'[', 2, '~', VK_INSERT, 0x52, 0, ENH},
-    {'[', 3, '~', VK_DELETE, 0x53, 0, ENH},
-    {'[', 5, '~', VK_PRIOR, 0x49, 0, ENH},
-    {'[', 6, '~', VK_NEXT, 0x51, 0, ENH},
+    {'[', 2, '~', VKEY_INSERT, 0x52, 0, ENH},
+    {'[', 3, '~', VKEY_DELETE, 0x53, 0, ENH},
+    {'[', 5, '~', VKEY_PRIOR, 0x49, 0, ENH},
+    {'[', 6, '~', VKEY_NEXT, 0x51, 0, ENH},
     // Keypad 5 with Num Lock off ("begin").
-    {'[', 0, 'E', VK_CLEAR, 0x4C, 0, 0},
-    {'O', 0, 'E', VK_CLEAR, 0x4C, 0, 0},
-    {'[', 0, 'G', VK_CLEAR, 0x4C, 0, 0},
+    {'[', 0, 'E', VKEY_CLEAR, 0x4C, 0, 0},
+    {'O', 0, 'E', VKEY_CLEAR, 0x4C, 0, 0},
+    {'[', 0, 'G', VKEY_CLEAR, 0x4C, 0, 0},
     // Shift+Tab.
-    {'[', 0, 'Z', VK_TAB, 0x0F, 9, SHIFT_PRESSED},
+    {'[', 0, 'Z', VKEY_TAB, 0x0F, 9, KeyState::SHIFT},
     // F1..F4: SS3 plain, CSI with a modifier, rxvt/old xterm 11..14, Linux.
-    {'O', 0, 'P', VK_F1 + 0, 0x3B, 0, 0},
-    {'O', 0, 'Q', VK_F1 + 1, 0x3C, 0, 0},
-    {'O', 0, 'R', VK_F1 + 2, 0x3D, 0, 0},
-    {'O', 0, 'S', VK_F1 + 3, 0x3E, 0, 0},
-    {'[', 0, 'P', VK_F1 + 0, 0x3B, 0, 0},
-    {'[', 0, 'Q', VK_F1 + 1, 0x3C, 0, 0},
-    {'[', 0, 'R', VK_F1 + 2, 0x3D, 0, 0},
-    {'[', 0, 'S', VK_F1 + 3, 0x3E, 0, 0},
-    {'[', 11, '~', VK_F1 + 0, 0x3B, 0, 0},
-    {'[', 12, '~', VK_F1 + 1, 0x3C, 0, 0},
-    {'[', 13, '~', VK_F1 + 2, 0x3D, 0, 0},
-    {'[', 14, '~', VK_F1 + 3, 0x3E, 0, 0},
-    {'L', 0, 'A', VK_F1 + 0, 0x3B, 0, 0},
-    {'L', 0, 'B', VK_F1 + 1, 0x3C, 0, 0},
-    {'L', 0, 'C', VK_F1 + 2, 0x3D, 0, 0},
-    {'L', 0, 'D', VK_F1 + 3, 0x3E, 0, 0},
-    {'L', 0, 'E', VK_F1 + 4, 0x3F, 0, 0},
+    {'O', 0, 'P', VKEY_F1 + 0, 0x3B, 0, 0},
+    {'O', 0, 'Q', VKEY_F1 + 1, 0x3C, 0, 0},
+    {'O', 0, 'R', VKEY_F1 + 2, 0x3D, 0, 0},
+    {'O', 0, 'S', VKEY_F1 + 3, 0x3E, 0, 0},
+    {'[', 0, 'P', VKEY_F1 + 0, 0x3B, 0, 0},
+    {'[', 0, 'Q', VKEY_F1 + 1, 0x3C, 0, 0},
+    {'[', 0, 'R', VKEY_F1 + 2, 0x3D, 0, 0},
+    {'[', 0, 'S', VKEY_F1 + 3, 0x3E, 0, 0},
+    {'[', 11, '~', VKEY_F1 + 0, 0x3B, 0, 0},
+    {'[', 12, '~', VKEY_F1 + 1, 0x3C, 0, 0},
+    {'[', 13, '~', VKEY_F1 + 2, 0x3D, 0, 0},
+    {'[', 14, '~', VKEY_F1 + 3, 0x3E, 0, 0},
+    {'L', 0, 'A', VKEY_F1 + 0, 0x3B, 0, 0},
+    {'L', 0, 'B', VKEY_F1 + 1, 0x3C, 0, 0},
+    {'L', 0, 'C', VKEY_F1 + 2, 0x3D, 0, 0},
+    {'L', 0, 'D', VKEY_F1 + 3, 0x3E, 0, 0},
+    {'L', 0, 'E', VKEY_F1 + 4, 0x3F, 0, 0},
     // F5..F12.
-    {'[', 15, '~', VK_F1 + 4, 0x3F, 0, 0},
-    {'[', 17, '~', VK_F1 + 5, 0x40, 0, 0},
-    {'[', 18, '~', VK_F1 + 6, 0x41, 0, 0},
-    {'[', 19, '~', VK_F1 + 7, 0x42, 0, 0},
-    {'[', 20, '~', VK_F1 + 8, 0x43, 0, 0},
-    {'[', 21, '~', VK_F1 + 9, 0x44, 0, 0},
-    {'[', 23, '~', VK_F1 + 10, 0x57, 0, 0},
-    {'[', 24, '~', VK_F1 + 11, 0x58, 0, 0},
+    {'[', 15, '~', VKEY_F1 + 4, 0x3F, 0, 0},
+    {'[', 17, '~', VKEY_F1 + 5, 0x40, 0, 0},
+    {'[', 18, '~', VKEY_F1 + 6, 0x41, 0, 0},
+    {'[', 19, '~', VKEY_F1 + 7, 0x42, 0, 0},
+    {'[', 20, '~', VKEY_F1 + 8, 0x43, 0, 0},
+    {'[', 21, '~', VKEY_F1 + 9, 0x44, 0, 0},
+    {'[', 23, '~', VKEY_F1 + 10, 0x57, 0, 0},
+    {'[', 24, '~', VKEY_F1 + 11, 0x58, 0, 0},
     // Numeric keypad in application mode.
-    {'O', 0, 'M', VK_RETURN, 0x1C, 13, ENH},
-    {'O', 0, 'o', VK_DIVIDE, 0x35, '/', ENH},
-    {'O', 0, 'j', VK_MULTIPLY, 0x37, '*', NUM},
-    {'O', 0, 'm', VK_SUBTRACT, 0x4A, '-', NUM},
-    {'O', 0, 'k', VK_ADD, 0x4E, '+', NUM},
-    {'O', 0, 'l', VK_SEPARATOR, 0x53, ',', NUM},
-    {'O', 0, 'n', VK_DECIMAL, 0x53, '.', NUM},
-    {'O', 0, 'p', VK_NUMPAD0 + 0, 0x52, '0', NUM},
-    {'O', 0, 'q', VK_NUMPAD0 + 1, 0x4F, '1', NUM},
-    {'O', 0, 'r', VK_NUMPAD0 + 2, 0x50, '2', NUM},
-    {'O', 0, 's', VK_NUMPAD0 + 3, 0x51, '3', NUM},
-    {'O', 0, 't', VK_NUMPAD0 + 4, 0x4B, '4', NUM},
-    {'O', 0, 'u', VK_NUMPAD0 + 5, 0x4C, '5', NUM},
-    {'O', 0, 'v', VK_NUMPAD0 + 6, 0x4D, '6', NUM},
-    {'O', 0, 'w', VK_NUMPAD0 + 7, 0x47, '7', NUM},
-    {'O', 0, 'x', VK_NUMPAD0 + 8, 0x48, '8', NUM},
-    {'O', 0, 'y', VK_NUMPAD0 + 9, 0x49, '9', NUM},
+    {'O', 0, 'M', VKEY_RETURN, 0x1C, 13, ENH},
+    {'O', 0, 'o', VKEY_DIVIDE, 0x35, '/', ENH},
+    {'O', 0, 'j', VKEY_MULTIPLY, 0x37, '*', NUM},
+    {'O', 0, 'm', VKEY_SUBTRACT, 0x4A, '-', NUM},
+    {'O', 0, 'k', VKEY_ADD, 0x4E, '+', NUM},
+    {'O', 0, 'l', VKEY_SEPARATOR, 0x53, ',', NUM},
+    {'O', 0, 'n', VKEY_DECIMAL, 0x53, '.', NUM},
+    {'O', 0, 'p', VKEY_NUMPAD0 + 0, 0x52, '0', NUM},
+    {'O', 0, 'q', VKEY_NUMPAD0 + 1, 0x4F, '1', NUM},
+    {'O', 0, 'r', VKEY_NUMPAD0 + 2, 0x50, '2', NUM},
+    {'O', 0, 's', VKEY_NUMPAD0 + 3, 0x51, '3', NUM},
+    {'O', 0, 't', VKEY_NUMPAD0 + 4, 0x4B, '4', NUM},
+    {'O', 0, 'u', VKEY_NUMPAD0 + 5, 0x4C, '5', NUM},
+    {'O', 0, 'v', VKEY_NUMPAD0 + 6, 0x4D, '6', NUM},
+    {'O', 0, 'w', VKEY_NUMPAD0 + 7, 0x47, '7', NUM},
+    {'O', 0, 'x', VKEY_NUMPAD0 + 8, 0x48, '8', NUM},
+    {'O', 0, 'y', VKEY_NUMPAD0 + 9, 0x49, '9', NUM},
 };
 static_assert(sizeof KEY_SEQUENCES / sizeof KEY_SEQUENCES[0] == 74);
 
@@ -136,15 +136,15 @@ uint32_t modifier_state(int m) {
   if (m < 2) return 0;
   const int bits = m - 1;
   uint32_t state = 0;
-  if (bits & 1) state |= SHIFT_PRESSED;
-  if (bits & (2 | 8)) state |= LEFT_ALT_PRESSED;
-  if (bits & 4) state |= LEFT_CTRL_PRESSED;
-  if (bits & 64) state |= CAPSLOCK_ON;
-  if (bits & 128) state |= NUMLOCK_ON;
+  if (bits & 1) state |= KeyState::SHIFT;
+  if (bits & (2 | 8)) state |= KeyState::LEFT_ALT;
+  if (bits & 4) state |= KeyState::LEFT_CTRL;
+  if (bits & 64) state |= KeyState::CAPS_LOCK;
+  if (bits & 128) state |= KeyState::NUM_LOCK;
   return state;
 }
 
-uint32_t alt_state(bool alt) { return alt ? uint32_t{LEFT_ALT_PRESSED} : 0u; }
+uint32_t alt_state(bool alt) { return alt ? uint32_t{KeyState::LEFT_ALT} : 0u; }
 
 // The key of a control byte as a US keyboard types it: Enter 13, Ctrl+Enter
 // 10, Tab 9, Backspace 127 or 8, Escape 27, Ctrl+letter 1..26, and the
@@ -152,21 +152,21 @@ uint32_t alt_state(bool alt) { return alt ? uint32_t{LEFT_ALT_PRESSED} : 0u; }
 KeyEventRecord control_key(uint8_t byte, bool alt) {
   const uint32_t a = alt_state(alt);
   switch (byte) {
-    case 13: return make_key(VK_RETURN, 0x1C, 13, a);
-    case 10: return make_key(VK_RETURN, 0x1C, 10, a | LEFT_CTRL_PRESSED);
-    case 9: return make_key(VK_TAB, 0x0F, 9, a);
+    case 13: return make_key(VKEY_RETURN, 0x1C, 13, a);
+    case 10: return make_key(VKEY_RETURN, 0x1C, 10, a | KeyState::LEFT_CTRL);
+    case 9: return make_key(VKEY_TAB, 0x0F, 9, a);
     case 8:
-    case 127: return make_key(VK_BACK, 0x0E, 8, a);
-    case ESC: return make_key(VK_ESCAPE, 0x01, ESC, a);
-    case 0: return make_key('2', 0x03, 0, a | LEFT_CTRL_PRESSED | SHIFT_PRESSED);
-    case 28: return make_key(VK_OEM_5, 0x2B, 28, a | LEFT_CTRL_PRESSED);
-    case 29: return make_key(VK_OEM_6, 0x1B, 29, a | LEFT_CTRL_PRESSED);
-    case 30: return make_key('6', 0x07, 30, a | LEFT_CTRL_PRESSED | SHIFT_PRESSED);
-    case 31: return make_key(VK_OEM_MINUS, 0x0C, 31, a | LEFT_CTRL_PRESSED | SHIFT_PRESSED);
+    case 127: return make_key(VKEY_BACK, 0x0E, 8, a);
+    case ESC: return make_key(VKEY_ESCAPE, 0x01, ESC, a);
+    case 0: return make_key('2', 0x03, 0, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
+    case 28: return make_key(VKEY_OEM_5, 0x2B, 28, a | KeyState::LEFT_CTRL);
+    case 29: return make_key(VKEY_OEM_6, 0x1B, 29, a | KeyState::LEFT_CTRL);
+    case 30: return make_key('6', 0x07, 30, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
+    case 31: return make_key(VKEY_OEM_MINUS, 0x0C, 31, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
     default: {
       // Ctrl+A..Ctrl+Z: the letter's key.
       KeyEventRecord k = key_event_for_char(static_cast<uint8_t>('a' + byte - 1));
-      return make_key(k.virtual_key, k.scan_code, byte, a | LEFT_CTRL_PRESSED);
+      return make_key(k.virtual_key, k.scan_code, byte, a | KeyState::LEFT_CTRL);
     }
   }
 }
@@ -243,9 +243,9 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
     if (n < 1 || n > 2 || p[0] == 0) return;
     number = static_cast<uint8_t>(p[0] > 255 ? 0 : p[0]);
     if (n == 2) mod = p[1];
-    if (final == '$') extra = SHIFT_PRESSED;
-    if (final == '^') extra = LEFT_CTRL_PRESSED;
-    if (final == '@') extra = LEFT_CTRL_PRESSED | SHIFT_PRESSED;
+    if (final == '$') extra = KeyState::SHIFT;
+    if (final == '^') extra = KeyState::LEFT_CTRL;
+    if (final == '@') extra = KeyState::LEFT_CTRL | KeyState::SHIFT;
     final = '~';
   } else if (n == 1) {
     mod = p[0];  // "ESC O 5 P" and the like
@@ -263,7 +263,7 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
     uint8_t ch = s.ch;
     // Keypad digits held with Alt give no character, so that they can enter
     // a character by its number.
-    if ((state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) && s.vk >= VK_NUMPAD0 && s.vk <= VK_NUMPAD0 + 9)
+    if ((state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT)) && s.vk >= VKEY_NUMPAD0 && s.vk <= VKEY_NUMPAD0 + 9)
       ch = 0;
     emit(keys, make_key(s.vk, s.scan, ch, state));
     return;

@@ -1,7 +1,7 @@
 // Terminal key decoder: the bytes a terminal sends for key presses become
 // console key events (key down, repeat 1, US-layout virtual-key and scan
 // codes, the character in the 8-bit code page, control-key state with
-// ENHANCED_KEY for the gray keys). Nothing above this decoder sees an escape
+// KeyState::ENHANCED for the gray keys). Nothing above this decoder sees an escape
 // sequence.
 //
 // The decoder is fed whatever the terminal delivered, in as many pieces as it

@@ -22,9 +22,9 @@ namespace {
 
 using Keys = std::vector<KeyEventRecord>;
 
-constexpr uint32_t KNOWN_STATE = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED | RIGHT_CTRL_PRESSED |
-                                 LEFT_CTRL_PRESSED | SHIFT_PRESSED | NUMLOCK_ON | SCROLLLOCK_ON |
-                                 CAPSLOCK_ON | ENHANCED_KEY;
+constexpr uint32_t KNOWN_STATE = KeyState::RIGHT_ALT | KeyState::LEFT_ALT | KeyState::RIGHT_CTRL |
+                                 KeyState::LEFT_CTRL | KeyState::SHIFT | KeyState::NUM_LOCK | KeyState::SCROLL_LOCK |
+                                 KeyState::CAPS_LOCK | KeyState::ENHANCED;
 
 void check_well_formed(const Keys& keys) {
   for (const KeyEventRecord& k : keys) {

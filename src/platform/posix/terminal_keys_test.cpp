@@ -21,22 +21,22 @@ struct Key {
   uint32_t state;
 };
 
-constexpr uint32_t ENH = ENHANCED_KEY;
-constexpr uint32_t ALT = LEFT_ALT_PRESSED;
-constexpr uint32_t CTRL = LEFT_CTRL_PRESSED;
-constexpr uint32_t SHIFT = SHIFT_PRESSED;
+constexpr uint32_t ENH = KeyState::ENHANCED;
+constexpr uint32_t ALT = KeyState::LEFT_ALT;
+constexpr uint32_t CTRL = KeyState::LEFT_CTRL;
+constexpr uint32_t SHIFT = KeyState::SHIFT;
 
-constexpr Key ESCAPE_KEY{VK_ESCAPE, 0x01, 27, 0};
-constexpr Key UP{VK_UP, 0x48, 0, ENH};
-constexpr Key LEFT{VK_LEFT, 0x4B, 0, ENH};
-constexpr Key HOME{VK_HOME, 0x47, 0, ENH};
-constexpr Key END{VK_END, 0x4F, 0, ENH};
-constexpr Key DEL{VK_DELETE, 0x53, 0, ENH};
+constexpr Key ESCAPE_KEY{VKEY_ESCAPE, 0x01, 27, 0};
+constexpr Key UP{VKEY_UP, 0x48, 0, ENH};
+constexpr Key LEFT{VKEY_LEFT, 0x4B, 0, ENH};
+constexpr Key HOME{VKEY_HOME, 0x47, 0, ENH};
+constexpr Key END{VKEY_END, 0x4F, 0, ENH};
+constexpr Key DEL{VKEY_DELETE, 0x53, 0, ENH};
 constexpr Key F1{0x70, 0x3B, 0, 0};
 constexpr Key F3{0x72, 0x3D, 0, 0};
 constexpr Key F12{0x7B, 0x58, 0, 0};
-constexpr Key BACKSPACE{VK_BACK, 0x0E, 8, 0};
-constexpr Key ENTER{VK_RETURN, 0x1C, 13, 0};
+constexpr Key BACKSPACE{VKEY_BACK, 0x0E, 8, 0};
+constexpr Key ENTER{VKEY_RETURN, 0x1C, 13, 0};
 constexpr Key KEY_A{'A', 0x1E, 'a', 0};
 constexpr Key KEY_B{'B', 0x30, 'b', 0};
 
@@ -87,7 +87,7 @@ TEST(TerminalKeys, SequencesOfTheCommonTerminals) {
       {"tmux/linux home/end", {"\x1b[1~\x1b[4~"}, false, {HOME, END}},
       {"rxvt home/end", {"\x1b[7~\x1b[8~"}, false, {HOME, END}},
       {"insert delete pgup pgdn", {"\x1b[2~\x1b[3~\x1b[5~\x1b[6~"}, false,
-       {{VK_INSERT, 0x52, 0, ENH}, DEL, {VK_PRIOR, 0x49, 0, ENH}, {VK_NEXT, 0x51, 0, ENH}}},
+       {{VKEY_INSERT, 0x52, 0, ENH}, DEL, {VKEY_PRIOR, 0x49, 0, ENH}, {VKEY_NEXT, 0x51, 0, ENH}}},
       {"ctrl+left", {"\x1b[1;5D"}, false, {with(LEFT, CTRL)}},
       {"shift+alt+up", {"\x1b[1;4A"}, false, {with(UP, SHIFT | ALT)}},
       {"ctrl+delete", {"\x1b[3;5~"}, false, {with(DEL, CTRL)}},
@@ -97,9 +97,9 @@ TEST(TerminalKeys, SequencesOfTheCommonTerminals) {
       {"F1 four ways", {"\x1bOP\x1b[11~\x1b[[A\x1b[1;2P"}, false, {F1, F1, F1, with(F1, SHIFT)}},
       {"F3 kitty and old xterm", {"\x1b[13~\x1bO5R"}, false, {F3, with(F3, CTRL)}},
       {"F12 with alt", {"\x1b[24;3~"}, false, {with(F12, ALT)}},
-      {"shift+tab", {"\x1b[Z"}, false, {{VK_TAB, 0x0F, 9, SHIFT}}},
+      {"shift+tab", {"\x1b[Z"}, false, {{VKEY_TAB, 0x0F, 9, SHIFT}}},
       {"keypad application mode", {"\x1bOx\x1bOM\x1bOo"}, false,
-       {{VK_NUMPAD0 + 8, 0x48, '8', NUMLOCK_ON}, {VK_RETURN, 0x1C, 13, ENH}, {VK_DIVIDE, 0x35, '/', ENH}}},
+       {{VKEY_NUMPAD0 + 8, 0x48, '8', KeyState::NUM_LOCK}, {VKEY_RETURN, 0x1C, 13, ENH}, {VKEY_DIVIDE, 0x35, '/', ENH}}},
       {"keypad 5 num lock off", {"\x1b[E\x1b[G"}, false, {{0x0C, 0x4C, 0, 0}, {0x0C, 0x4C, 0, 0}}},
       {"alt prefix on a sequence", {"\x1b\x1b[A"}, false, {with(UP, ALT)}},
   };
@@ -110,10 +110,10 @@ TEST(TerminalKeys, PlainBytesAndControlBytes) {
   const Case cases[] = {
       {"letters", {"aB"}, false, {KEY_A, {'B', 0x30, 'B', SHIFT}}},
       {"digit and punctuation", {"1,\""}, false,
-       {{'1', 0x02, '1', 0}, {VK_OEM_COMMA, 0x33, ',', 0}, {VK_OEM_7, 0x28, '"', SHIFT}}},
-      {"enter and ctrl+j", {"\r\n"}, false, {ENTER, {VK_RETURN, 0x1C, 10, CTRL}}},
+       {{'1', 0x02, '1', 0}, {VKEY_OEM_COMMA, 0x33, ',', 0}, {VKEY_OEM_7, 0x28, '"', SHIFT}}},
+      {"enter and ctrl+j", {"\r\n"}, false, {ENTER, {VKEY_RETURN, 0x1C, 10, CTRL}}},
       {"backspace as 127 and as 8", {"\x7f\b"}, false, {BACKSPACE, BACKSPACE}},
-      {"tab", {"\t"}, false, {{VK_TAB, 0x0F, 9, 0}}},
+      {"tab", {"\t"}, false, {{VKEY_TAB, 0x0F, 9, 0}}},
       {"ctrl+a ctrl+z", {"\x01\x1a"}, false, {{'A', 0x1E, 1, CTRL}, {'Z', 0x2C, 26, CTRL}}},
       {"ctrl+@", {std::string(1, '\0')}, false, {{'2', 0x03, 0, CTRL | SHIFT}}},
       {"alt+a alt+shift+a", {"\x1b" "a\x1b" "A"}, false, {with(KEY_A, ALT), {'A', 0x1E, 'A', SHIFT | ALT}}},
@@ -132,7 +132,7 @@ TEST(TerminalKeys, EscapeAndTheDeadline) {
       {"escape escape at the deadline", {"\x1b\x1b"}, true, {ESCAPE_KEY, ESCAPE_KEY}},
       {"escape escape letter", {"\x1b\x1b" "a"}, false, {ESCAPE_KEY, with(KEY_A, ALT)}},
       {"three escapes", {"\x1b\x1b\x1b"}, true, {ESCAPE_KEY, ESCAPE_KEY, ESCAPE_KEY}},
-      {"alt+[ at the deadline", {"\x1b["}, true, {{VK_OEM_4, 0x1A, '[', ALT}}},
+      {"alt+[ at the deadline", {"\x1b["}, true, {{VKEY_OEM_4, 0x1A, '[', ALT}}},
       {"alt+shift+o at the deadline", {"\x1bO"}, true, {{'O', 0x18, 'O', SHIFT | ALT}}},
       {"enter then escape typed ahead", {"\r\x1b"}, true, {ENTER, ESCAPE_KEY}},
       {"cut sequence dropped at the deadline", {"\x1b[1;"}, true, {}},
@@ -244,7 +244,7 @@ TEST(TerminalKeys, CursorReportIsTakenOutOfTheKeys) {
   EXPECT_EQ(keys[0].ch, 'a');
   // Once the report is in, the same form is Ctrl+F3 again.
   EXPECT_EQ(keys[1].virtual_key, 0x72);
-  EXPECT_EQ(keys[1].control_state, LEFT_CTRL_PRESSED);
+  EXPECT_EQ(keys[1].control_state, KeyState::LEFT_CTRL);
 
   // An Escape typed just before the report is kept.
   reset_key_decoder(d, TextMode::UTF8);

@@ -14,56 +14,42 @@
 #include <io.h>
 #include <windows.h>
 
-// <windows.h> defines the event types, control-key bits and control events
-// as macros under the same names that console_port.h gives them in namespace
-// zw. Keep their values, drop the macros, and check that both agree: records
-// and events pass between the console and the port unchanged.
-#define ZW_WIN32_NAMES(X)                                                       \
-  X(KEY_EVENT) X(MOUSE_EVENT) X(WINDOW_BUFFER_SIZE_EVENT) X(MENU_EVENT)         \
-  X(FOCUS_EVENT) X(RIGHT_ALT_PRESSED) X(LEFT_ALT_PRESSED) X(RIGHT_CTRL_PRESSED) \
-  X(LEFT_CTRL_PRESSED) X(SHIFT_PRESSED) X(NUMLOCK_ON) X(SCROLLLOCK_ON)          \
-  X(CAPSLOCK_ON) X(ENHANCED_KEY) X(CTRL_C_EVENT) X(CTRL_BREAK_EVENT)            \
-  X(CTRL_CLOSE_EVENT) X(CTRL_LOGOFF_EVENT) X(CTRL_SHUTDOWN_EVENT)
-#define ZW_KEEP_VALUE(name) constexpr unsigned long WIN32_##name = name;
-namespace {
-ZW_WIN32_NAMES(ZW_KEEP_VALUE)
-}
-#undef ZW_KEEP_VALUE
-#undef KEY_EVENT
-#undef MOUSE_EVENT
-#undef WINDOW_BUFFER_SIZE_EVENT
-#undef MENU_EVENT
-#undef FOCUS_EVENT
-#undef RIGHT_ALT_PRESSED
-#undef LEFT_ALT_PRESSED
-#undef RIGHT_CTRL_PRESSED
-#undef LEFT_CTRL_PRESSED
-#undef SHIFT_PRESSED
-#undef NUMLOCK_ON
-#undef SCROLLLOCK_ON
-#undef CAPSLOCK_ON
-#undef ENHANCED_KEY
-#undef CTRL_C_EVENT
-#undef CTRL_BREAK_EVENT
-#undef CTRL_CLOSE_EVENT
-#undef CTRL_LOGOFF_EVENT
-#undef CTRL_SHUTDOWN_EVENT
-#define ZW_SAME_VALUE(name) static_assert(WIN32_##name == zw::name, #name);
-ZW_WIN32_NAMES(ZW_SAME_VALUE)
-#undef ZW_SAME_VALUE
-#undef ZW_WIN32_NAMES
+// Input records and control events pass between the console and the port by
+// value: the seam's numbers must be the console's.
+static_assert(KEY_EVENT == static_cast<WORD>(zw::InputEventKind::KEY));
+static_assert(MOUSE_EVENT == static_cast<WORD>(zw::InputEventKind::MOUSE));
+static_assert(WINDOW_BUFFER_SIZE_EVENT == static_cast<WORD>(zw::InputEventKind::BUFFER_SIZE));
+static_assert(MENU_EVENT == static_cast<WORD>(zw::InputEventKind::MENU));
+static_assert(FOCUS_EVENT == static_cast<WORD>(zw::InputEventKind::FOCUS));
+static_assert(RIGHT_ALT_PRESSED == zw::KeyState::RIGHT_ALT);
+static_assert(LEFT_ALT_PRESSED == zw::KeyState::LEFT_ALT);
+static_assert(RIGHT_CTRL_PRESSED == zw::KeyState::RIGHT_CTRL);
+static_assert(LEFT_CTRL_PRESSED == zw::KeyState::LEFT_CTRL);
+static_assert(SHIFT_PRESSED == zw::KeyState::SHIFT);
+static_assert(NUMLOCK_ON == zw::KeyState::NUM_LOCK);
+static_assert(SCROLLLOCK_ON == zw::KeyState::SCROLL_LOCK);
+static_assert(CAPSLOCK_ON == zw::KeyState::CAPS_LOCK);
+static_assert(ENHANCED_KEY == zw::KeyState::ENHANCED);
+static_assert(CTRL_C_EVENT == static_cast<DWORD>(zw::ConsoleEvent::CTRL_C));
+static_assert(CTRL_BREAK_EVENT == static_cast<DWORD>(zw::ConsoleEvent::CTRL_BREAK));
+static_assert(CTRL_CLOSE_EVENT == static_cast<DWORD>(zw::ConsoleEvent::CLOSE));
+static_assert(CTRL_LOGOFF_EVENT == static_cast<DWORD>(zw::ConsoleEvent::LOGOFF));
+static_assert(CTRL_SHUTDOWN_EVENT == static_cast<DWORD>(zw::ConsoleEvent::SHUTDOWN));
 
 namespace zw {
 
 namespace {
 
 // The console calls its control handler on a thread of its own and passes no
-// context, so the handler to call lives here. Only the port touches it.
+// context, so the handler to call and its context live here. Only the port
+// touches them; the context is stored before the handler and cleared after.
 std::atomic<CtrlHandler> g_ctrl_handler{nullptr};
+std::atomic<void*> g_ctrl_context{nullptr};
 
 BOOL WINAPI route_ctrl_event(DWORD event) {
-  CtrlHandler handler = g_ctrl_handler.load();
-  return handler != nullptr && handler(static_cast<int>(event)) ? TRUE : FALSE;
+  const CtrlHandler handler = g_ctrl_handler.load();
+  if (handler == nullptr) return FALSE;
+  return handler(g_ctrl_context.load(), static_cast<ConsoleEvent>(event)) ? TRUE : FALSE;
 }
 
 HANDLE as_handle(void* h) { return static_cast<HANDLE>(h); }
@@ -74,8 +60,8 @@ SMALL_RECT to_win(SmallRect r) { return SMALL_RECT{r.left, r.top, r.right, r.bot
 
 InputRecord from_win(const INPUT_RECORD& r) {
   InputRecord out;
-  out.type = r.EventType;
-  if (r.EventType == WIN32_KEY_EVENT) {
+  out.type = static_cast<InputEventKind>(r.EventType);
+  if (r.EventType == KEY_EVENT) {
     const KEY_EVENT_RECORD& k = r.Event.KeyEvent;
     out.key.key_down = k.bKeyDown != FALSE;
     out.key.repeat_count = k.wRepeatCount;
@@ -151,13 +137,15 @@ bool Win32ConsolePort::enable_processed_input() {
   return SetConsoleMode(in, mode | ENABLE_PROCESSED_INPUT) != FALSE;
 }
 
-bool Win32ConsolePort::set_ctrl_handler(CtrlHandler handler, bool add) {
+bool Win32ConsolePort::set_ctrl_handler(CtrlHandler handler, void* context, bool add) {
   if (add) {
+    g_ctrl_context.store(context);
     g_ctrl_handler.store(handler);
     return SetConsoleCtrlHandler(route_ctrl_event, TRUE) != FALSE;
   }
   bool ok = SetConsoleCtrlHandler(route_ctrl_event, FALSE) != FALSE;
   g_ctrl_handler.store(nullptr);
+  g_ctrl_context.store(nullptr);
   return ok;
 }
 

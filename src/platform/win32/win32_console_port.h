@@ -20,7 +20,7 @@ class Win32ConsolePort : public ConsolePort {
   void set_arithmetic_mode() override;
   bool input_is_console() override;
   bool enable_processed_input() override;
-  bool set_ctrl_handler(CtrlHandler handler, bool add) override;
+  bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override;
 
   bool get_screen_buffer_info(ScreenBufferInfo* info) override;
   bool write_cells(const CharCell* cells, int count, Coord at) override;

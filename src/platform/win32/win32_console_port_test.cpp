@@ -362,7 +362,7 @@ TEST_F(Win32ConsoleTest, InputRecordsPassThrough) {
       rec = InputRecord{};
       ASSERT_TRUE(peek ? port_->peek_input(&rec, &count) : port_->read_input(&rec, &count));
       ASSERT_EQ(count, 1);
-      EXPECT_EQ(rec.type, r.EventType);
+      EXPECT_EQ(static_cast<WORD>(rec.type), r.EventType);
       if (r.EventType != KEY_EVENT) continue;
       EXPECT_EQ(rec.key.key_down, k.bKeyDown != FALSE);
       EXPECT_EQ(rec.key.repeat_count, k.wRepeatCount);
