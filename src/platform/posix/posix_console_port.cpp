@@ -49,7 +49,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cfenv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -324,18 +323,6 @@ class PosixConsolePort final : public ConsolePort {
     g_guard.screen_used.store(false);
     g_guard.ctrl_handler.store(nullptr);
     remove_signal_handlers();
-  }
-
-  void set_arithmetic_mode() override {
-#if defined(__i386__) || defined(__x86_64__)
-    // x87 control word: all exceptions masked (0x3F), 64-bit significand
-    // (precision control 11b), round to nearest (rounding control 00b).
-    unsigned short cw = 0;
-    __asm__ volatile("fnstcw %0" : "=m"(cw));
-    cw = static_cast<unsigned short>((cw & ~0x0F00u) | 0x0300u | 0x003Fu);
-    __asm__ volatile("fldcw %0" : : "m"(cw));
-#endif
-    std::fesetround(FE_TONEAREST);
   }
 
   bool input_is_console() override { return input_tty_; }

@@ -10,7 +10,6 @@
 #define NOMINMAX
 #endif
 #include <fcntl.h>
-#include <float.h>
 #include <io.h>
 #include <windows.h>
 
@@ -91,18 +90,6 @@ InputRecord from_win(const INPUT_RECORD& r) {
   return out;
 }
 
-// The x87 control word: exception masks in bits 0-5, precision control in
-// bits 8-9 (3 = 64-bit significand), rounding control in bits 10-11
-// (0 = nearest).
-[[maybe_unused]] void set_x87_extended_nearest() {
-#if defined(__i386__) || defined(__x86_64__)
-  unsigned short cw = 0;
-  __asm__ volatile("fnstcw %0" : "=m"(cw));
-  cw = static_cast<unsigned short>((cw & ~0x0F3Fu) | 0x033Fu);
-  __asm__ volatile("fldcw %0" : : "m"(cw));
-#endif
-}
-
 }  // namespace
 
 Win32ConsolePort::Win32ConsolePort() = default;
@@ -122,20 +109,6 @@ void* Win32ConsolePort::input() {
 void* Win32ConsolePort::output() {
   input();
   return output_;
-}
-
-// Every exception masked (invalid operations give NaNs, division by zero and
-// overflow infinities), then 64-bit significand and round to nearest. The
-// 64-bit runtime refuses the precision field of _controlfp, and long double
-// there is the x87 type too, so its control word is set directly.
-void Win32ConsolePort::set_arithmetic_mode() {
-  _controlfp(_MCW_EM, _MCW_EM);
-#if defined(__i386__)
-  _controlfp(_PC_64 | _RC_NEAR, _MCW_PC | _MCW_RC);  // (0, 0x30300)
-#else
-  _controlfp(_RC_NEAR, _MCW_RC);
-  set_x87_extended_nearest();
-#endif
 }
 
 bool Win32ConsolePort::input_is_console() {
