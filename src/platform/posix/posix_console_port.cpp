@@ -10,9 +10,10 @@
 // once (terminal_screen.h); the terminal's input becomes key events
 // (terminal_keys.h). Standard input on a terminal is switched to raw input
 // with the signal keys kept, so that Ctrl+C and Ctrl+\ end the program as
-// they end any other. Every way out gives the terminal back as it was:
-// normal end, Ctrl+C, Ctrl+\, SIGTERM, SIGHUP, a crash signal; Ctrl+Z gives
-// it back while the program is stopped and takes it again on resume.
+// they end any other. Every way out gives the terminal back as it was
+// (terminal_guard.h): normal end, Ctrl+C, Ctrl+\, SIGTERM, SIGHUP, a crash
+// signal; Ctrl+Z gives it back while the program is stopped and the port
+// takes it again on resume.
 // Losing the terminal (SIGHUP, end of file or EIO on it) and SIGTERM are the
 // console's close event: the control handler queues the close key, then the
 // process ends by the signal's default action.
@@ -47,7 +48,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -58,6 +58,7 @@
 
 #include "platform/output_block.h"
 #include "platform/platform_port.h"
+#include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_keys.h"
 #include "platform/posix/terminal_screen.h"
 #include "platform/us_layout.h"
@@ -94,187 +95,6 @@ bool write_all(int fd, const char* bytes, size_t count) {
 }
 
 bool write_stdout(const char* bytes, size_t count) { return write_all(STDOUT_FILENO, bytes, count); }
-
-// ---------------------------------------------------------------------------
-// What the signal handlers need. A handler reaches nothing but this record,
-// so it lives at file scope; the port fills it while it owns the terminal.
-
-constexpr int HANDLED_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
-                                   SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
-constexpr int HANDLED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
-
-struct TerminalGuard {
-  std::atomic<bool> input_raw{false};   // `saved` must be put back on `input_fd`
-  int input_fd = -1;
-  termios saved{};
-  std::atomic<bool> screen_used{false};  // the cursor may be hidden
-  std::atomic<bool> margins_used{false};
-  std::atomic<CtrlHandler> ctrl_handler{nullptr};
-  std::atomic<bool> continued{false};
-  std::atomic<bool> resized{false};
-  int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
-  bool installed = false;
-  struct sigaction previous[HANDLED_COUNT] = {};
-};
-
-TerminalGuard g_guard;
-
-static_assert(std::atomic<CtrlHandler>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-int signal_slot(int sig) {
-  for (int i = 0; i < HANDLED_COUNT; ++i)
-    if (HANDLED_SIGNALS[i] == sig) return i;
-  return -1;
-}
-
-void wake_main_thread() {
-  if (g_guard.wake_pipe[1] < 0) return;
-  const char byte = 0;
-  [[maybe_unused]] ssize_t n = ::write(g_guard.wake_pipe[1], &byte, 1);
-}
-
-// Gives the terminal back: async-signal-safe, and harmless when repeated or
-// when the terminal is gone.
-void give_terminal_back() {
-  if (g_guard.screen_used.load()) {
-    char seq[32];
-    size_t n = 0;
-    auto add = [&](const char* s) {
-      const size_t len = std::strlen(s);
-      std::memcpy(seq + n, s, len);
-      n += len;
-    };
-    if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
-    add("\x1b[?25h");
-    [[maybe_unused]] ssize_t w = ::write(STDOUT_FILENO, seq, n);
-  }
-  if (g_guard.input_raw.load()) ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
-}
-
-// Ends the process by `sig` as its previous disposition (normally the
-// default action) would.
-void end_by_signal(int sig) {
-  const int slot = signal_slot(sig);
-  if (slot >= 0 && g_guard.previous[slot].sa_handler != SIG_IGN) {
-    ::sigaction(sig, &g_guard.previous[slot], nullptr);
-  } else {
-    ::signal(sig, SIG_DFL);
-  }
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, sig);
-  ::raise(sig);
-  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-}
-
-// Ctrl+C, Ctrl+\, SIGTERM, SIGHUP: the console's control events. Ctrl+C and
-// Ctrl+Break go on to the default action unless the control handler takes
-// them; close and shutdown queue the close key and then end the process.
-void on_control_signal(int sig) {
-  const int saved_errno = errno;
-  const int event = sig == SIGINT    ? CTRL_C_EVENT
-                    : sig == SIGQUIT ? CTRL_BREAK_EVENT
-                    : sig == SIGHUP  ? CTRL_CLOSE_EVENT
-                                     : CTRL_SHUTDOWN_EVENT;
-  const CtrlHandler handler = g_guard.ctrl_handler.load();
-  const bool handled = handler != nullptr && handler(event);
-  if (handled && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) {
-    errno = saved_errno;
-    return;
-  }
-  give_terminal_back();
-  end_by_signal(sig);
-  errno = saved_errno;
-}
-
-void on_crash_signal(int sig) {
-  give_terminal_back();
-  end_by_signal(sig);  // a fault raised by an instruction comes back on return
-}
-
-void on_stop_signal(int) {
-  const int saved_errno = errno;
-  give_terminal_back();
-  ::signal(SIGTSTP, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTSTP);
-  ::raise(SIGTSTP);
-  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);  // stops here until SIGCONT
-  struct sigaction sa {};
-  sa.sa_handler = on_stop_signal;
-  sigemptyset(&sa.sa_mask);
-  ::sigaction(SIGTSTP, &sa, nullptr);
-  ::sigprocmask(SIG_BLOCK, &set, nullptr);
-  g_guard.continued.store(true);
-  wake_main_thread();
-  errno = saved_errno;
-}
-
-void on_continue_signal(int) {
-  const int saved_errno = errno;
-  g_guard.continued.store(true);
-  wake_main_thread();
-  errno = saved_errno;
-}
-
-void on_resize_signal(int) {
-  const int saved_errno = errno;
-  g_guard.resized.store(true);
-  wake_main_thread();
-  errno = saved_errno;
-}
-
-void install_signal_handlers() {
-  if (g_guard.installed) return;
-  g_guard.installed = true;
-  if (::pipe(g_guard.wake_pipe) == 0) {
-    for (int fd : g_guard.wake_pipe) {
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-  } else {
-    g_guard.wake_pipe[0] = g_guard.wake_pipe[1] = -1;
-  }
-  for (int i = 0; i < HANDLED_COUNT; ++i) {
-    const int sig = HANDLED_SIGNALS[i];
-    ::sigaction(sig, nullptr, &g_guard.previous[i]);
-    // A signal the caller ignores (nohup, background jobs) stays ignored.
-    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
-    struct sigaction sa {};
-    sigemptyset(&sa.sa_mask);
-    switch (sig) {
-      case SIGINT: case SIGQUIT: case SIGTERM: case SIGHUP:
-        sa.sa_handler = on_control_signal;
-        break;
-      case SIGTSTP:
-        sa.sa_handler = on_stop_signal;
-        break;
-      case SIGCONT:
-        sa.sa_handler = on_continue_signal;
-        sa.sa_flags = SA_RESTART;
-        break;
-      case SIGWINCH:
-        sa.sa_handler = on_resize_signal;
-        sa.sa_flags = SA_RESTART;
-        break;
-      default:
-        sa.sa_handler = on_crash_signal;
-        break;
-    }
-    ::sigaction(sig, &sa, nullptr);
-  }
-}
-
-void remove_signal_handlers() {
-  if (!g_guard.installed) return;
-  for (int i = 0; i < HANDLED_COUNT; ++i) {
-    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
-    ::sigaction(HANDLED_SIGNALS[i], &g_guard.previous[i], nullptr);
-  }
-  g_guard.installed = false;
-}
 
 // True when both descriptors are the same terminal device.
 bool same_terminal(int a, int b) {
@@ -318,11 +138,7 @@ class PosixConsolePort final : public ConsolePort {
 
   ~PosixConsolePort() override {
     flush();
-    give_terminal_back();
-    g_guard.input_raw.store(false);
-    g_guard.screen_used.store(false);
-    g_guard.ctrl_handler.store(nullptr);
-    remove_signal_handlers();
+    remove_terminal_guard();
   }
 
   bool input_is_console() override { return input_tty_; }
@@ -340,9 +156,9 @@ class PosixConsolePort final : public ConsolePort {
 
   bool set_ctrl_handler(CtrlHandler handler, bool add) override {
     if (add) {
-      g_guard.ctrl_handler.store(handler);
-    } else if (g_guard.ctrl_handler.load() == handler) {
-      g_guard.ctrl_handler.store(nullptr);
+      set_guarded_ctrl_handler(handler);
+    } else if (guarded_ctrl_handler() == handler) {
+      set_guarded_ctrl_handler(nullptr);
     }
     return true;
   }
@@ -366,7 +182,7 @@ class PosixConsolePort final : public ConsolePort {
   bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override {
     if (!screen_ready()) return false;
     const bool ok = screen_scroll(screen_, source, dest, fill);
-    if (screen_.margins_used) g_guard.margins_used.store(true);
+    if (screen_.margins_used) guard_margins_used();
     return ok;
   }
 
@@ -473,8 +289,8 @@ class PosixConsolePort final : public ConsolePort {
     if (!events_.empty()) return;
     int timeout = timeout_ms;
     if (key_decoder_pending(decoder_)) timeout = std::min(timeout, deadline_left_ms());
-    pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {g_guard.wake_pipe[0], POLLIN, 0}};
-    const int n = ::poll(p, g_guard.wake_pipe[0] >= 0 ? 2 : 1, std::max(timeout, 0));
+    pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
+    const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
     if (n > 0 && (p[1].revents & POLLIN)) drain_wake_pipe();
     take_input();
   }
@@ -508,7 +324,7 @@ class PosixConsolePort final : public ConsolePort {
     if (engaged_) return;
     engaged_ = true;
     text_mode_ = locale_text_mode();
-    install_signal_handlers();
+    install_terminal_guard();
   }
 
   // Notes the terminal's settings as they are now, to give back, and
@@ -516,9 +332,7 @@ class PosixConsolePort final : public ConsolePort {
   bool take_terminal() {
     termios saved{};
     if (::tcgetattr(STDIN_FILENO, &saved) != 0) return false;
-    g_guard.input_raw.store(false);
-    g_guard.input_fd = STDIN_FILENO;
-    g_guard.saved = saved;
+    guard_input_settings(STDIN_FILENO, saved);
     raw_ = saved;
     raw_.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
     raw_.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -526,9 +340,9 @@ class PosixConsolePort final : public ConsolePort {
     raw_.c_lflag |= ISIG;
     raw_.c_cc[VMIN] = 1;
     raw_.c_cc[VTIME] = 0;
-    g_guard.input_raw.store(true);
+    guard_input_raw(true);
     if (apply_raw()) return true;
-    g_guard.input_raw.store(false);
+    guard_input_raw(false);
     return false;
   }
 
@@ -546,7 +360,7 @@ class PosixConsolePort final : public ConsolePort {
     if (screen_on_) return true;
     engage();
     screen_on_ = true;
-    g_guard.screen_used.store(true);
+    guard_screen_used();
     int columns = 0, rows = 0;
     read_size(&columns, &rows);
     // Without an answer the cursor is taken to be at the start of the
@@ -614,9 +428,9 @@ class PosixConsolePort final : public ConsolePort {
   // again, the cursor read again) and a size change.
   void service_signals() {
     if (!engaged_) return;
-    const bool continued = g_guard.continued.exchange(false);
-    const bool resized = g_guard.resized.exchange(false);
-    if (!continued && !resized) return;
+    const SignalNotes notes = take_signal_notes();
+    const bool continued = notes.continued;
+    if (!continued && !notes.resized) return;
     drain_wake_pipe();
     // Settings changed while the program was stopped are the ones to give
     // back at the end.
@@ -627,13 +441,6 @@ class PosixConsolePort final : public ConsolePort {
     resize_terminal_screen(screen_, columns, rows);
     if (continued && !screen_.shown_visible) screen_.out.append("\x1b[?25l");
     ask_cursor_position();
-  }
-
-  void drain_wake_pipe() {
-    if (g_guard.wake_pipe[0] < 0) return;
-    char buf[64];
-    while (::read(g_guard.wake_pipe[0], buf, sizeof buf) > 0) {
-    }
   }
 
   // Reads what the terminal has sent and decodes it into the event queue.
@@ -704,11 +511,9 @@ class PosixConsolePort final : public ConsolePort {
   // then the process ends as a hang-up ends it, whether or not SIGHUP was
   // ignored: there is nothing left to read keys from.
   [[noreturn]] void terminal_gone() {
-    const CtrlHandler handler = g_guard.ctrl_handler.load();
+    const CtrlHandler handler = guarded_ctrl_handler();
     if (handler != nullptr) handler(CTRL_CLOSE_EVENT);
-    give_terminal_back();
-    g_guard.input_raw.store(false);
-    g_guard.screen_used.store(false);
+    release_terminal();
     ::signal(SIGHUP, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
