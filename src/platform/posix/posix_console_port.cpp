@@ -18,26 +18,12 @@
 // console's close event: the control handler queues the close key, then the
 // process ends by the signal's default action.
 //
-// What is sent to the terminal:
+// What the port itself sends to the terminal (the screen's sequences are
+// listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
 //   ESC [ 6 n            cursor position request, once at start, on resume
 //                        and after a size change (answer: ESC [ row ; col R,
 //                        awaited at most CURSOR_REPORT_WAIT_MS)
-//   ESC [ row ; col H    cursor placement
-//   glyphs               one cell per byte: Windows-1252 as UTF-8 on a UTF-8
-//                        terminal, bytes unchanged on a single-byte one;
-//                        control bytes as visible pictures, never raw
-//   ESC [ n X            erase n cells from the cursor (blank fill)
-//   LF                   at the bottom row: scrolls the screen, the rows
-//                        scrolled off go to the terminal's scrollback
-//   ESC [ t ; b r        scrolling margin for a band of rows, then LF at
-//   ESC [ r              its bottom row, then margins off again
-//   ESC [ ? 25 l / h     cursor hidden / shown
-//   BEL                  the bell
-// and on the way out, when the screen was used: ESC [ ? 25 h, and when a
-// margin was ever set, ESC 7 ESC [ r ESC 8 (margins off, cursor kept).
-// Nothing else is switched on: no alternate screen, no keypad or cursor-key
-// mode, no mouse. Colours are not used: every cell has the attribute 7 and
-// shows in the terminal's default colours.
+//   ESC [ ? 25 l         on resume, when the program had the cursor hidden
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>

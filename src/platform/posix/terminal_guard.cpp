@@ -187,6 +187,8 @@ void guard_screen_used() { g_guard.screen_used.store(true); }
 
 void guard_margins_used() { g_guard.margins_used.store(true); }
 
+// On the way out, when the screen was used: ESC 7 ESC [ r ESC 8 (margins
+// off, cursor kept) when a margin was ever set, then ESC [ ? 25 h.
 void give_terminal_back() {
   if (g_guard.screen_used.load()) {
     char seq[32];
