@@ -61,26 +61,22 @@ constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 
 using Clock = std::chrono::steady_clock;
 
-// Writes all of `count` bytes to `fd`; false when the descriptor fails.
-bool write_all(int fd, const char* bytes, size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, bytes, count);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        pollfd p{fd, POLLOUT, 0};
-        ::poll(&p, 1, -1);
-        continue;
-      }
-      return false;
-    }
-    bytes += n;
-    count -= static_cast<size_t>(n);
+// One write to standard output: the number of bytes written; 0 when
+// interrupted, or when a descriptor left non-blocking was full (after
+// waiting until it takes bytes again); -1 when it failed (errno says why).
+ssize_t write_stdout_some(const char* bytes, size_t count) {
+  const ssize_t n = ::write(STDOUT_FILENO, bytes, count);
+  if (n >= 0) return n;
+  if (errno == EINTR) return 0;
+  if (errno == EAGAIN || errno == EWOULDBLOCK) {
+    pollfd p{STDOUT_FILENO, POLLOUT, 0};
+    ::poll(&p, 1, -1);
+    return 0;
   }
-  return true;
+  return -1;
 }
 
-bool write_stdout(const char* bytes, size_t count) { return write_all(STDOUT_FILENO, bytes, count); }
+bool write_stdout(const char* bytes, size_t count) { return write_all(bytes, count, write_stdout_some); }
 
 // True when both descriptors are the same terminal device.
 bool same_terminal(int a, int b) {
@@ -201,14 +197,7 @@ class PosixConsolePort final : public ConsolePort {
   bool set_window(SmallRect) override { return screen_ready(); }
 
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
-    *written = 0;
-    if (output_failed_) return false;
-    if (!write_block(out_, bytes, count, write_stdout)) {
-      output_failed_ = true;
-      return false;
-    }
-    *written = count;
-    return true;
+    return output_write(out_, bytes, count, written, write_stdout);
   }
 
   void beep(int, int) override {
@@ -230,11 +219,7 @@ class PosixConsolePort final : public ConsolePort {
       finish_screen_update(screen_);
       send_screen_update();
     }
-    if (output_failed_) {
-      out_.length = 0;
-    } else if (!flush_block(out_, write_stdout)) {
-      output_failed_ = true;
-    }
+    output_flush(out_, write_stdout);
   }
 
   // ---- Console input -----------------------------------------------------
@@ -287,7 +272,7 @@ class PosixConsolePort final : public ConsolePort {
     // the program does can be seen any more: the input counts as ended, so
     // the program stops at the end of the cycle instead of reading on, for
     // ever when the input never ends.
-    if (output_failed_) return 0;
+    if (out_.failed) return 0;
     for (;;) {
       const ssize_t n = ::read(STDIN_FILENO, buffer, count);
       if (n >= 0) return static_cast<size_t>(n);
@@ -342,7 +327,7 @@ class PosixConsolePort final : public ConsolePort {
   // The screen, set up on first use: its size, and the cursor read from
   // the terminal.
   bool screen_ready() {
-    if (!output_tty_ || output_failed_) return false;
+    if (!output_tty_ || out_.failed) return false;
     if (screen_on_) return true;
     engage();
     screen_on_ = true;
@@ -378,7 +363,7 @@ class PosixConsolePort final : public ConsolePort {
     if (!input_raw_ || !cursor_reports_) return;
     send_screen_update();
     static const char request[] = "\x1b[6n";
-    if (!write_all(STDOUT_FILENO, request, sizeof request - 1)) return;
+    if (!write_stdout(request, sizeof request - 1)) return;
     decoder_.report_expected = true;
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
@@ -403,8 +388,8 @@ class PosixConsolePort final : public ConsolePort {
   // Hands the update collected so far to the terminal in one write.
   void send_screen_update() {
     if (screen_.out.empty()) return;
-    if (!output_failed_ && !write_all(STDOUT_FILENO, screen_.out.data(), screen_.out.size())) {
-      output_failed_ = true;
+    if (!out_.failed && !write_stdout(screen_.out.data(), screen_.out.size())) {
+      out_.failed = true;
       if (errno == EIO) terminal_gone();
     }
     screen_.out.clear();
@@ -527,9 +512,9 @@ class PosixConsolePort final : public ConsolePort {
   TerminalScreen screen_;
   uint32_t cursor_size_ = 25;
 
-  // Files and pipes.
-  bool output_failed_ = false;
-  OutputBlock out_;
+  // Standard output, once it failed (a terminal's too), and its block when
+  // it is a file or pipe.
+  RedirectedOutput out_;
 };
 
 }  // namespace

@@ -209,27 +209,20 @@ bool Win32ConsolePort::set_window(SmallRect window) {
   return SetConsoleWindowInfo(as_handle(output()), TRUE, &rect) != FALSE;
 }
 
-// Hands all of `count` bytes to the output handle, or fails.
+// Hands all of `count` bytes to the output handle, at most a gigabyte per
+// call, or fails.
 bool Win32ConsolePort::write_output(const char* bytes, size_t count) {
-  while (count > 0) {
-    const DWORD n = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+  return write_all(bytes, count, [this](const char* b, size_t n) -> ptrdiff_t {
+    const DWORD part = n > 0x40000000u ? 0x40000000u : static_cast<DWORD>(n);
     DWORD done = 0;
-    if (!WriteFile(as_handle(output()), bytes, n, &done, nullptr) || done == 0) return false;
-    bytes += done;
-    count -= done;
-  }
-  return true;
+    if (!WriteFile(as_handle(output()), b, part, &done, nullptr) || done == 0) return -1;
+    return static_cast<ptrdiff_t>(done);
+  });
 }
 
 bool Win32ConsolePort::write_bytes(const char* bytes, size_t count, size_t* written) {
-  *written = 0;
-  if (output_failed_) return false;
-  if (!write_block(out_, bytes, count, [this](const char* b, size_t n) { return write_output(b, n); })) {
-    output_failed_ = true;
-    return false;
-  }
-  *written = count;
-  return true;
+  return output_write(out_, bytes, count, written,
+                      [this](const char* b, size_t n) { return write_output(b, n); });
 }
 
 void Win32ConsolePort::beep(int frequency_hz, int duration_ms) {
@@ -241,11 +234,7 @@ void Win32ConsolePort::beep(int frequency_hz, int duration_ms) {
 void Win32ConsolePort::end_update() {}
 
 void Win32ConsolePort::flush() {
-  if (output_failed_) {
-    out_.length = 0;
-  } else if (!flush_block(out_, [this](const char* b, size_t n) { return write_output(b, n); })) {
-    output_failed_ = true;
-  }
+  output_flush(out_, [this](const char* b, size_t n) { return write_output(b, n); });
 }
 
 bool Win32ConsolePort::peek_input(InputRecord* record, int* count) {

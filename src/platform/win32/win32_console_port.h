@@ -50,8 +50,7 @@ class Win32ConsolePort : public ConsolePort {
   void* input_ = nullptr;
   void* output_ = nullptr;
   bool stdin_binary_ = false;
-  bool output_failed_ = false;
-  OutputBlock out_;
+  RedirectedOutput out_;
 };
 
 }  // namespace zw
