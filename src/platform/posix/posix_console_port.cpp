@@ -14,9 +14,12 @@
 // (terminal_guard.h): normal end, Ctrl+C, Ctrl+\, SIGTERM, SIGHUP, a crash
 // signal; Ctrl+Z gives it back while the program is stopped and the port
 // takes it again on resume.
-// Losing the terminal (SIGHUP, end of file or EIO on it) and SIGTERM are the
-// console's close event: the control handler queues the close key, then the
-// process ends by the signal's default action.
+// SIGHUP and SIGTERM are the console's close event: the control handler
+// queues the close key, then the process ends by the signal's default
+// action. A terminal that hangs up without a signal (end of file, EIO or
+// POLLHUP on it) is the close event too, and then the end of the input, as
+// a redirected stream ends (lose_terminal): the program finishes its cycle
+// and ends by its usual road.
 //
 // What the port itself sends to the terminal (the screen's sequences are
 // listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
@@ -123,11 +126,11 @@ class PosixConsolePort final : public ConsolePort {
     remove_terminal_guard();
   }
 
-  bool input_is_console() override { return input_tty_; }
+  bool input_is_console() override { return input_tty_ && !terminal_lost_; }
 
   // Processed input on a terminal: raw input with the signal keys kept.
   bool enable_processed_input() override {
-    if (!input_tty_) return false;
+    if (!input_tty_ || terminal_lost_) return false;
     if (input_raw_) return true;
     engage();
     if (!take_terminal()) return false;
@@ -226,8 +229,11 @@ class PosixConsolePort final : public ConsolePort {
 
   bool peek_input(InputRecord* record, int* count) override {
     *count = 0;
-    if (!input_raw_) return false;
-    take_input();
+    if (input_raw_) {
+      take_input();
+    } else if (events_.empty()) {
+      return false;
+    }
     if (!events_.empty()) {
       *record = events_.front();
       *count = 1;
@@ -237,8 +243,11 @@ class PosixConsolePort final : public ConsolePort {
 
   bool read_input(InputRecord* record, int* count) override {
     *count = 0;
-    if (!input_raw_) return false;
-    take_input();
+    if (input_raw_) {
+      take_input();
+    } else if (events_.empty()) {
+      return false;
+    }
     if (!events_.empty()) {
       *record = events_.front();
       events_.pop_front();
@@ -251,6 +260,11 @@ class PosixConsolePort final : public ConsolePort {
 
   void wait_input(int timeout_ms) override {
     flush();
+    if (terminal_lost_) {
+      // Nothing will come: the wait is only a pause, never a busy loop.
+      if (events_.empty()) ::poll(nullptr, 0, std::max(timeout_ms, 0));
+      return;
+    }
     if (!input_raw_) {
       pollfd p{STDIN_FILENO, POLLIN, 0};
       ::poll(&p, 1, timeout_ms);
@@ -272,7 +286,7 @@ class PosixConsolePort final : public ConsolePort {
     // the program does can be seen any more: the input counts as ended, so
     // the program stops at the end of the cycle instead of reading on, for
     // ever when the input never ends.
-    if (out_.failed) return 0;
+    if (out_.failed || terminal_lost_) return 0;
     for (;;) {
       const ssize_t n = ::read(STDIN_FILENO, buffer, count);
       if (n >= 0) return static_cast<size_t>(n);
@@ -374,6 +388,7 @@ class PosixConsolePort final : public ConsolePort {
       const int n = ::poll(&p, 1, static_cast<int>(left));
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
+      if (terminal_lost_) return;
     }
     if (!decoder_.report_received) {
       cursor_reports_ = false;  // a late answer is still taken out of the keys
@@ -390,7 +405,7 @@ class PosixConsolePort final : public ConsolePort {
     if (screen_.out.empty()) return;
     if (!out_.failed && !write_stdout(screen_.out.data(), screen_.out.size())) {
       out_.failed = true;
-      if (errno == EIO) terminal_gone();
+      if (errno == EIO) lose_terminal();
     }
     screen_.out.clear();
   }
@@ -426,7 +441,7 @@ class PosixConsolePort final : public ConsolePort {
       last_byte_ = Clock::now();
       return true;
     }
-    if (n == 0 || errno == EIO) terminal_gone();
+    if (n == 0 || errno == EIO) lose_terminal();
     return false;
   }
 
@@ -451,7 +466,7 @@ class PosixConsolePort final : public ConsolePort {
         if (read_terminal()) continue;
         return;
       }
-      if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) terminal_gone();
+      if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lose_terminal();
       if (key_decoder_pending(decoder_) && deadline_left_ms() <= 0) {
         std::vector<KeyEventRecord> keys;
         decode_key_deadline(decoder_, &keys);
@@ -478,25 +493,31 @@ class PosixConsolePort final : public ConsolePort {
     }
   }
 
-  // The terminal was closed: the close event goes to the control handler,
-  // then the process ends as a hang-up ends it, whether or not SIGHUP was
-  // ignored: there is nothing left to read keys from.
-  [[noreturn]] void terminal_gone() {
+  // The terminal hung up. The close event goes to the control handler and
+  // the terminal is given back as far as it still takes anything. Then the
+  // input ends as a redirected stream ends: the line being typed is ended
+  // as by Enter (what was typed counts, as the last line of a stream counts
+  // without its line end), and from then on standard input is no console
+  // and reads as empty. Nothing waits on the terminal any more.
+  void lose_terminal() {
+    if (terminal_lost_) return;
+    terminal_lost_ = true;
     const CtrlHandler handler = guarded_ctrl_handler();
     if (handler != nullptr) handler(CTRL_CLOSE_EVENT);
     release_terminal();
-    ::signal(SIGHUP, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGHUP);
-    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    ::raise(SIGHUP);
-    ::_exit(128 + SIGHUP);
+    if (output_tty_ && same_terminal(STDIN_FILENO, STDOUT_FILENO)) out_.failed = true;
+    if (!input_raw_) return;
+    std::vector<KeyEventRecord> keys;
+    if (key_decoder_pending(decoder_)) decode_key_deadline(decoder_, &keys);
+    keys.push_back(key_event_for_char('\r'));
+    queue_keys(keys);
+    input_raw_ = false;
   }
 
   bool input_tty_ = false;
   bool output_tty_ = false;
   bool engaged_ = false;
+  bool terminal_lost_ = false;  // hung up: input has ended
   TextMode text_mode_ = TextMode::SINGLE_BYTE;
 
   // Terminal input.
