@@ -27,26 +27,21 @@
 //                        and after a size change (answer: ESC [ row ; col R,
 //                        awaited at most CURSOR_REPORT_WAIT_MS)
 //   ESC [ ? 25 l         on resume, when the program had the cursor hidden
-#include <fcntl.h>
-#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <vector>
 
 #include "platform/output_block.h"
 #include "platform/platform_port.h"
+#include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_keys.h"
 #include "platform/posix/terminal_screen.h"
@@ -57,56 +52,9 @@ namespace zw {
 namespace {
 
 constexpr int CURSOR_REPORT_WAIT_MS = 500;
-constexpr int DEFAULT_COLUMNS = 80;
-constexpr int DEFAULT_ROWS = 24;
-constexpr int MAX_CELLS = 32767;  // coordinates are 16-bit
 constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 
 using Clock = std::chrono::steady_clock;
-
-// One write to standard output: the number of bytes written; 0 when
-// interrupted, or when a descriptor left non-blocking was full (after
-// waiting until it takes bytes again); -1 when it failed (errno says why).
-ssize_t write_stdout_some(const char* bytes, size_t count) {
-  const ssize_t n = ::write(STDOUT_FILENO, bytes, count);
-  if (n >= 0) return n;
-  if (errno == EINTR) return 0;
-  if (errno == EAGAIN || errno == EWOULDBLOCK) {
-    pollfd p{STDOUT_FILENO, POLLOUT, 0};
-    ::poll(&p, 1, -1);
-    return 0;
-  }
-  return -1;
-}
-
-bool write_stdout(const char* bytes, size_t count) { return write_all(bytes, count, write_stdout_some); }
-
-// True when both descriptors are the same terminal device.
-bool same_terminal(int a, int b) {
-  struct stat sa {}, sb {};
-  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
-}
-
-TextMode locale_text_mode() {
-  const char* codeset = ::nl_langinfo(CODESET);
-  return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? TextMode::UTF8 : TextMode::SINGLE_BYTE;
-}
-
-// A standard descriptor the program was started without stays taken, so
-// that no descriptor the program opens (the signal handlers' pipe) becomes
-// standard input or output. /dev/null opened the wrong way round for the
-// descriptor fails every read or write just as the closed one did.
-void keep_standard_descriptors() {
-  const int wrong_way[3] = {O_WRONLY, O_RDONLY, O_RDONLY};
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int taken = ::open("/dev/null", wrong_way[fd]);
-    if (taken >= 0 && taken != fd) {
-      ::dup2(taken, fd);
-      ::close(taken);
-    }
-  }
-}
 
 class PosixConsolePort final : public ConsolePort {
  public:
@@ -116,9 +64,7 @@ class PosixConsolePort final : public ConsolePort {
     // not as a signal that kills the program mid-way.
     ::signal(SIGPIPE, SIG_IGN);
     input_tty_ = ::isatty(STDIN_FILENO) == 1;
-    const char* term = std::getenv("TERM");
-    // A terminal that cannot place its cursor is written to as a file.
-    output_tty_ = ::isatty(STDOUT_FILENO) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
+    output_tty_ = output_is_screen();
   }
 
   ~PosixConsolePort() override {
@@ -132,8 +78,8 @@ class PosixConsolePort final : public ConsolePort {
   bool enable_processed_input() override {
     if (!input_tty_ || terminal_lost_) return false;
     if (input_raw_) return true;
-    engage();
-    if (!take_terminal()) return false;
+    take_over_terminal();
+    if (!enter_raw_input()) return false;
     input_raw_ = true;
     reset_key_decoder(decoder_, text_mode_);
     return true;
@@ -152,7 +98,7 @@ class PosixConsolePort final : public ConsolePort {
 
   bool get_screen_buffer_info(ScreenBufferInfo* info) override {
     service_signals();
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     info->size = {static_cast<int16_t>(screen_.columns), static_cast<int16_t>(screen_.rows)};
     info->cursor = screen_.cursor;
     info->attributes = TERMINAL_ATTRIBUTE;
@@ -161,50 +107,50 @@ class PosixConsolePort final : public ConsolePort {
   }
 
   bool write_cells(const CharCell* cells, int count, Coord at) override {
-    return screen_ready() && screen_write_cells(screen_, cells, count, at);
+    return open_screen() && screen_write_cells(screen_, cells, count, at);
   }
 
   bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override {
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     const bool ok = screen_scroll(screen_, source, dest, fill);
     if (screen_.margins_used) guard_margins_used();
     return ok;
   }
 
   bool fill_chars(uint8_t ch, int count, Coord at) override {
-    return screen_ready() && screen_fill(screen_, ch, count, at);
+    return open_screen() && screen_fill(screen_, ch, count, at);
   }
 
   // Attributes do not show: every cell keeps the terminal's colours.
   bool fill_attrs(uint16_t, int, Coord at) override {
-    return screen_ready() && at.x >= 0 && at.y >= 0 && at.x < screen_.columns && at.y < screen_.rows;
+    return open_screen() && at.x >= 0 && at.y >= 0 && at.x < screen_.columns && at.y < screen_.rows;
   }
 
-  bool set_cursor_position(Coord pos) override { return screen_ready() && screen_set_cursor(screen_, pos); }
+  bool set_cursor_position(Coord pos) override { return open_screen() && screen_set_cursor(screen_, pos); }
 
   bool get_cursor_info(CursorInfo* info) override {
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     info->size = cursor_size_;
     info->visible = screen_.cursor_visible;
     return true;
   }
 
   bool set_cursor_info(const CursorInfo& info) override {
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     cursor_size_ = info.size;
     screen_set_visible(screen_, info.visible);
     return true;
   }
 
   // Window and buffer are the same rectangle: there is nothing to move.
-  bool set_window(SmallRect) override { return screen_ready(); }
+  bool set_window(SmallRect) override { return open_screen(); }
 
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
     return output_write(out_, bytes, count, written, write_stdout);
   }
 
   void beep(int, int) override {
-    if (screen_ready()) screen_bell(screen_);
+    if (open_screen()) screen_bell(screen_);
   }
 
   // An update waits for the next flush, which comes before the program
@@ -287,34 +233,22 @@ class PosixConsolePort final : public ConsolePort {
     // the program stops at the end of the cycle instead of reading on, for
     // ever when the input never ends.
     if (out_.failed || terminal_lost_) return 0;
-    for (;;) {
-      const ssize_t n = ::read(STDIN_FILENO, buffer, count);
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno == EINTR) continue;
-      // A pipe left non-blocking by whoever shares it: empty for now is not
-      // the end of the input.
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        pollfd p{STDIN_FILENO, POLLIN, 0};
-        ::poll(&p, 1, -1);
-        continue;
-      }
-      return 0;
-    }
+    return read_stdin_some(buffer, count);
   }
 
  private:
-  // The terminal is taken over: signal handlers in place, character
-  // encoding known (the locale is set by now).
-  void engage() {
-    if (engaged_) return;
-    engaged_ = true;
+  // Takes the terminal over, once: the guard's signal handlers in place,
+  // the character encoding known (the locale is set by now).
+  void take_over_terminal() {
+    if (taken_over_) return;
+    taken_over_ = true;
     text_mode_ = locale_text_mode();
     install_terminal_guard();
   }
 
   // Notes the terminal's settings as they are now, to give back, and
   // switches to raw input with the signal keys kept.
-  bool take_terminal() {
+  bool enter_raw_input() {
     termios saved{};
     if (::tcgetattr(STDIN_FILENO, &saved) != 0) return false;
     guard_input_settings(STDIN_FILENO, saved);
@@ -338,16 +272,18 @@ class PosixConsolePort final : public ConsolePort {
     return true;
   }
 
-  // The screen, set up on first use: its size, and the cursor read from
-  // the terminal.
-  bool screen_ready() {
+  // Opens the screen on first use: reads its size and asks the terminal
+  // where its cursor is, which switches a terminal on standard input to raw
+  // input and waits up to CURSOR_REPORT_WAIT_MS for the answer. True while
+  // there is a screen to draw on.
+  bool open_screen() {
     if (!output_tty_ || out_.failed) return false;
     if (screen_on_) return true;
-    engage();
+    take_over_terminal();
     screen_on_ = true;
     guard_screen_used();
     int columns = 0, rows = 0;
-    read_size(&columns, &rows);
+    read_screen_size(&columns, &rows);
     // Without an answer the cursor is taken to be at the start of the
     // bottom row: output then only ever scrolls what is above it.
     reset_terminal_screen(screen_, text_mode_, columns, rows, {0, static_cast<int16_t>(rows - 1)});
@@ -358,16 +294,6 @@ class PosixConsolePort final : public ConsolePort {
       ask_cursor_position();
     }
     return true;
-  }
-
-  void read_size(int* columns, int* rows) {
-    winsize ws{};
-    *columns = DEFAULT_COLUMNS;
-    *rows = DEFAULT_ROWS;
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
-      *columns = std::min<int>(ws.ws_col, MAX_CELLS);
-      *rows = std::min<int>(ws.ws_row, MAX_CELLS);
-    }
   }
 
   // Asks the terminal where its cursor is and waits a bounded time for the
@@ -413,17 +339,17 @@ class PosixConsolePort final : public ConsolePort {
   // What the signal handlers left for the main thread: a resume (raw input
   // again, the cursor read again) and a size change.
   void service_signals() {
-    if (!engaged_) return;
+    if (!taken_over_) return;
     const SignalNotes notes = take_signal_notes();
     const bool continued = notes.continued;
     if (!continued && !notes.resized) return;
     drain_wake_pipe();
     // Settings changed while the program was stopped are the ones to give
     // back at the end.
-    if (continued && input_raw_) take_terminal();
+    if (continued && input_raw_) enter_raw_input();
     if (!screen_on_) return;
     int columns = 0, rows = 0;
-    read_size(&columns, &rows);
+    read_screen_size(&columns, &rows);
     resize_terminal_screen(screen_, columns, rows);
     if (continued && !screen_.shown_visible) screen_.out.append("\x1b[?25l");
     ask_cursor_position();
@@ -516,7 +442,7 @@ class PosixConsolePort final : public ConsolePort {
 
   bool input_tty_ = false;
   bool output_tty_ = false;
-  bool engaged_ = false;
+  bool taken_over_ = false;
   bool terminal_lost_ = false;  // hung up: input has ended
   TextMode text_mode_ = TextMode::SINGLE_BYTE;
 
