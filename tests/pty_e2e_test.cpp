@@ -361,7 +361,25 @@ TEST(TerminalProgram, ClosingTheTerminalEndsTheProgram) {
   t.hang_up();
   int status = -1;
   ASSERT_TRUE(t.wait_end(&status));
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << "status " << status;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+TEST(TerminalProgram, ClosingTheTerminalEndsTheInputLikeTheEndOfAStream) {
+  // The line being typed counts, as a stream's last line does without its
+  // line end; the cycle is finished and its output handed on.
+  Options o;
+  o.output_to_file = true;
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_raw());
+  t.type("+\r2\r3");
+  ASSERT_TRUE(t.wait_for([&] { return t.output_file().find("Nummmer 2: 3") != std::string::npos; }))
+      << t.output_file();
+  t.hang_up();
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  const std::string out = t.output_file();
+  EXPECT_NE(out.find("Nummmer 2: 3\r\nSumme:  5\r\n"), std::string::npos) << out;
 }
 
 TEST(TerminalProgram, KeysTypedBeforeTheCursorReportAreKept) {

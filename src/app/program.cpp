@@ -6,6 +6,7 @@
 
 #include "calc/calculator.h"
 #include "console/console.h"
+#include "platform/fp_mode.h"
 #include "platform/platform_port.h"
 
 namespace zw {
@@ -30,14 +31,13 @@ void run_exit_actions() {
 
 void runtime_init(Console& con, ConsolePort* port) {
   reset_console(con, port);
-  port->set_arithmetic_mode();
   std::setlocale(LC_CTYPE, "");
 }
 
 void start_program(int, char**) {
   // The command line is accepted and ignored.
+  set_arithmetic_mode();
   std::unique_ptr<ConsolePort> port = make_platform_port();
-  port->set_arithmetic_mode();
   auto con = std::make_unique<Console>();
   runtime_init(*con, port.get());
   g_port = port.release();

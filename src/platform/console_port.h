@@ -98,10 +98,7 @@ class ConsolePort {
  public:
   virtual ~ConsolePort() = default;
 
-  // Start-up and modes.
-  // Sets the arithmetic mode: 64-bit significand, round to nearest, all
-  // floating-point exceptions masked.
-  virtual void set_arithmetic_mode() = 0;
+  // Modes.
   // True when standard input is a console (GetConsoleMode succeeds).
   virtual bool input_is_console() = 0;
   // Adds processed input (Ctrl+C as a control event) to the input mode.

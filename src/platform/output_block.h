@@ -37,4 +37,50 @@ bool write_block(OutputBlock& block, const char* bytes, size_t count, Sink&& sin
   return true;
 }
 
+// Hands all of `count` bytes on through `write_some(bytes, count)`, which
+// writes the first part of them and returns its length (0: nothing this
+// time, try again), or a negative number when the device failed. A sink
+// for the block writer.
+template <typename WriteSome>
+bool write_all(const char* bytes, size_t count, WriteSome&& write_some) {
+  while (count > 0) {
+    const auto n = write_some(bytes, count);
+    if (n < 0) return false;
+    bytes += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Redirected standard output as a port keeps it: once the device failed,
+// nothing more is handed to it and what is printed is dropped.
+struct RedirectedOutput {
+  OutputBlock block;
+  bool failed = false;
+};
+
+// The port's raw byte write: `*written` is `count`, or 0 once the device
+// failed.
+template <typename Sink>
+bool output_write(RedirectedOutput& out, const char* bytes, size_t count, size_t* written, Sink&& sink) {
+  *written = 0;
+  if (out.failed) return false;
+  if (!write_block(out.block, bytes, count, sink)) {
+    out.failed = true;
+    return false;
+  }
+  *written = count;
+  return true;
+}
+
+// Hands the block to the device (or drops it, once the device failed).
+template <typename Sink>
+void output_flush(RedirectedOutput& out, Sink&& sink) {
+  if (out.failed) {
+    out.block.length = 0;
+  } else if (!flush_block(out.block, sink)) {
+    out.failed = true;
+  }
+}
+
 }  // namespace zw

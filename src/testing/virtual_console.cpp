@@ -18,8 +18,6 @@ void VirtualConsole::redirect_input(std::string bytes) {
   stdin_pos_ = 0;
 }
 
-void VirtualConsole::set_arithmetic_mode() { calls.push_back("set_arithmetic_mode"); }
-
 bool VirtualConsole::input_is_console() { return !input_redirected_; }
 
 bool VirtualConsole::enable_processed_input() {

@@ -48,7 +48,6 @@ class VirtualConsole : public ConsolePort {
   void redirect_input(std::string bytes);
 
   // ConsolePort.
-  void set_arithmetic_mode() override;
   bool input_is_console() override;
   bool enable_processed_input() override;
   bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override;

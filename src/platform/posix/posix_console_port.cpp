@@ -10,55 +10,39 @@
 // once (terminal_screen.h); the terminal's input becomes key events
 // (terminal_keys.h). Standard input on a terminal is switched to raw input
 // with the signal keys kept, so that Ctrl+C and Ctrl+\ end the program as
-// they end any other. Every way out gives the terminal back as it was:
-// normal end, Ctrl+C, Ctrl+\, SIGTERM, SIGHUP, a crash signal; Ctrl+Z gives
-// it back while the program is stopped and takes it again on resume.
-// Losing the terminal (SIGHUP, end of file or EIO on it) and SIGTERM are the
-// console's close event: the control handler queues the close key, then the
-// process ends by the signal's default action.
+// they end any other. Every way out gives the terminal back as it was
+// (terminal_guard.h): normal end, Ctrl+C, Ctrl+\, SIGTERM, SIGHUP, a crash
+// signal; Ctrl+Z gives it back while the program is stopped and the port
+// takes it again on resume.
+// SIGHUP and SIGTERM are the console's close event: the control handler
+// queues the close key, then the process ends by the signal's default
+// action. A terminal that hangs up without a signal (end of file, EIO or
+// POLLHUP on it) is the close event too, and then the end of the input, as
+// a redirected stream ends (lose_terminal): the program finishes its cycle
+// and ends by its usual road.
 //
-// What is sent to the terminal:
+// What the port itself sends to the terminal (the screen's sequences are
+// listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
 //   ESC [ 6 n            cursor position request, once at start, on resume
 //                        and after a size change (answer: ESC [ row ; col R,
 //                        awaited at most CURSOR_REPORT_WAIT_MS)
-//   ESC [ row ; col H    cursor placement
-//   glyphs               one cell per byte: Windows-1252 as UTF-8 on a UTF-8
-//                        terminal, bytes unchanged on a single-byte one;
-//                        control bytes as visible pictures, never raw
-//   ESC [ n X            erase n cells from the cursor (blank fill)
-//   LF                   at the bottom row: scrolls the screen, the rows
-//                        scrolled off go to the terminal's scrollback
-//   ESC [ t ; b r        scrolling margin for a band of rows, then LF at
-//   ESC [ r              its bottom row, then margins off again
-//   ESC [ ? 25 l / h     cursor hidden / shown
-//   BEL                  the bell
-// and on the way out, when the screen was used: ESC [ ? 25 h, and when a
-// margin was ever set, ESC 7 ESC [ r ESC 8 (margins off, cursor kept).
-// Nothing else is switched on: no alternate screen, no keypad or cursor-key
-// mode, no mouse. Colours are not used: every cell has the attribute 7 and
-// shows in the terminal's default colours.
-#include <fcntl.h>
-#include <langinfo.h>
+//   ESC [ ? 25 l         on resume, when the program had the cursor hidden
 #include <poll.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cfenv>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <vector>
 
 #include "platform/output_block.h"
 #include "platform/platform_port.h"
+#include "platform/posix/standard_streams.h"
+#include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_keys.h"
 #include "platform/posix/terminal_screen.h"
 #include "platform/us_layout.h"
@@ -68,242 +52,9 @@ namespace zw {
 namespace {
 
 constexpr int CURSOR_REPORT_WAIT_MS = 500;
-constexpr int DEFAULT_COLUMNS = 80;
-constexpr int DEFAULT_ROWS = 24;
-constexpr int MAX_CELLS = 32767;  // coordinates are 16-bit
 constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 
 using Clock = std::chrono::steady_clock;
-
-// Writes all of `count` bytes to `fd`; false when the descriptor fails.
-bool write_all(int fd, const char* bytes, size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, bytes, count);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        pollfd p{fd, POLLOUT, 0};
-        ::poll(&p, 1, -1);
-        continue;
-      }
-      return false;
-    }
-    bytes += n;
-    count -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool write_stdout(const char* bytes, size_t count) { return write_all(STDOUT_FILENO, bytes, count); }
-
-// ---------------------------------------------------------------------------
-// What the signal handlers need. A handler reaches nothing but this record,
-// so it lives at file scope; the port fills it while it owns the terminal.
-
-constexpr int HANDLED_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
-                                   SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
-constexpr int HANDLED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
-
-struct TerminalGuard {
-  std::atomic<bool> input_raw{false};   // `saved` must be put back on `input_fd`
-  int input_fd = -1;
-  termios saved{};
-  std::atomic<bool> screen_used{false};  // the cursor may be hidden
-  std::atomic<bool> margins_used{false};
-  std::atomic<CtrlHandler> ctrl_handler{nullptr};
-  std::atomic<void*> ctrl_context{nullptr};  // stored before the handler
-  std::atomic<bool> continued{false};
-  std::atomic<bool> resized{false};
-  int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
-  bool installed = false;
-  struct sigaction previous[HANDLED_COUNT] = {};
-};
-
-TerminalGuard g_guard;
-
-static_assert(std::atomic<CtrlHandler>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-int signal_slot(int sig) {
-  for (int i = 0; i < HANDLED_COUNT; ++i)
-    if (HANDLED_SIGNALS[i] == sig) return i;
-  return -1;
-}
-
-void wake_main_thread() {
-  if (g_guard.wake_pipe[1] < 0) return;
-  const char byte = 0;
-  [[maybe_unused]] ssize_t n = ::write(g_guard.wake_pipe[1], &byte, 1);
-}
-
-// Gives the terminal back: async-signal-safe, and harmless when repeated or
-// when the terminal is gone.
-void give_terminal_back() {
-  if (g_guard.screen_used.load()) {
-    char seq[32];
-    size_t n = 0;
-    auto add = [&](const char* s) {
-      const size_t len = std::strlen(s);
-      std::memcpy(seq + n, s, len);
-      n += len;
-    };
-    if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
-    add("\x1b[?25h");
-    [[maybe_unused]] ssize_t w = ::write(STDOUT_FILENO, seq, n);
-  }
-  if (g_guard.input_raw.load()) ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
-}
-
-// Ends the process by `sig` as its previous disposition (normally the
-// default action) would.
-void end_by_signal(int sig) {
-  const int slot = signal_slot(sig);
-  if (slot >= 0 && g_guard.previous[slot].sa_handler != SIG_IGN) {
-    ::sigaction(sig, &g_guard.previous[slot], nullptr);
-  } else {
-    ::signal(sig, SIG_DFL);
-  }
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, sig);
-  ::raise(sig);
-  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-}
-
-// Ctrl+C, Ctrl+\, SIGTERM, SIGHUP: the console's control events. Ctrl+C and
-// Ctrl+Break go on to the default action unless the control handler takes
-// them; close and shutdown queue the close key and then end the process.
-void on_control_signal(int sig) {
-  const int saved_errno = errno;
-  const ConsoleEvent event = sig == SIGINT    ? ConsoleEvent::CTRL_C
-                             : sig == SIGQUIT ? ConsoleEvent::CTRL_BREAK
-                             : sig == SIGHUP  ? ConsoleEvent::CLOSE
-                                              : ConsoleEvent::SHUTDOWN;
-  const CtrlHandler handler = g_guard.ctrl_handler.load();
-  const bool handled = handler != nullptr && handler(g_guard.ctrl_context.load(), event);
-  if (handled && (event == ConsoleEvent::CTRL_C || event == ConsoleEvent::CTRL_BREAK)) {
-    errno = saved_errno;
-    return;
-  }
-  give_terminal_back();
-  end_by_signal(sig);
-  errno = saved_errno;
-}
-
-void on_crash_signal(int sig) {
-  give_terminal_back();
-  end_by_signal(sig);  // a fault raised by an instruction comes back on return
-}
-
-void on_stop_signal(int) {
-  const int saved_errno = errno;
-  give_terminal_back();
-  ::signal(SIGTSTP, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTSTP);
-  ::raise(SIGTSTP);
-  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);  // stops here until SIGCONT
-  struct sigaction sa {};
-  sa.sa_handler = on_stop_signal;
-  sigemptyset(&sa.sa_mask);
-  ::sigaction(SIGTSTP, &sa, nullptr);
-  ::sigprocmask(SIG_BLOCK, &set, nullptr);
-  g_guard.continued.store(true);
-  wake_main_thread();
-  errno = saved_errno;
-}
-
-void on_continue_signal(int) {
-  const int saved_errno = errno;
-  g_guard.continued.store(true);
-  wake_main_thread();
-  errno = saved_errno;
-}
-
-void on_resize_signal(int) {
-  const int saved_errno = errno;
-  g_guard.resized.store(true);
-  wake_main_thread();
-  errno = saved_errno;
-}
-
-void install_signal_handlers() {
-  if (g_guard.installed) return;
-  g_guard.installed = true;
-  if (::pipe(g_guard.wake_pipe) == 0) {
-    for (int fd : g_guard.wake_pipe) {
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-  } else {
-    g_guard.wake_pipe[0] = g_guard.wake_pipe[1] = -1;
-  }
-  for (int i = 0; i < HANDLED_COUNT; ++i) {
-    const int sig = HANDLED_SIGNALS[i];
-    ::sigaction(sig, nullptr, &g_guard.previous[i]);
-    // A signal the caller ignores (nohup, background jobs) stays ignored.
-    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
-    struct sigaction sa {};
-    sigemptyset(&sa.sa_mask);
-    switch (sig) {
-      case SIGINT: case SIGQUIT: case SIGTERM: case SIGHUP:
-        sa.sa_handler = on_control_signal;
-        break;
-      case SIGTSTP:
-        sa.sa_handler = on_stop_signal;
-        break;
-      case SIGCONT:
-        sa.sa_handler = on_continue_signal;
-        sa.sa_flags = SA_RESTART;
-        break;
-      case SIGWINCH:
-        sa.sa_handler = on_resize_signal;
-        sa.sa_flags = SA_RESTART;
-        break;
-      default:
-        sa.sa_handler = on_crash_signal;
-        break;
-    }
-    ::sigaction(sig, &sa, nullptr);
-  }
-}
-
-void remove_signal_handlers() {
-  if (!g_guard.installed) return;
-  for (int i = 0; i < HANDLED_COUNT; ++i) {
-    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
-    ::sigaction(HANDLED_SIGNALS[i], &g_guard.previous[i], nullptr);
-  }
-  g_guard.installed = false;
-}
-
-// True when both descriptors are the same terminal device.
-bool same_terminal(int a, int b) {
-  struct stat sa {}, sb {};
-  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
-}
-
-TextMode locale_text_mode() {
-  const char* codeset = ::nl_langinfo(CODESET);
-  return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? TextMode::UTF8 : TextMode::SINGLE_BYTE;
-}
-
-// A standard descriptor the program was started without stays taken, so
-// that no descriptor the program opens (the signal handlers' pipe) becomes
-// standard input or output. /dev/null opened the wrong way round for the
-// descriptor fails every read or write just as the closed one did.
-void keep_standard_descriptors() {
-  const int wrong_way[3] = {O_WRONLY, O_RDONLY, O_RDONLY};
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int taken = ::open("/dev/null", wrong_way[fd]);
-    if (taken >= 0 && taken != fd) {
-      ::dup2(taken, fd);
-      ::close(taken);
-    }
-  }
-}
 
 class PosixConsolePort final : public ConsolePort {
  public:
@@ -313,41 +64,22 @@ class PosixConsolePort final : public ConsolePort {
     // not as a signal that kills the program mid-way.
     ::signal(SIGPIPE, SIG_IGN);
     input_tty_ = ::isatty(STDIN_FILENO) == 1;
-    const char* term = std::getenv("TERM");
-    // A terminal that cannot place its cursor is written to as a file.
-    output_tty_ = ::isatty(STDOUT_FILENO) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
+    output_tty_ = output_is_screen();
   }
 
   ~PosixConsolePort() override {
     flush();
-    give_terminal_back();
-    g_guard.input_raw.store(false);
-    g_guard.screen_used.store(false);
-    g_guard.ctrl_handler.store(nullptr);
-    g_guard.ctrl_context.store(nullptr);
-    remove_signal_handlers();
+    remove_terminal_guard();
   }
 
-  void set_arithmetic_mode() override {
-#if defined(__i386__) || defined(__x86_64__)
-    // x87 control word: all exceptions masked (0x3F), 64-bit significand
-    // (precision control 11b), round to nearest (rounding control 00b).
-    unsigned short cw = 0;
-    __asm__ volatile("fnstcw %0" : "=m"(cw));
-    cw = static_cast<unsigned short>((cw & ~0x0F00u) | 0x0300u | 0x003Fu);
-    __asm__ volatile("fldcw %0" : : "m"(cw));
-#endif
-    std::fesetround(FE_TONEAREST);
-  }
-
-  bool input_is_console() override { return input_tty_; }
+  bool input_is_console() override { return input_tty_ && !terminal_lost_; }
 
   // Processed input on a terminal: raw input with the signal keys kept.
   bool enable_processed_input() override {
-    if (!input_tty_) return false;
+    if (!input_tty_ || terminal_lost_) return false;
     if (input_raw_) return true;
-    engage();
-    if (!take_terminal()) return false;
+    take_over_terminal();
+    if (!enter_raw_input()) return false;
     input_raw_ = true;
     reset_key_decoder(decoder_, text_mode_);
     return true;
@@ -355,11 +87,9 @@ class PosixConsolePort final : public ConsolePort {
 
   bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override {
     if (add) {
-      g_guard.ctrl_context.store(context);
-      g_guard.ctrl_handler.store(handler);
-    } else if (g_guard.ctrl_handler.load() == handler) {
-      g_guard.ctrl_handler.store(nullptr);
-      g_guard.ctrl_context.store(nullptr);
+      set_guarded_ctrl_handler(handler, context);
+    } else if (guarded_ctrl_handler() == handler) {
+      set_guarded_ctrl_handler(nullptr, nullptr);
     }
     return true;
   }
@@ -368,7 +98,7 @@ class PosixConsolePort final : public ConsolePort {
 
   bool get_screen_buffer_info(ScreenBufferInfo* info) override {
     service_signals();
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     info->size = {static_cast<int16_t>(screen_.columns), static_cast<int16_t>(screen_.rows)};
     info->cursor = screen_.cursor;
     info->attributes = TERMINAL_ATTRIBUTE;
@@ -377,57 +107,50 @@ class PosixConsolePort final : public ConsolePort {
   }
 
   bool write_cells(const CharCell* cells, int count, Coord at) override {
-    return screen_ready() && screen_write_cells(screen_, cells, count, at);
+    return open_screen() && screen_write_cells(screen_, cells, count, at);
   }
 
   bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override {
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     const bool ok = screen_scroll(screen_, source, dest, fill);
-    if (screen_.margins_used) g_guard.margins_used.store(true);
+    if (screen_.margins_used) guard_margins_used();
     return ok;
   }
 
   bool fill_chars(uint8_t ch, int count, Coord at) override {
-    return screen_ready() && screen_fill(screen_, ch, count, at);
+    return open_screen() && screen_fill(screen_, ch, count, at);
   }
 
   // Attributes do not show: every cell keeps the terminal's colours.
   bool fill_attrs(uint16_t, int, Coord at) override {
-    return screen_ready() && at.x >= 0 && at.y >= 0 && at.x < screen_.columns && at.y < screen_.rows;
+    return open_screen() && at.x >= 0 && at.y >= 0 && at.x < screen_.columns && at.y < screen_.rows;
   }
 
-  bool set_cursor_position(Coord pos) override { return screen_ready() && screen_set_cursor(screen_, pos); }
+  bool set_cursor_position(Coord pos) override { return open_screen() && screen_set_cursor(screen_, pos); }
 
   bool get_cursor_info(CursorInfo* info) override {
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     info->size = cursor_size_;
     info->visible = screen_.cursor_visible;
     return true;
   }
 
   bool set_cursor_info(const CursorInfo& info) override {
-    if (!screen_ready()) return false;
+    if (!open_screen()) return false;
     cursor_size_ = info.size;
     screen_set_visible(screen_, info.visible);
     return true;
   }
 
   // Window and buffer are the same rectangle: there is nothing to move.
-  bool set_window(SmallRect) override { return screen_ready(); }
+  bool set_window(SmallRect) override { return open_screen(); }
 
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
-    *written = 0;
-    if (output_failed_) return false;
-    if (!write_block(out_, bytes, count, write_stdout)) {
-      output_failed_ = true;
-      return false;
-    }
-    *written = count;
-    return true;
+    return output_write(out_, bytes, count, written, write_stdout);
   }
 
   void beep(int, int) override {
-    if (screen_ready()) screen_bell(screen_);
+    if (open_screen()) screen_bell(screen_);
   }
 
   // An update waits for the next flush, which comes before the program
@@ -445,19 +168,18 @@ class PosixConsolePort final : public ConsolePort {
       finish_screen_update(screen_);
       send_screen_update();
     }
-    if (output_failed_) {
-      out_.length = 0;
-    } else if (!flush_block(out_, write_stdout)) {
-      output_failed_ = true;
-    }
+    output_flush(out_, write_stdout);
   }
 
   // ---- Console input -----------------------------------------------------
 
   bool peek_input(InputRecord* record, int* count) override {
     *count = 0;
-    if (!input_raw_) return false;
-    take_input();
+    if (input_raw_) {
+      take_input();
+    } else if (events_.empty()) {
+      return false;
+    }
     if (!events_.empty()) {
       *record = events_.front();
       *count = 1;
@@ -467,8 +189,11 @@ class PosixConsolePort final : public ConsolePort {
 
   bool read_input(InputRecord* record, int* count) override {
     *count = 0;
-    if (!input_raw_) return false;
-    take_input();
+    if (input_raw_) {
+      take_input();
+    } else if (events_.empty()) {
+      return false;
+    }
     if (!events_.empty()) {
       *record = events_.front();
       events_.pop_front();
@@ -481,6 +206,11 @@ class PosixConsolePort final : public ConsolePort {
 
   void wait_input(int timeout_ms) override {
     flush();
+    if (terminal_lost_) {
+      // Nothing will come: the wait is only a pause, never a busy loop.
+      if (events_.empty()) ::poll(nullptr, 0, std::max(timeout_ms, 0));
+      return;
+    }
     if (!input_raw_) {
       pollfd p{STDIN_FILENO, POLLIN, 0};
       ::poll(&p, 1, timeout_ms);
@@ -490,8 +220,8 @@ class PosixConsolePort final : public ConsolePort {
     if (!events_.empty()) return;
     int timeout = timeout_ms;
     if (key_decoder_pending(decoder_)) timeout = std::min(timeout, deadline_left_ms());
-    pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {g_guard.wake_pipe[0], POLLIN, 0}};
-    const int n = ::poll(p, g_guard.wake_pipe[0] >= 0 ? 2 : 1, std::max(timeout, 0));
+    pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
+    const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
     if (n > 0 && (p[1].revents & POLLIN)) drain_wake_pipe();
     take_input();
   }
@@ -502,40 +232,26 @@ class PosixConsolePort final : public ConsolePort {
     // the program does can be seen any more: the input counts as ended, so
     // the program stops at the end of the cycle instead of reading on, for
     // ever when the input never ends.
-    if (output_failed_) return 0;
-    for (;;) {
-      const ssize_t n = ::read(STDIN_FILENO, buffer, count);
-      if (n >= 0) return static_cast<size_t>(n);
-      if (errno == EINTR) continue;
-      // A pipe left non-blocking by whoever shares it: empty for now is not
-      // the end of the input.
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        pollfd p{STDIN_FILENO, POLLIN, 0};
-        ::poll(&p, 1, -1);
-        continue;
-      }
-      return 0;
-    }
+    if (out_.failed || terminal_lost_) return 0;
+    return read_stdin_some(buffer, count);
   }
 
  private:
-  // The terminal is taken over: signal handlers in place, character
-  // encoding known (the locale is set by now).
-  void engage() {
-    if (engaged_) return;
-    engaged_ = true;
+  // Takes the terminal over, once: the guard's signal handlers in place,
+  // the character encoding known (the locale is set by now).
+  void take_over_terminal() {
+    if (taken_over_) return;
+    taken_over_ = true;
     text_mode_ = locale_text_mode();
-    install_signal_handlers();
+    install_terminal_guard();
   }
 
   // Notes the terminal's settings as they are now, to give back, and
   // switches to raw input with the signal keys kept.
-  bool take_terminal() {
+  bool enter_raw_input() {
     termios saved{};
     if (::tcgetattr(STDIN_FILENO, &saved) != 0) return false;
-    g_guard.input_raw.store(false);
-    g_guard.input_fd = STDIN_FILENO;
-    g_guard.saved = saved;
+    guard_input_settings(STDIN_FILENO, saved);
     raw_ = saved;
     raw_.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
     raw_.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -543,9 +259,9 @@ class PosixConsolePort final : public ConsolePort {
     raw_.c_lflag |= ISIG;
     raw_.c_cc[VMIN] = 1;
     raw_.c_cc[VTIME] = 0;
-    g_guard.input_raw.store(true);
+    guard_input_raw(true);
     if (apply_raw()) return true;
-    g_guard.input_raw.store(false);
+    guard_input_raw(false);
     return false;
   }
 
@@ -556,16 +272,18 @@ class PosixConsolePort final : public ConsolePort {
     return true;
   }
 
-  // The screen, set up on first use: its size, and the cursor read from
-  // the terminal.
-  bool screen_ready() {
-    if (!output_tty_ || output_failed_) return false;
+  // Opens the screen on first use: reads its size and asks the terminal
+  // where its cursor is, which switches a terminal on standard input to raw
+  // input and waits up to CURSOR_REPORT_WAIT_MS for the answer. True while
+  // there is a screen to draw on.
+  bool open_screen() {
+    if (!output_tty_ || out_.failed) return false;
     if (screen_on_) return true;
-    engage();
+    take_over_terminal();
     screen_on_ = true;
-    g_guard.screen_used.store(true);
+    guard_screen_used();
     int columns = 0, rows = 0;
-    read_size(&columns, &rows);
+    read_screen_size(&columns, &rows);
     // Without an answer the cursor is taken to be at the start of the
     // bottom row: output then only ever scrolls what is above it.
     reset_terminal_screen(screen_, text_mode_, columns, rows, {0, static_cast<int16_t>(rows - 1)});
@@ -578,16 +296,6 @@ class PosixConsolePort final : public ConsolePort {
     return true;
   }
 
-  void read_size(int* columns, int* rows) {
-    winsize ws{};
-    *columns = DEFAULT_COLUMNS;
-    *rows = DEFAULT_ROWS;
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
-      *columns = std::min<int>(ws.ws_col, MAX_CELLS);
-      *rows = std::min<int>(ws.ws_row, MAX_CELLS);
-    }
-  }
-
   // Asks the terminal where its cursor is and waits a bounded time for the
   // answer; keys typed meanwhile are kept. A terminal that did not answer
   // once is not asked again.
@@ -595,7 +303,7 @@ class PosixConsolePort final : public ConsolePort {
     if (!input_raw_ || !cursor_reports_) return;
     send_screen_update();
     static const char request[] = "\x1b[6n";
-    if (!write_all(STDOUT_FILENO, request, sizeof request - 1)) return;
+    if (!write_stdout(request, sizeof request - 1)) return;
     decoder_.report_expected = true;
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
@@ -606,6 +314,7 @@ class PosixConsolePort final : public ConsolePort {
       const int n = ::poll(&p, 1, static_cast<int>(left));
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
+      if (terminal_lost_) return;
     }
     if (!decoder_.report_received) {
       cursor_reports_ = false;  // a late answer is still taken out of the keys
@@ -620,9 +329,9 @@ class PosixConsolePort final : public ConsolePort {
   // Hands the update collected so far to the terminal in one write.
   void send_screen_update() {
     if (screen_.out.empty()) return;
-    if (!output_failed_ && !write_all(STDOUT_FILENO, screen_.out.data(), screen_.out.size())) {
-      output_failed_ = true;
-      if (errno == EIO) terminal_gone();
+    if (!out_.failed && !write_stdout(screen_.out.data(), screen_.out.size())) {
+      out_.failed = true;
+      if (errno == EIO) lose_terminal();
     }
     screen_.out.clear();
   }
@@ -630,27 +339,20 @@ class PosixConsolePort final : public ConsolePort {
   // What the signal handlers left for the main thread: a resume (raw input
   // again, the cursor read again) and a size change.
   void service_signals() {
-    if (!engaged_) return;
-    const bool continued = g_guard.continued.exchange(false);
-    const bool resized = g_guard.resized.exchange(false);
-    if (!continued && !resized) return;
+    if (!taken_over_) return;
+    const SignalNotes notes = take_signal_notes();
+    const bool continued = notes.continued;
+    if (!continued && !notes.resized) return;
     drain_wake_pipe();
     // Settings changed while the program was stopped are the ones to give
     // back at the end.
-    if (continued && input_raw_) take_terminal();
+    if (continued && input_raw_) enter_raw_input();
     if (!screen_on_) return;
     int columns = 0, rows = 0;
-    read_size(&columns, &rows);
+    read_screen_size(&columns, &rows);
     resize_terminal_screen(screen_, columns, rows);
     if (continued && !screen_.shown_visible) screen_.out.append("\x1b[?25l");
     ask_cursor_position();
-  }
-
-  void drain_wake_pipe() {
-    if (g_guard.wake_pipe[0] < 0) return;
-    char buf[64];
-    while (::read(g_guard.wake_pipe[0], buf, sizeof buf) > 0) {
-    }
   }
 
   // Reads what the terminal has sent and decodes it into the event queue.
@@ -665,7 +367,7 @@ class PosixConsolePort final : public ConsolePort {
       last_byte_ = Clock::now();
       return true;
     }
-    if (n == 0 || errno == EIO) terminal_gone();
+    if (n == 0 || errno == EIO) lose_terminal();
     return false;
   }
 
@@ -690,7 +392,7 @@ class PosixConsolePort final : public ConsolePort {
         if (read_terminal()) continue;
         return;
       }
-      if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) terminal_gone();
+      if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lose_terminal();
       if (key_decoder_pending(decoder_) && deadline_left_ms() <= 0) {
         std::vector<KeyEventRecord> keys;
         decode_key_deadline(decoder_, &keys);
@@ -717,27 +419,31 @@ class PosixConsolePort final : public ConsolePort {
     }
   }
 
-  // The terminal was closed: the close event goes to the control handler,
-  // then the process ends as a hang-up ends it, whether or not SIGHUP was
-  // ignored: there is nothing left to read keys from.
-  [[noreturn]] void terminal_gone() {
-    const CtrlHandler handler = g_guard.ctrl_handler.load();
-    if (handler != nullptr) handler(g_guard.ctrl_context.load(), ConsoleEvent::CLOSE);
-    give_terminal_back();
-    g_guard.input_raw.store(false);
-    g_guard.screen_used.store(false);
-    ::signal(SIGHUP, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGHUP);
-    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    ::raise(SIGHUP);
-    ::_exit(128 + SIGHUP);
+  // The terminal hung up. The close event goes to the control handler and
+  // the terminal is given back as far as it still takes anything. Then the
+  // input ends as a redirected stream ends: the line being typed is ended
+  // as by Enter (what was typed counts, as the last line of a stream counts
+  // without its line end), and from then on standard input is no console
+  // and reads as empty. Nothing waits on the terminal any more.
+  void lose_terminal() {
+    if (terminal_lost_) return;
+    terminal_lost_ = true;
+    const CtrlHandler handler = guarded_ctrl_handler();
+    if (handler != nullptr) handler(guarded_ctrl_context(), ConsoleEvent::CLOSE);
+    release_terminal();
+    if (output_tty_ && same_terminal(STDIN_FILENO, STDOUT_FILENO)) out_.failed = true;
+    if (!input_raw_) return;
+    std::vector<KeyEventRecord> keys;
+    if (key_decoder_pending(decoder_)) decode_key_deadline(decoder_, &keys);
+    keys.push_back(key_event_for_char('\r'));
+    queue_keys(keys);
+    input_raw_ = false;
   }
 
   bool input_tty_ = false;
   bool output_tty_ = false;
-  bool engaged_ = false;
+  bool taken_over_ = false;
+  bool terminal_lost_ = false;  // hung up: input has ended
   TextMode text_mode_ = TextMode::SINGLE_BYTE;
 
   // Terminal input.
@@ -753,9 +459,9 @@ class PosixConsolePort final : public ConsolePort {
   TerminalScreen screen_;
   uint32_t cursor_size_ = 25;
 
-  // Files and pipes.
-  bool output_failed_ = false;
-  OutputBlock out_;
+  // Standard output, once it failed (a terminal's too), and its block when
+  // it is a file or pipe.
+  RedirectedOutput out_;
 };
 
 }  // namespace

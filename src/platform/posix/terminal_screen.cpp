@@ -1,3 +1,19 @@
+// What is sent to the terminal for the console operations, collected in
+// the update (TerminalScreen::out):
+//   ESC [ row ; col H    cursor placement
+//   glyphs               one cell per byte: Windows-1252 as UTF-8 on a UTF-8
+//                        terminal, bytes unchanged on a single-byte one;
+//                        control bytes as visible pictures, never raw
+//   ESC [ n X            erase n cells from the cursor (blank fill)
+//   LF                   at the bottom row: scrolls the screen, the rows
+//                        scrolled off go to the terminal's scrollback
+//   ESC [ t ; b r        scrolling margin for a band of rows, then LF at
+//   ESC [ r              its bottom row, then margins off again
+//   ESC [ ? 25 l / h     cursor hidden / shown
+//   BEL                  the bell
+// Nothing else is switched on: no alternate screen, no keypad or cursor-key
+// mode, no mouse. Colours are not used: every cell has the attribute 7 and
+// shows in the terminal's default colours.
 #include "platform/posix/terminal_screen.h"
 
 #include <algorithm>

@@ -10,7 +10,6 @@
 #define NOMINMAX
 #endif
 #include <fcntl.h>
-#include <float.h>
 #include <io.h>
 #include <windows.h>
 
@@ -77,18 +76,6 @@ InputRecord from_win(const INPUT_RECORD& r) {
   return out;
 }
 
-// The x87 control word: exception masks in bits 0-5, precision control in
-// bits 8-9 (3 = 64-bit significand), rounding control in bits 10-11
-// (0 = nearest).
-[[maybe_unused]] void set_x87_extended_nearest() {
-#if defined(__i386__) || defined(__x86_64__)
-  unsigned short cw = 0;
-  __asm__ volatile("fnstcw %0" : "=m"(cw));
-  cw = static_cast<unsigned short>((cw & ~0x0F3Fu) | 0x033Fu);
-  __asm__ volatile("fldcw %0" : : "m"(cw));
-#endif
-}
-
 }  // namespace
 
 Win32ConsolePort::Win32ConsolePort() = default;
@@ -108,20 +95,6 @@ void* Win32ConsolePort::input() {
 void* Win32ConsolePort::output() {
   input();
   return output_;
-}
-
-// Every exception masked (invalid operations give NaNs, division by zero and
-// overflow infinities), then 64-bit significand and round to nearest. The
-// 64-bit runtime refuses the precision field of _controlfp, and long double
-// there is the x87 type too, so its control word is set directly.
-void Win32ConsolePort::set_arithmetic_mode() {
-  _controlfp(_MCW_EM, _MCW_EM);
-#if defined(__i386__)
-  _controlfp(_PC_64 | _RC_NEAR, _MCW_PC | _MCW_RC);  // (0, 0x30300)
-#else
-  _controlfp(_RC_NEAR, _MCW_RC);
-  set_x87_extended_nearest();
-#endif
 }
 
 bool Win32ConsolePort::input_is_console() {
@@ -224,27 +197,20 @@ bool Win32ConsolePort::set_window(SmallRect window) {
   return SetConsoleWindowInfo(as_handle(output()), TRUE, &rect) != FALSE;
 }
 
-// Hands all of `count` bytes to the output handle, or fails.
+// Hands all of `count` bytes to the output handle, at most a gigabyte per
+// call, or fails.
 bool Win32ConsolePort::write_output(const char* bytes, size_t count) {
-  while (count > 0) {
-    const DWORD n = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+  return write_all(bytes, count, [this](const char* b, size_t n) -> ptrdiff_t {
+    const DWORD part = n > 0x40000000u ? 0x40000000u : static_cast<DWORD>(n);
     DWORD done = 0;
-    if (!WriteFile(as_handle(output()), bytes, n, &done, nullptr) || done == 0) return false;
-    bytes += done;
-    count -= done;
-  }
-  return true;
+    if (!WriteFile(as_handle(output()), b, part, &done, nullptr) || done == 0) return -1;
+    return static_cast<ptrdiff_t>(done);
+  });
 }
 
 bool Win32ConsolePort::write_bytes(const char* bytes, size_t count, size_t* written) {
-  *written = 0;
-  if (output_failed_) return false;
-  if (!write_block(out_, bytes, count, [this](const char* b, size_t n) { return write_output(b, n); })) {
-    output_failed_ = true;
-    return false;
-  }
-  *written = count;
-  return true;
+  return output_write(out_, bytes, count, written,
+                      [this](const char* b, size_t n) { return write_output(b, n); });
 }
 
 void Win32ConsolePort::beep(int frequency_hz, int duration_ms) {
@@ -256,11 +222,7 @@ void Win32ConsolePort::beep(int frequency_hz, int duration_ms) {
 void Win32ConsolePort::end_update() {}
 
 void Win32ConsolePort::flush() {
-  if (output_failed_) {
-    out_.length = 0;
-  } else if (!flush_block(out_, [this](const char* b, size_t n) { return write_output(b, n); })) {
-    output_failed_ = true;
-  }
+  output_flush(out_, [this](const char* b, size_t n) { return write_output(b, n); });
 }
 
 bool Win32ConsolePort::peek_input(InputRecord* record, int* count) {

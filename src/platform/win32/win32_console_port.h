@@ -1,7 +1,6 @@
 // The console port on the native Win32 console: every operation is one
 // console call on the standard handles (KERNEL32), the virtual-key mapping
-// is USER32's, the arithmetic mode and the redirected input stream are the
-// C runtime's (msvcrt).
+// is USER32's, the redirected input stream is the C runtime's (msvcrt).
 #pragma once
 
 #include "platform/console_port.h"
@@ -17,7 +16,6 @@ class Win32ConsolePort : public ConsolePort {
   // buffer of its own in a test; the caller keeps and closes them.
   Win32ConsolePort(void* input, void* output);
 
-  void set_arithmetic_mode() override;
   bool input_is_console() override;
   bool enable_processed_input() override;
   bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override;
@@ -52,8 +50,7 @@ class Win32ConsolePort : public ConsolePort {
   void* input_ = nullptr;
   void* output_ = nullptr;
   bool stdin_binary_ = false;
-  bool output_failed_ = false;
-  OutputBlock out_;
+  RedirectedOutput out_;
 };
 
 }  // namespace zw

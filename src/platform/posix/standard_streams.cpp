@@ -1,0 +1,100 @@
+#include "platform/posix/standard_streams.h"
+
+#include <fcntl.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/output_block.h"
+
+namespace zw {
+
+namespace {
+
+constexpr int DEFAULT_COLUMNS = 80;
+constexpr int DEFAULT_ROWS = 24;
+constexpr int MAX_CELLS = 32767;  // coordinates are 16-bit
+
+// One write to standard output: the number of bytes written; 0 when
+// interrupted, or when a descriptor left non-blocking was full (after
+// waiting until it takes bytes again); -1 when it failed.
+ssize_t write_stdout_once(const char* bytes, size_t count) {
+  const ssize_t n = ::write(STDOUT_FILENO, bytes, count);
+  if (n >= 0) return n;
+  if (errno == EINTR) return 0;
+  if (errno == EAGAIN || errno == EWOULDBLOCK) {
+    pollfd p{STDOUT_FILENO, POLLOUT, 0};
+    ::poll(&p, 1, -1);
+    return 0;
+  }
+  return -1;
+}
+
+}  // namespace
+
+// /dev/null opened the wrong way round for the descriptor fails every read
+// or write just as the closed one did.
+void keep_standard_descriptors() {
+  const int wrong_way[3] = {O_WRONLY, O_RDONLY, O_RDONLY};
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int taken = ::open("/dev/null", wrong_way[fd]);
+    if (taken >= 0 && taken != fd) {
+      ::dup2(taken, fd);
+      ::close(taken);
+    }
+  }
+}
+
+bool output_is_screen() {
+  const char* term = std::getenv("TERM");
+  return ::isatty(STDOUT_FILENO) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
+}
+
+bool same_terminal(int a, int b) {
+  struct stat sa {}, sb {};
+  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
+}
+
+TextMode locale_text_mode() {
+  const char* codeset = ::nl_langinfo(CODESET);
+  return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? TextMode::UTF8 : TextMode::SINGLE_BYTE;
+}
+
+void read_screen_size(int* columns, int* rows) {
+  winsize ws{};
+  *columns = DEFAULT_COLUMNS;
+  *rows = DEFAULT_ROWS;
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+    *columns = std::min<int>(ws.ws_col, MAX_CELLS);
+    *rows = std::min<int>(ws.ws_row, MAX_CELLS);
+  }
+}
+
+bool write_stdout(const char* bytes, size_t count) { return write_all(bytes, count, write_stdout_once); }
+
+size_t read_stdin_some(char* buffer, size_t count) {
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer, count);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno == EINTR) continue;
+    // A pipe left non-blocking by whoever shares it: empty for now is not
+    // the end of the input.
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      pollfd p{STDIN_FILENO, POLLIN, 0};
+      ::poll(&p, 1, -1);
+      continue;
+    }
+    return 0;
+  }
+}
+
+}  // namespace zw

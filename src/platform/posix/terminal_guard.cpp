@@ -1,0 +1,248 @@
+#include "platform/posix/terminal_guard.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace zw {
+
+namespace {
+
+constexpr int HANDLED_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
+                                   SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+constexpr int HANDLED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
+
+struct TerminalGuard {
+  std::atomic<bool> input_raw{false};   // `saved` must be put back on `input_fd`
+  int input_fd = -1;
+  termios saved{};
+  std::atomic<bool> screen_used{false};  // the cursor may be hidden
+  std::atomic<bool> margins_used{false};
+  std::atomic<CtrlHandler> ctrl_handler{nullptr};
+  std::atomic<void*> ctrl_context{nullptr};
+  std::atomic<bool> continued{false};
+  std::atomic<bool> resized{false};
+  int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
+  bool installed = false;
+  struct sigaction previous[HANDLED_COUNT] = {};
+};
+
+TerminalGuard g_guard;
+
+static_assert(std::atomic<CtrlHandler>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+int signal_slot(int sig) {
+  for (int i = 0; i < HANDLED_COUNT; ++i)
+    if (HANDLED_SIGNALS[i] == sig) return i;
+  return -1;
+}
+
+void wake_main_thread() {
+  if (g_guard.wake_pipe[1] < 0) return;
+  const char byte = 0;
+  [[maybe_unused]] ssize_t n = ::write(g_guard.wake_pipe[1], &byte, 1);
+}
+
+// Ends the process by `sig` as its previous disposition (normally the
+// default action) would.
+void end_by_signal(int sig) {
+  const int slot = signal_slot(sig);
+  if (slot >= 0 && g_guard.previous[slot].sa_handler != SIG_IGN) {
+    ::sigaction(sig, &g_guard.previous[slot], nullptr);
+  } else {
+    ::signal(sig, SIG_DFL);
+  }
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  ::raise(sig);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// Ctrl+C, Ctrl+\, SIGTERM, SIGHUP: the console's control events. Ctrl+C and
+// Ctrl+Break go on to the default action unless the control handler takes
+// them; close and shutdown queue the close key and then end the process.
+void on_control_signal(int sig) {
+  const int saved_errno = errno;
+  const ConsoleEvent event = sig == SIGINT    ? ConsoleEvent::CTRL_C
+                             : sig == SIGQUIT ? ConsoleEvent::CTRL_BREAK
+                             : sig == SIGHUP  ? ConsoleEvent::CLOSE
+                                              : ConsoleEvent::SHUTDOWN;
+  const CtrlHandler handler = g_guard.ctrl_handler.load();
+  const bool handled = handler != nullptr && handler(g_guard.ctrl_context.load(), event);
+  if (handled && (event == ConsoleEvent::CTRL_C || event == ConsoleEvent::CTRL_BREAK)) {
+    errno = saved_errno;
+    return;
+  }
+  give_terminal_back();
+  end_by_signal(sig);
+  errno = saved_errno;
+}
+
+void on_crash_signal(int sig) {
+  give_terminal_back();
+  end_by_signal(sig);  // a fault raised by an instruction comes back on return
+}
+
+void on_stop_signal(int) {
+  const int saved_errno = errno;
+  give_terminal_back();
+  ::signal(SIGTSTP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTSTP);
+  ::raise(SIGTSTP);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);  // stops here until SIGCONT
+  struct sigaction sa {};
+  sa.sa_handler = on_stop_signal;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGTSTP, &sa, nullptr);
+  ::sigprocmask(SIG_BLOCK, &set, nullptr);
+  g_guard.continued.store(true);
+  wake_main_thread();
+  errno = saved_errno;
+}
+
+void on_continue_signal(int) {
+  const int saved_errno = errno;
+  g_guard.continued.store(true);
+  wake_main_thread();
+  errno = saved_errno;
+}
+
+void on_resize_signal(int) {
+  const int saved_errno = errno;
+  g_guard.resized.store(true);
+  wake_main_thread();
+  errno = saved_errno;
+}
+
+}  // namespace
+
+void install_terminal_guard() {
+  if (g_guard.installed) return;
+  g_guard.installed = true;
+  if (::pipe(g_guard.wake_pipe) == 0) {
+    for (int fd : g_guard.wake_pipe) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+  } else {
+    g_guard.wake_pipe[0] = g_guard.wake_pipe[1] = -1;
+  }
+  for (int i = 0; i < HANDLED_COUNT; ++i) {
+    const int sig = HANDLED_SIGNALS[i];
+    ::sigaction(sig, nullptr, &g_guard.previous[i]);
+    // A signal the caller ignores (nohup, background jobs) stays ignored.
+    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
+    struct sigaction sa {};
+    sigemptyset(&sa.sa_mask);
+    switch (sig) {
+      case SIGINT: case SIGQUIT: case SIGTERM: case SIGHUP:
+        sa.sa_handler = on_control_signal;
+        break;
+      case SIGTSTP:
+        sa.sa_handler = on_stop_signal;
+        break;
+      case SIGCONT:
+        sa.sa_handler = on_continue_signal;
+        sa.sa_flags = SA_RESTART;
+        break;
+      case SIGWINCH:
+        sa.sa_handler = on_resize_signal;
+        sa.sa_flags = SA_RESTART;
+        break;
+      default:
+        sa.sa_handler = on_crash_signal;
+        break;
+    }
+    ::sigaction(sig, &sa, nullptr);
+  }
+}
+
+void remove_terminal_guard() {
+  release_terminal();
+  g_guard.ctrl_handler.store(nullptr);
+  g_guard.ctrl_context.store(nullptr);
+  if (!g_guard.installed) return;
+  for (int i = 0; i < HANDLED_COUNT; ++i) {
+    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
+    ::sigaction(HANDLED_SIGNALS[i], &g_guard.previous[i], nullptr);
+  }
+  g_guard.installed = false;
+}
+
+void guard_input_settings(int fd, const termios& saved) {
+  g_guard.input_raw.store(false);
+  g_guard.input_fd = fd;
+  g_guard.saved = saved;
+}
+
+void guard_input_raw(bool raw) { g_guard.input_raw.store(raw); }
+
+void guard_screen_used() { g_guard.screen_used.store(true); }
+
+void guard_margins_used() { g_guard.margins_used.store(true); }
+
+// On the way out, when the screen was used: ESC 7 ESC [ r ESC 8 (margins
+// off, cursor kept) when a margin was ever set, then ESC [ ? 25 h.
+void give_terminal_back() {
+  if (g_guard.screen_used.load()) {
+    char seq[32];
+    size_t n = 0;
+    auto add = [&](const char* s) {
+      const size_t len = std::strlen(s);
+      std::memcpy(seq + n, s, len);
+      n += len;
+    };
+    if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
+    add("\x1b[?25h");
+    [[maybe_unused]] ssize_t w = ::write(STDOUT_FILENO, seq, n);
+  }
+  if (g_guard.input_raw.load()) ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
+}
+
+void release_terminal() {
+  give_terminal_back();
+  g_guard.input_raw.store(false);
+  g_guard.screen_used.store(false);
+}
+
+// The context is stored before the handler and cleared after it, so a
+// handler that runs never sees a stale context.
+void set_guarded_ctrl_handler(CtrlHandler handler, void* context) {
+  if (handler != nullptr) {
+    g_guard.ctrl_context.store(context);
+    g_guard.ctrl_handler.store(handler);
+  } else {
+    g_guard.ctrl_handler.store(nullptr);
+    g_guard.ctrl_context.store(nullptr);
+  }
+}
+
+CtrlHandler guarded_ctrl_handler() { return g_guard.ctrl_handler.load(); }
+
+void* guarded_ctrl_context() { return g_guard.ctrl_context.load(); }
+
+SignalNotes take_signal_notes() {
+  SignalNotes notes;
+  notes.continued = g_guard.continued.exchange(false);
+  notes.resized = g_guard.resized.exchange(false);
+  return notes;
+}
+
+int wake_fd() { return g_guard.wake_pipe[0]; }
+
+void drain_wake_pipe() {
+  if (g_guard.wake_pipe[0] < 0) return;
+  char buf[64];
+  while (::read(g_guard.wake_pipe[0], buf, sizeof buf) > 0) {
+  }
+}
+
+}  // namespace zw
