@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calc/calculator.h"
+#include "calc/calculator_test_texts.h"
 #include "console/console.h"
 #include "testing/virtual_console.h"
 
@@ -41,22 +42,11 @@ struct Session {
 
 using Rows = std::vector<std::string>;
 
-const Rows START_80 = {
-    "### Zahlwerk-ZW ### V.1.1 ###",
-    "###Kommandozeilenparameter###",
-    "",
-    " + (Plus)      - (Minus)     x (Mal)       / (Geteilt)   h (Hoch)",
-    " kd (Kreis-Dm)               kr (Kreis-r)  ku (Kreis-U)  kf (Kreis-F)",
-    " qu (Quadrat-U)              qf (Quadrat-F)              ru (Rechteck-U)",
-    " rf (Rechteck-F)",
-    "",
-};
-
 TEST(ConsoleSession, OneCycleTypedKeyByKeyThenEscape) {
   Session s(80, 25, 300);
   s.type_in_turn({"+\r", "2\r", "3\r\x1b"});
   s.run();
-  Rows want = START_80;
+  Rows want = expected_start_rows();
   want.insert(want.end(), {"Operation: +", "Nummmer 1: 2", "Nummmer 2: 3", "Summe:  5", ""});
   EXPECT_EQ(s.rows(0, 13), want);
   EXPECT_EQ(s.vc->pending_events(), 0u);

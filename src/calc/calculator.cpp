@@ -1,8 +1,7 @@
 #include "calc/calculator.h"
 
-#include <cmath>
-#include <cstring>
-#include <limits>
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "calc/operations.h"
@@ -18,6 +17,19 @@ constexpr std::string_view PROMPT_OPERATION = "Operation: ";
 constexpr std::string_view PROMPT_NUMBER1 = "Nummmer 1: ";
 constexpr std::string_view PROMPT_NUMBER2 = "Nummmer 2: ";
 constexpr std::string_view END_KEY = "\x1b";
+
+// True when `operation` is the code of an operation that takes one number;
+// every other text, a code or not, is asked for two.
+bool takes_one_number(const std::string& operation) {
+  for (const Operation& op : OPERATIONS) {
+    if (op.one_number && compare_text(operation, op.code) == 0) return true;
+  }
+  return false;
+}
+
+void ask(Console& con, std::string_view prompt) {
+  input_prompt(con, prompt, QuestionMark::OMIT, AfterLine::NEW_LINE);
+}
 
 }  // namespace
 
@@ -44,22 +56,20 @@ void run_calculator(Console& con) {
   print_text(con, 0, HEADING, END_LINE);
   print_text(con, 0, "", END_LINE);
   for (const Operation& op : OPERATIONS) {
-    print_text(con, 0, op.menu_entry, &op == &OPERATIONS[12] ? END_LINE : END_ZONE);
+    const bool last = &op == std::end(OPERATIONS) - 1;
+    print_text(con, 0, op.menu_entry, last ? END_LINE : END_ZONE);
   }
   print_text(con, 0, "", END_LINE);
 
   for (;;) {
-    input_prompt(con, PROMPT_OPERATION, false, true);
+    ask(con, PROMPT_OPERATION);
     input_text(con, &state.operation);
 
-    bool one_number = false;
-    for (std::string_view code : ONE_NUMBER_CODES) {
-      if (compare_text(state.operation, code) == 0) one_number = true;
-    }
-    input_prompt(con, PROMPT_NUMBER1, false, true);
+    const bool one_number = takes_one_number(state.operation);
+    ask(con, PROMPT_NUMBER1);
     input_double(con, &state.number1);
     if (!one_number) {
-      input_prompt(con, PROMPT_NUMBER2, false, true);
+      ask(con, PROMPT_NUMBER2);
       input_double(con, &state.number2);
     }
 
@@ -72,9 +82,9 @@ void run_calculator(Console& con) {
     if (compare_text(state.operation, QUESTION_TEXT) == 0) print_text(con, 0, ANSWER_TEXT, END_LINE);
 
     if (compare_text(poll_key(con), END_KEY) == 0) break;
-    // Redirected input that has run dry can bring no Escape: the program
-    // ends after the cycle in which the input ran out.
-    if (stdin_is_redirected(con) && stdin_exhausted(con)) break;
+    // Input that has ended can bring no Escape: the program ends after the
+    // cycle in which the input ran out.
+    if (input_ended(con)) break;
   }
 }
 

@@ -9,8 +9,8 @@ namespace zw {
 
 struct Console;
 
-// Runs the start texts and the loop; returns when the loop ends (Escape
-// after a cycle, or redirected input exhausted).
+// Prints the start texts and runs the loop; returns when the loop ends
+// (Escape polled after a cycle, or the end of input).
 void run_calculator(Console& con);
 
 // Unsigned bytes over the common length, then the longer text is greater;

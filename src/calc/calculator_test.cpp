@@ -53,7 +53,7 @@ TEST(CompareText, OrdersBytesUnsignedThenByLength) {
 
 std::string number_text(double v) {
   char buf[NUMBER_TEXT_ROOM];
-  return std::string(buf, static_cast<size_t>(format_number(v, true, buf)));
+  return std::string(buf, static_cast<size_t>(format_number(v, LeadingBlank::ADD, buf)));
 }
 
 const Operation& operation(std::string_view code) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zw {
 
@@ -15,5 +16,15 @@ inline const std::string EXPECTED_START_TEXT =
     " qu (Quadrat-U)              qf (Quadrat-F)              ru (Rechteck-U)\r\n"
     " rf (Rechteck-F)\r\n"
     "\r\n";
+
+// The same texts as the rows they fill on an 80-column screen.
+inline std::vector<std::string> expected_start_rows() {
+  std::vector<std::string> rows;
+  size_t from = 0;
+  for (size_t end; (end = EXPECTED_START_TEXT.find("\r\n", from)) != std::string::npos; from = end + 2) {
+    rows.push_back(EXPECTED_START_TEXT.substr(from, end - from));
+  }
+  return rows;
+}
 
 }  // namespace zw

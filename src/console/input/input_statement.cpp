@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
 
 #include "console/console.h"
 #include "console/input/line_editor.h"
+#include "console/input/number_input.h"
 #include "console/output/print_statement.h"
 #include "console/output/screen_writer.h"
 
@@ -88,61 +87,6 @@ int32_t take_plain_run(InputContext& in, char* buffer, int32_t n, int32_t limit,
   return n;
 }
 
-int digit_value(int c, int radix) {
-  int d;
-  if (c >= '0' && c <= '9') {
-    d = c - '0';
-  } else if (c >= 'A' && c <= 'F') {
-    d = c - 'A' + 10;
-  } else if (c >= 'a' && c <= 'f') {
-    d = c - 'a' + 10;
-  } else {
-    return -1;
-  }
-  return d < radix ? d : -1;
-}
-
-// Integer conversion shared by both widths: spaces, then an "&" radix form
-// kept modulo 2^bits, else base 10 with strtoul rules.
-template <typename Unsigned>
-Unsigned text_to_unsigned(const char* text, int32_t length) {
-  int32_t i = 0;
-  while (i < length && text[i] == ' ') ++i;
-  if (i >= length) return 0;
-  if (length - i >= 2 && text[i] == '&') {
-    unsigned radix = 8;
-    int32_t start = i + 1;
-    switch (text[i + 1]) {
-      case 'H': case 'h': radix = 16; start = i + 2; break;
-      case 'O': case 'o': radix = 8; start = i + 2; break;
-      case 'B': case 'b': radix = 2; start = i + 2; break;
-      default: break;
-    }
-    Unsigned value = 0;
-    for (int32_t j = start; j < length; ++j) {
-      const int d = digit_value(static_cast<unsigned char>(text[j]), static_cast<int>(radix));
-      if (d < 0) break;
-      value = static_cast<Unsigned>(value * radix + static_cast<Unsigned>(d));
-    }
-    return value;
-  }
-  // Plain digits, optionally negative, are the common case: items that get
-  // here hold at most 18 of them, so the value cannot overflow. Everything
-  // else (a "+", white space, no digits at all) takes the library road.
-  const char* p = text + i;
-  const char* end = text + length;
-  const bool negative = *p == '-';
-  const char* digits = negative ? p + 1 : p;
-  if (digits < end && *digits >= '0' && *digits <= '9' && end - digits <= 18) {
-    uint64_t value = 0;
-    for (const char* d = digits; d < end && *d >= '0' && *d <= '9'; ++d) {
-      value = value * 10 + static_cast<uint64_t>(*d - '0');
-    }
-    return static_cast<Unsigned>(negative ? 0 - value : value);
-  }
-  return static_cast<Unsigned>(std::strtoull(p, nullptr, 10));
-}
-
 }  // namespace
 
 void reset_input_context(InputContext& in) {
@@ -167,11 +111,12 @@ bool stdin_exhausted(Console& con) {
   return !refill_block(con);
 }
 
-void input_prompt(Console& con, std::string_view prompt, bool question_mark, bool line_end) {
+bool input_ended(Console& con) { return stdin_is_redirected(con) && stdin_exhausted(con); }
+
+void input_prompt(Console& con, std::string_view prompt, QuestionMark mark, AfterLine after) {
   setup_print_device(con);
   InputContext& in = con.input;
   if (stdin_is_redirected(con)) {
-    con.device.has_reader = true;
     in.source = InputSource::STANDARD_DEVICE;
     in.line.clear();
     in.pos = 0;
@@ -182,9 +127,9 @@ void input_prompt(Console& con, std::string_view prompt, bool question_mark, boo
   in.pos = 0;
   write_console(con, "", 0, WRITE_FORCE);
   if (!prompt.empty()) print_text(con, 0, prompt, 0);
-  if (question_mark) print_text(con, 0, "? ", 0);
+  if (mark == QuestionMark::ADD) print_text(con, 0, "? ", 0);
   in.line = edit_line(con);
-  if (line_end) print_end(con, 0, END_LINE);
+  if (after == AfterLine::NEW_LINE) print_end(con, 0, END_LINE);
   con.last_error = 0;
 }
 
@@ -211,7 +156,8 @@ void input_ungetc(Console& con, int ch) {
   if (in.putback_count < 4) in.putback[in.putback_count++] = ch;
 }
 
-Item input_next_item(Console& con, char* buffer, int32_t limit, bool text_mode) {
+Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
+  const bool text_mode = mode == ItemMode::TEXT;
   Item item;
   bool in_quotes = false;
   bool ampersand_seen = false;
@@ -268,52 +214,18 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, bool text_mode) 
   return item;
 }
 
-int input_text(Console& con, std::string* dest) {
+void input_text(Console& con, std::string* dest) {
   char buffer[INPUT_TEXT_MAX + 1];
-  const Item item = input_next_item(con, buffer, INPUT_TEXT_MAX, true);
+  const Item item = input_next_item(con, buffer, INPUT_TEXT_MAX, ItemMode::TEXT);
   dest->assign(buffer, ::strnlen(buffer, static_cast<size_t>(item.length)));
   con.last_error = 0;
-  return 0;
 }
 
-int input_double(Console& con, double* dest) {
+void input_double(Console& con, double* dest) {
   char buffer[INPUT_NUMBER_MAX + 1];
-  const Item item = input_next_item(con, buffer, INPUT_NUMBER_MAX, false);
+  const Item item = input_next_item(con, buffer, INPUT_NUMBER_MAX, ItemMode::NUMBER);
   *dest = item_to_double(buffer, item.length, item.looks_float);
   con.last_error = 0;
-  return 0;
-}
-
-double item_to_double(const char* item, int32_t length, bool looks_float) {
-  if (looks_float) return text_to_double(item);
-  if (length <= 9) return static_cast<double>(text_to_int32(item, length));
-  if (length <= 18 || item[0] == '&') return static_cast<double>(text_to_int64(item, length));
-  return text_to_double(item);
-}
-
-int32_t text_to_int32(const char* text, int32_t length) {
-  return static_cast<int32_t>(text_to_unsigned<uint32_t>(text, length));
-}
-
-int64_t text_to_int64(const char* text, int32_t length) {
-  return static_cast<int64_t>(text_to_unsigned<uint64_t>(text, length));
-}
-
-double text_to_double(const char* text) {
-  // Decimal numbers go through from_chars (correctly rounded, "." always);
-  // hexadecimal numbers, inf, nan and anything unusual through strtod,
-  // whose numeric locale is never changed from "C".
-  const char* p = text;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  const bool decimal = (*p >= '0' && *p <= '9') || *p == '.';
-  const bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
-  if (decimal && !hex) {
-    double value = 0;
-    auto [ptr, ec] = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
-    if (ec == std::errc()) return negative ? -value : value;
-  }
-  return std::strtod(text, nullptr);
 }
 
 }  // namespace zw

@@ -35,28 +35,36 @@ struct InputContext {
 
 void reset_input_context(InputContext& in);
 
-void input_prompt(Console& con, std::string_view prompt, bool question_mark, bool line_end);
-int input_text(Console& con, std::string* dest);
-int input_double(Console& con, double* dest);
+// What input_prompt adds around the typed line on a console; redirected
+// input shows neither.
+enum class QuestionMark : uint8_t { OMIT, ADD };  // "? " after the prompt
+enum class AfterLine : uint8_t { STAY, NEW_LINE };  // a line end after the typed line
+
+// Starts a statement: on a console shows the prompt and takes a typed line;
+// on redirected input shows nothing and items come from the stream.
+void input_prompt(Console& con, std::string_view prompt, QuestionMark mark, AfterLine after);
+// Take the next item as a text (up to its first zero byte) or as a number;
+// an item past the end of input is the empty text or 0.
+void input_text(Console& con, std::string* dest);
+void input_double(Console& con, double* dest);
+
+// How an item is split: a text item keeps blanks and "d"/"D"; a number item
+// ends at a blank and reads "d"/"D" as an exponent letter.
+enum class ItemMode : uint8_t { TEXT, NUMBER };
 
 struct Item {
   int32_t length = 0;
   bool looks_float = false;
 };
 // Splits the next item into `buffer` (limit + 1 bytes, zero-terminated).
-Item input_next_item(Console& con, char* buffer, int32_t limit, bool text_mode);
+Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode);
 int input_getc(Console& con);
 void input_ungetc(Console& con, int ch);
 bool stdin_is_redirected(Console& con);
 // True once redirected input has no byte left, given-back bytes included.
 bool stdin_exhausted(Console& con);
-
-// Integer conversion with the &H, &O, &B radix forms.
-int32_t text_to_int32(const char* text, int32_t length);
-int64_t text_to_int64(const char* text, int32_t length);
-// The number of a split number item by the integer and strtod roads.
-double item_to_double(const char* item, int32_t length, bool looks_float);
-// strtod rules, "." as the decimal point whatever the locale.
-double text_to_double(const char* text);
+// True once no input can follow: standard input is redirected and has run
+// dry. A typed line can always follow on a console.
+bool input_ended(Console& con);
 
 }  // namespace zw

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "console/input/number_input.h"
 #include "testing/virtual_console.h"
 
 namespace zw {
@@ -159,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   port->redirect_input(input);
   auto con = std::make_unique<Console>();
   reset_console(*con, port.get());
-  input_prompt(*con, "Operation: ", false, true);
+  input_prompt(*con, "Operation: ", QuestionMark::OMIT, AfterLine::NEW_LINE);
 
   Model model{input};
   // Every item takes at least one byte, so this many rounds reach the end.
@@ -168,7 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t limit = text_mode ? INPUT_TEXT_MAX : INPUT_NUMBER_MAX;
     // The item buffer at its exact size: a write past it is caught.
     auto buffer = std::make_unique<char[]>(static_cast<size_t>(limit) + 1);
-    const Item item = input_next_item(*con, buffer.get(), limit, text_mode);
+    const ItemMode mode = text_mode ? ItemMode::TEXT : ItemMode::NUMBER;
+    const Item item = input_next_item(*con, buffer.get(), limit, mode);
     bool looks_float = false;
     const std::string want = model_item(model, static_cast<size_t>(limit), text_mode, &looks_float);
     if (item.length < 0 || item.length > limit || buffer[static_cast<size_t>(item.length)] != '\0') std::abort();

@@ -36,7 +36,6 @@ void move_by(Console& con, EditState& s, int32_t delta) {
 }
 
 void write_blanks(Console& con, int32_t count) {
-  static constexpr char BLANKS[64] = "                                                               ";
   while (count > 0) {
     const int32_t n = count < 63 ? count : 63;
     write_console(con, BLANKS, n, 0);

@@ -15,7 +15,7 @@ constexpr int CONVERSION_ROOM = NUMBER_DIGITS + 8;  // 24 bytes
 // writes them as plain digits: no point, no exponent, nothing rounded.
 // They are most results, and digits from an integer are far cheaper than
 // the general conversion. Negative zero keeps its sign.
-int format_whole_number(double value, bool leading_blank, char* out) {
+int format_whole_number(double value, LeadingBlank blank, char* out) {
   const bool negative = std::signbit(value);
   uint64_t whole = static_cast<uint64_t>(negative ? -value : value);
   char digits[20];
@@ -27,7 +27,7 @@ int format_whole_number(double value, bool leading_blank, char* out) {
   int length = 0;
   if (negative) {
     out[length++] = '-';
-  } else if (leading_blank) {
+  } else if (blank == LeadingBlank::ADD) {
     out[length++] = ' ';
   }
   while (n > 0) out[length++] = digits[--n];
@@ -36,22 +36,23 @@ int format_whole_number(double value, bool leading_blank, char* out) {
 
 }  // namespace
 
-int format_number(double value, bool leading_blank, char* out) {
+int format_number(double value, LeadingBlank blank, char* out) {
   if (value > -1e16 && value < 1e16 &&
       static_cast<double>(static_cast<int64_t>(value)) == value) {
-    return format_whole_number(value, leading_blank, out);
+    return format_whole_number(value, blank, out);
   }
   // The general conversion with 16 significant digits; to_chars gives the
-  // same text as "%.16g" in the "C" locale, whatever locale is set.
+  // same text as "%.16g" in the "C" locale, whatever locale is set. Without
+  // the "#" flag that form drops trailing zeros and a point with no digits
+  // after it, so the text never ends in ".".
   char text[CONVERSION_ROOM];
   auto [end, ec] = std::to_chars(text, text + CONVERSION_ROOM, value, std::chars_format::general,
                                  NUMBER_DIGITS);
   if (ec != std::errc()) return 0;
-  int length = static_cast<int>(end - text);
+  const int length = static_cast<int>(end - text);
   if (length <= 0 || length >= CONVERSION_ROOM) return 0;
-  if (text[length - 1] == '.') --length;
   int start = 0;
-  if (leading_blank && text[0] != '-') out[start++] = ' ';
+  if (blank == LeadingBlank::ADD && text[0] != '-') out[start++] = ' ';
   std::memcpy(out + start, text, static_cast<size_t>(length));
   return start + length;
 }

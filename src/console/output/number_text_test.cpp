@@ -12,7 +12,7 @@
 namespace zw {
 namespace {
 
-std::string text_of(double v, bool blank = true) {
+std::string text_of(double v, LeadingBlank blank = LeadingBlank::ADD) {
   char buf[NUMBER_TEXT_ROOM];
   return std::string(buf, static_cast<size_t>(format_number(v, blank, buf)));
 }
@@ -92,11 +92,11 @@ TEST(NumberText, WholeNumbersMatchPrintfGeneralConversion) {
     char want[64];
     std::snprintf(want, sizeof want, "%.16g", v);
     ASSERT_EQ(text_of(v), want[0] == '-' ? std::string(want) : std::string(" ") + want) << want;
-    ASSERT_EQ(text_of(v, false), want);
+    ASSERT_EQ(text_of(v, LeadingBlank::OMIT), want);
   }
 }
 
-TEST(NumberText, NoBlankWhenNotAsked) { EXPECT_EQ(text_of(7, false), "7"); }
+TEST(NumberText, NoBlankWhenNotAsked) { EXPECT_EQ(text_of(7, LeadingBlank::OMIT), "7"); }
 
 }  // namespace
 }  // namespace zw

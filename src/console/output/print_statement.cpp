@@ -7,6 +7,8 @@ namespace zw {
 
 namespace {
 
+static_assert(PRINT_ZONE_WIDTH < sizeof BLANKS);
+
 bool end_line_requested(int end_mask) { return (end_mask & (END_LINE | END_LINE_ALT)) != 0; }
 
 // Device 0 is the only device; anything else writes nothing. Device 0 is set up on its first use.
@@ -62,8 +64,8 @@ void setup_print_device(Console& con) {
 
 void print_bytes(Console& con, int device, const char* bytes, int32_t length) {
   if (!valid_device(con, device)) return;
-  // A byte given back by the input statement stays until it is read again:
-  // emptying the store here would lose the first byte of the next item.
+  // A byte the input statement gave back (InputContext::putback) is left
+  // alone: it is the first byte of the next item, whatever is printed.
   write_console(con, bytes, length, 0);
   PrintDevice& dev = con.device;
   dev.print_column = column_after(dev.print_column, bytes, length, dev.line_width);
@@ -79,7 +81,7 @@ void print_text(Console& con, int device, std::string_view text, int end_mask) {
 void print_double(Console& con, int device, double value, int end_mask) {
   if (!valid_device(con, device)) return;
   char text[NUMBER_TEXT_ROOM];
-  const int length = format_number(value, true, text);
+  const int length = format_number(value, LeadingBlank::ADD, text);
   if (length > 0) print_bytes(con, device, text, length);
   perform_end_action(con, device, end_mask);
 }
@@ -91,7 +93,6 @@ void print_end(Console& con, int device, int end_mask) {
 
 void pad_to_zone(Console& con, int device) {
   if (!valid_device(con, device)) return;
-  static constexpr char BLANKS[PRINT_ZONE_WIDTH + 1] = "              ";
   const int32_t blanks = zone_padding(con.device.print_column, con.device.line_width);
   if (blanks == 0) {
     print_bytes(con, device, "\r\n", 2);

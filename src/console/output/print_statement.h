@@ -23,7 +23,6 @@ struct PrintDevice {
   bool set_up = false;
   int32_t print_column = 0;  // 0-based, kept below line_width
   int32_t line_width = 0;    // 0 = no limit; fixed at set-up
-  bool has_reader = false;   // the input statement gave it its stream read
 };
 
 // Sets up device 0 on its first use: line width from the screen size,

@@ -76,71 +76,74 @@ void write_redirected(Console& con, const char* bytes, int32_t length) {
 // coordinates, held wide so that a long run of line feeds cannot overflow.
 struct WriteContext {
   ConsolePort* port;
-  int64_t L, R, T, B;
+  // The print region: columns left..right, rows top..bottom.
+  int64_t left, right, top, bottom;
   int64_t window_top, window_bottom;
-  bool partial;
-  int64_t size_x, size_y;
+  bool partial;  // the region is not the whole window
+  int64_t buffer_width, buffer_height;
   uint16_t attr;
-  int64_t X, Y;     // the cursor
-  int64_t x;        // column where the next collected character lands
-  bool last_move;   // the cursor last changed by BS, LF or CR
-  int32_t count;    // collected characters
+  int64_t cursor_x, cursor_y;
+  int64_t collect_x;  // column where the next collected character lands
+  bool last_move;     // the cursor last changed by BS, LF or CR
+  int32_t count;      // collected characters
   std::array<uint8_t, WRITE_COLLECT_MAX> collected;
   std::array<CharCell, WRITE_COLLECT_MAX> cells;
 };
 
-// Blanks rows top..bottom, columns L..R, in the current attribute.
+// Blanks rows top..bottom of the region's columns in the current attribute.
 void clear_rows(WriteContext& c, int64_t top, int64_t bottom) {
-  const int64_t width = c.R - c.L + 1;
+  const int64_t width = c.right - c.left + 1;
   if (top > bottom || width <= 0) return;
-  if (c.L == 0 && width == c.size_x) {
+  if (c.left == 0 && width == c.buffer_width) {
     // Full-width rows are contiguous: one call each covers them all.
     const int count = static_cast<int>(std::min<int64_t>((bottom - top + 1) * width, std::numeric_limits<int>::max()));
-    c.port->fill_attrs(c.attr, count, coord(c.L, top));
-    c.port->fill_chars(' ', count, coord(c.L, top));
+    c.port->fill_attrs(c.attr, count, coord(c.left, top));
+    c.port->fill_chars(' ', count, coord(c.left, top));
     return;
   }
   for (int64_t row = top; row <= bottom; ++row) {
-    c.port->fill_attrs(c.attr, static_cast<int>(width), coord(c.L, row));
-    c.port->fill_chars(' ', static_cast<int>(width), coord(c.L, row));
+    c.port->fill_attrs(c.attr, static_cast<int>(width), coord(c.left, row));
+    c.port->fill_chars(' ', static_cast<int>(width), coord(c.left, row));
   }
 }
 
-// Scrolls the region by m rows; the cursor row is B afterwards. With rows
-// free below the region the window moves down through the buffer (nothing
-// is copied, the window follows at the end of the write); only when the
-// buffer runs out are its contents moved up and its top rows lost. A
-// region that no longer matches the window scrolls inside itself.
+// Scrolls the region by m rows; the cursor row is the region's bottom
+// afterwards. With rows free below the region the window moves down through
+// the buffer (nothing is copied, the window follows at the end of the
+// write); only when the buffer runs out are its contents moved up and its
+// top rows lost. A region that no longer matches the window scrolls inside
+// itself.
 void scroll_by(WriteContext& c, int64_t m) {
   const CharCell blank{' ', c.attr};
   if (!c.partial) {
-    if (c.B + 1 < c.size_y) {
-      const int64_t k = std::min(m, c.size_y - 1 - c.B);
-      c.T += k;
-      c.B += k;
+    if (c.bottom + 1 < c.buffer_height) {
+      const int64_t k = std::min(m, c.buffer_height - 1 - c.bottom);
+      c.top += k;
+      c.bottom += k;
       m -= k;
     }
-    if (m > 0 && m < c.size_y) {
-      c.port->scroll_rect({0, static_cast<int16_t>(m), static_cast<int16_t>(c.size_x - 1),
-                           static_cast<int16_t>(c.size_y - 1)},
+    if (m > 0 && m < c.buffer_height) {
+      c.port->scroll_rect({0, static_cast<int16_t>(m), static_cast<int16_t>(c.buffer_width - 1),
+                           static_cast<int16_t>(c.buffer_height - 1)},
                           {0, 0}, blank);
-      // Rows neither moved nor uncovered keep old text when m > sizeY - m.
-      if (m > c.size_y - m) clear_rows(c, c.size_y - m, c.size_y - 1);
+      // Rows neither moved nor uncovered keep old text when more than half
+      // the buffer scrolls away.
+      if (m > c.buffer_height - m) clear_rows(c, c.buffer_height - m, c.buffer_height - 1);
     } else if (m > 0) {
-      clear_rows(c, c.T, c.B);
+      clear_rows(c, c.top, c.bottom);
     }
   } else {
-    const int64_t height = c.B - c.T + 1;
+    const int64_t height = c.bottom - c.top + 1;
     if (m < height) {
-      c.port->scroll_rect({static_cast<int16_t>(c.L), static_cast<int16_t>(c.T + m),
-                           static_cast<int16_t>(c.R), static_cast<int16_t>(c.B)},
-                          coord(c.L, c.T), blank);
-      if (m > height - m) clear_rows(c, c.B - m + 1, c.B);
+      c.port->scroll_rect({static_cast<int16_t>(c.left), static_cast<int16_t>(c.top + m),
+                           static_cast<int16_t>(c.right), static_cast<int16_t>(c.bottom)},
+                          coord(c.left, c.top), blank);
+      if (m > height - m) clear_rows(c, c.bottom - m + 1, c.bottom);
     } else {
-      clear_rows(c, c.T, c.B);
+      clear_rows(c, c.top, c.bottom);
     }
   }
-  c.Y = c.B;
+  c.cursor_y = c.bottom;
 }
 
 // Writes the collected characters from the cursor, one platform call per
@@ -148,19 +151,19 @@ void scroll_by(WriteContext& c, int64_t m) {
 void write_out(WriteContext& c) {
   int32_t done = 0;
   while (done < c.count) {
-    const int32_t piece = static_cast<int32_t>(std::min<int64_t>(c.count - done, c.R - c.X + 1));
-    if (c.Y > c.B) scroll_by(c, c.Y - c.B);
+    const int32_t piece = static_cast<int32_t>(std::min<int64_t>(c.count - done, c.right - c.cursor_x + 1));
+    if (c.cursor_y > c.bottom) scroll_by(c, c.cursor_y - c.bottom);
     for (int32_t i = 0; i < piece; ++i) c.cells[i] = CharCell{c.collected[done + i], c.attr};
-    if (!c.port->write_cells(c.cells.data(), piece, coord(c.X, c.Y))) break;
+    if (!c.port->write_cells(c.cells.data(), piece, coord(c.cursor_x, c.cursor_y))) break;
     done += piece;
-    c.X += piece;
-    if (c.X == c.R + 1) {
-      c.X = c.L;
-      ++c.Y;
+    c.cursor_x += piece;
+    if (c.cursor_x == c.right + 1) {
+      c.cursor_x = c.left;
+      ++c.cursor_y;
     }
   }
   c.count = 0;
-  c.x = c.X;
+  c.collect_x = c.cursor_x;
   c.last_move = false;
 }
 
@@ -171,7 +174,7 @@ void make_room(WriteContext& c, int32_t k) {
 
 void collect(WriteContext& c, uint8_t ch) {
   c.collected[c.count++] = ch;
-  if (++c.x > c.R) c.x = c.L;
+  if (++c.collect_x > c.right) c.collect_x = c.left;
   c.last_move = false;
 }
 
@@ -184,12 +187,12 @@ void process_bytes(Console& con, WriteContext& c, const char* bytes, int32_t len
         break;
       case 8:
         if (c.count > 0) write_out(c);
-        if (c.X > c.L) --c.X;
-        c.x = c.X;
+        if (c.cursor_x > c.left) --c.cursor_x;
+        c.collect_x = c.cursor_x;
         c.last_move = true;
         break;
       case 9: {
-        const int32_t blanks = TAB_WIDTH - static_cast<int32_t>((c.x - c.L) % TAB_WIDTH);
+        const int32_t blanks = TAB_WIDTH - static_cast<int32_t>((c.collect_x - c.left) % TAB_WIDTH);
         make_room(c, blanks);
         for (int32_t b = 0; b < blanks; ++b) collect(c, ' ');
         break;
@@ -197,9 +200,9 @@ void process_bytes(Console& con, WriteContext& c, const char* bytes, int32_t len
       case 10:
       case 13:
         if (c.count > 0) write_out(c);
-        c.X = c.L;
-        if (ch == 10) ++c.Y;  // a line feed always includes the return
-        c.x = c.X;
+        c.cursor_x = c.left;
+        if (ch == 10) ++c.cursor_y;  // a line feed always includes the return
+        c.collect_x = c.cursor_x;
         c.last_move = true;
         break;
       default:
@@ -210,8 +213,8 @@ void process_bytes(Console& con, WriteContext& c, const char* bytes, int32_t len
   }
   if (c.count > 0) {
     write_out(c);
-  } else if (c.last_move && c.Y > c.B) {
-    scroll_by(c, c.Y - c.B);
+  } else if (c.last_move && c.cursor_y > c.bottom) {
+    scroll_by(c, c.cursor_y - c.bottom);
   }
 }
 
@@ -220,64 +223,64 @@ void write_to_console(Console& con, const char* bytes, int32_t length) {
   const PrintRegion& r = print_region(con);
   WriteContext c{};
   c.port = con.port;
-  c.L = v.left;
-  c.R = v.right;
-  c.T = v.top + r.first - 1;
-  c.B = v.top + r.last - 1;
+  c.left = v.left;
+  c.right = v.right;
+  c.top = v.top + r.first - 1;
+  c.bottom = v.top + r.last - 1;
   c.window_top = v.top;
   c.window_bottom = v.bottom;
-  c.partial = c.T != c.window_top || c.B != c.window_bottom;
+  c.partial = c.top != c.window_top || c.bottom != c.window_bottom;
   ScreenBufferInfo info;
   if (con.port->get_screen_buffer_info(&info)) {
-    c.size_x = info.size.x;
-    c.size_y = info.size.y;
+    c.buffer_width = info.size.x;
+    c.buffer_height = info.size.y;
     c.attr = info.attributes;
     // A buffer narrowed since the view was read could leave the cursor
-    // right of R, where no row piece would fit.
-    c.X = std::clamp<int64_t>(info.cursor.x, c.L, c.R);
-    c.Y = info.cursor.y;
+    // right of the region, where no row piece would fit.
+    c.cursor_x = std::clamp<int64_t>(info.cursor.x, c.left, c.right);
+    c.cursor_y = info.cursor.y;
   } else {
-    c.size_x = DEFAULT_WIDTH;
-    c.size_y = DEFAULT_HEIGHT;
+    c.buffer_width = DEFAULT_WIDTH;
+    c.buffer_height = DEFAULT_HEIGHT;
     c.attr = DEFAULT_ATTRIBUTE;
-    c.X = c.L;
-    c.Y = c.T;
+    c.cursor_x = c.left;
+    c.cursor_y = c.top;
   }
   // A screen that lost rows after the region was fixed (a terminal made
   // shorter) has no rows below its last one: the region ends there, or
   // output would go to rows that do not exist.
-  if (c.B > c.size_y - 1 && c.size_y - 1 > c.T) {
-    c.B = c.size_y - 1;
-    c.partial = c.T != c.window_top || c.B != c.window_bottom;
+  if (c.bottom > c.buffer_height - 1 && c.buffer_height - 1 > c.top) {
+    c.bottom = c.buffer_height - 1;
+    c.partial = c.top != c.window_top || c.bottom != c.window_bottom;
   }
-  c.x = c.X;
+  c.collect_x = c.cursor_x;
   c.last_move = false;
   c.count = 0;
-  const int64_t first_top = c.T;
+  const int64_t first_top = c.top;
 
   if (con.screen.pending_wrap) {
     con.screen.pending_wrap = false;
-    c.X = c.L;
-    ++c.Y;
-    c.x = c.X;
-    if (c.Y > c.B) scroll_by(c, c.Y - c.B);
+    c.cursor_x = c.left;
+    ++c.cursor_y;
+    c.collect_x = c.cursor_x;
+    if (c.cursor_y > c.bottom) scroll_by(c, c.cursor_y - c.bottom);
   }
 
   process_bytes(con, c, bytes, length);
 
   // A run that filled the bottom row's last cell parks the cursor there
   // instead of scrolling; the next write moves it on.
-  if (c.X == c.L && c.Y == c.B + 1) {
-    c.X = c.R;
-    c.Y = c.B;
+  if (c.cursor_x == c.left && c.cursor_y == c.bottom + 1) {
+    c.cursor_x = c.right;
+    c.cursor_y = c.bottom;
     con.screen.pending_wrap = true;
-  } else if (c.Y > c.B) {
-    scroll_by(c, c.Y - c.B);
+  } else if (c.cursor_y > c.bottom) {
+    scroll_by(c, c.cursor_y - c.bottom);
   }
-  con.port->set_cursor_position(coord(c.X, c.Y));
-  if (c.T != first_top && !c.partial) {
-    con.port->set_window({static_cast<int16_t>(c.L), static_cast<int16_t>(c.T),
-                          static_cast<int16_t>(c.R), static_cast<int16_t>(c.B)});
+  con.port->set_cursor_position(coord(c.cursor_x, c.cursor_y));
+  if (c.top != first_top && !c.partial) {
+    con.port->set_window({static_cast<int16_t>(c.left), static_cast<int16_t>(c.top),
+                          static_cast<int16_t>(c.right), static_cast<int16_t>(c.bottom)});
   }
   read_view(con);
   con.port->end_update();

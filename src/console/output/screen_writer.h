@@ -12,6 +12,10 @@ struct Console;
 constexpr int WRITE_FORCE = 8;
 constexpr int WRITE_COLLECT_MAX = 1024;
 
+// Blanks to write padding from, up to 63 at a time.
+inline constexpr char BLANKS[] = "                                                               ";
+static_assert(sizeof BLANKS == 64);
+
 // Window rectangle as last read; left is always 0 and right the buffer's
 // last column.
 struct ScreenView {
@@ -52,12 +56,12 @@ CursorPos get_cursor(Console& con);
 // row/column 0 keep the current one; visibility -1 keep, 0 hide, else show.
 // Returns the packed position, plus 65536 when the cursor was visible.
 int32_t set_cursor(Console& con, int32_t row, int32_t column, int visibility);
-// Moves (column, row) by `delta` cells in reading order, `width` to a row;
-// from the last cell of row `bottom` forward it scrolls by one row.
 // The cell `delta` cells on from (column, row) in reading order, `width`
 // cells to a row (floor division, so moving left from column 1 lands in
 // column `width` of the row above).
 CursorPos cell_after(int32_t column, int32_t row, int64_t delta, int32_t width);
+// Moves (column, row) by `delta` cells in reading order, `width` to a row;
+// from the last cell of row `bottom` forward it scrolls by one row.
 void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta,
                     int32_t width, int32_t bottom);
 void beep(Console& con);
