@@ -1,5 +1,5 @@
-# make run    build a release binary and start the calculator
-# make test   build and run every test
+# make run    build the calculator alone (no tests) and start it
+# make test   check what the suite needs, build everything, run every test
 # make windows       cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make test-windows  ... and test them under Wine (tests/wine/run.sh)
 # make bench  side by side with mawk and a near-limit reference (minutes)
@@ -9,25 +9,50 @@ BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+# Ninja when it is there, else Make.
+GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
+# ZW_NO_SKIPS=1 (CI): a test that skips fails the run.
+NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
+CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test test-asan build clean windows test-windows bench fuzz soak
+.PHONY: all run test test-deps test-asan build build-tests clean windows test-windows bench fuzz soak
 
 all: build
 
+# The calculator alone: a C++20 compiler and CMake are all it needs.
 build:
-	@$(CMAKE) -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@$(CMAKE) --build $(BUILD) -j $(JOBS)
+	@$(CONFIGURE) -S . -B $(BUILD) -DZW_TESTS=OFF >/dev/null
+	@$(CMAKE) --build $(BUILD) -j $(JOBS) --target zahlwerk
 
 run: build
 	./$(BUILD)/zahlwerk
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 120
+test-deps:
+	@tools/setup-deps.sh
 
-test-asan:
-	@$(CMAKE) -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZW_SANITIZE=ON >/dev/null
+build-tests: test-deps
+	@$(CONFIGURE) -S . -B $(BUILD) -DZW_TESTS=ON -DZW_NO_SKIPS=$(NO_SKIPS) >/dev/null
+	@$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+# ctest reports a skipped test as not run, and passes; with ZW_NO_SKIPS=1
+# a skipped test fails the run.
+CTEST = ctest --output-on-failure -j $(JOBS) --output-junit ctest-results.xml
+NO_SKIPPED = ! grep -o '<testcase name="[^"]*"[^>]*status="notrun"' ctest-results.xml \
+	|| { echo "FAIL: tests skipped (ZW_NO_SKIPS=1)"; exit 1; }
+
+test: build-tests
+	cd $(BUILD) && $(CTEST) --timeout 120
+ifeq ($(NO_SKIPS),ON)
+	@cd $(BUILD) && $(NO_SKIPPED)
+endif
+
+test-asan: test-deps
+	@$(CMAKE) -S . -B build-asan -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DZW_SANITIZE=ON -DZW_TESTS=ON -DZW_NO_SKIPS=$(NO_SKIPS) >/dev/null
 	@$(CMAKE) --build build-asan -j $(JOBS)
-	cd build-asan && ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd build-asan && $(CTEST) --timeout 300
+ifeq ($(NO_SKIPS),ON)
+	@cd build-asan && $(NO_SKIPPED)
+endif
 
 WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 
