@@ -1,5 +1,7 @@
 # make run    build the calculator alone (no tests) and start it
 # make test   check what the suite needs, build everything, run every test
+# make install PREFIX=/usr/local DESTDIR=   the program, manual pages, docs
+# make uninstall     removes what make install installed (same DESTDIR)
 # make windows       cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make test-windows  ... and test them under Wine (tests/wine/run.sh)
 # make bench  side by side with mawk and a near-limit reference (minutes)
@@ -9,13 +11,14 @@ BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 # Ninja when it is there, else Make.
 GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
 # ZW_NO_SKIPS=1 (CI): a test that skips fails the run.
 NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
 CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test test-deps test-asan build build-tests clean windows test-windows bench fuzz soak
+.PHONY: all run test test-deps test-asan build build-tests install uninstall clean windows test-windows bench fuzz soak
 
 all: build
 
@@ -26,6 +29,13 @@ build:
 
 run: build
 	./$(BUILD)/zahlwerk
+
+install: build
+	@$(CMAKE) --build $(BUILD) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	DESTDIR="$(DESTDIR)" $(CMAKE) -DMANIFEST=$(BUILD)/install_manifest.txt -P cmake/uninstall.cmake
 
 test-deps:
 	@tools/setup-deps.sh
