@@ -2,6 +2,7 @@
 # make test   check what the suite needs, build everything, run every test
 # make install PREFIX=/usr/local DESTDIR=   the program, manual pages, docs
 # make uninstall     removes what make install installed (same DESTDIR)
+# make package       build-dist/zahlwerk_<version>_<arch>.deb, checked by lintian
 # make windows       cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make test-windows  ... and test them under Wine (tests/wine/run.sh)
 # make bench  side by side with mawk and a near-limit reference (minutes)
@@ -18,7 +19,7 @@ GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
 NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
 CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test test-deps test-asan build build-tests install uninstall clean windows test-windows bench fuzz soak
+.PHONY: all run test test-deps test-asan build build-tests install uninstall package clean windows test-windows bench fuzz soak
 
 all: build
 
@@ -36,6 +37,18 @@ install: build
 
 uninstall:
 	DESTDIR="$(DESTDIR)" $(CMAKE) -DMANIFEST=$(BUILD)/install_manifest.txt -P cmake/uninstall.cmake
+
+# Built with all of Debian's hardening flags; the Debian documents replace
+# LICENSE.
+BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+package:
+	@$(CONFIGURE) -S . -B build-deb -DZW_TESTS=OFF -DZW_DEBIAN_DOCS=ON \
+	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)" >/dev/null
+	@$(CMAKE) --build build-deb -j $(JOBS)
+	cd build-deb && cpack -G DEB >/dev/null
+	@mkdir -p build-dist && cp build-deb/zahlwerk_*.deb build-dist/
+	lintian --info build-dist/zahlwerk_*.deb
 
 test-deps:
 	@tools/setup-deps.sh
@@ -86,4 +99,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(BUILD) build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan
+	rm -rf $(BUILD) build-deb build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan
