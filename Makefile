@@ -4,6 +4,7 @@
 # make uninstall     removes what make install installed (same DESTDIR)
 # make package       build-dist/zahlwerk_<version>_<arch>.deb, checked by lintian
 # make windows       cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
+# make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
 # make test-windows  ... and test them under Wine (tests/wine/run.sh)
 # make bench  side by side with mawk and a near-limit reference (minutes)
 # make fuzz   each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
@@ -13,13 +14,14 @@ CMAKE ?= cmake
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
+VERSION := $(shell sed -n 's/^project.zahlwerk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # Ninja when it is there, else Make.
 GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
 # ZW_NO_SKIPS=1 (CI): a test that skips fails the run.
 NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
 CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test test-deps test-asan build build-tests install uninstall package clean windows test-windows bench fuzz soak
+.PHONY: all run test test-deps test-asan build build-tests install uninstall package windows-release clean windows test-windows bench fuzz soak
 
 all: build
 
@@ -84,6 +86,19 @@ windows:
 	@$(CMAKE) --build build-win64 -j $(JOBS)
 	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 -DZW_TESTS=OFF >/dev/null
 	@$(CMAKE) --build build-win32 -j $(JOBS)
+
+# Both executables (x64, x86), the README and the licence as text with CRLF
+# line ends.
+WIN_RELEASE = zahlwerk-$(VERSION)-windows
+windows-release: windows
+	@rm -rf build-dist/$(WIN_RELEASE) build-dist/$(WIN_RELEASE).zip
+	@mkdir -p build-dist/$(WIN_RELEASE)/x64 build-dist/$(WIN_RELEASE)/x86
+	x86_64-w64-mingw32-strip -o build-dist/$(WIN_RELEASE)/x64/zahlwerk.exe build-win64/zahlwerk.exe
+	i686-w64-mingw32-strip -o build-dist/$(WIN_RELEASE)/x86/zahlwerk.exe build-win32/zahlwerk.exe
+	sed 's/$$/\r/' README.md >build-dist/$(WIN_RELEASE)/README.txt
+	sed 's/$$/\r/' LICENSE >build-dist/$(WIN_RELEASE)/LICENSE.txt
+	cd build-dist && zip -qrX $(WIN_RELEASE).zip $(WIN_RELEASE)
+	unzip -l build-dist/$(WIN_RELEASE).zip
 
 # Compares the piped session with the Linux build too when that exists.
 test-windows: windows
