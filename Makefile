@@ -114,4 +114,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(BUILD) build-deb build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan
+	rm -rf $(BUILD) build-install build-deb build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan
