@@ -1,14 +1,17 @@
-# make run    build the calculator alone (no tests) and start it
-# make test   check what the suite needs, build everything, run every test
-# make install PREFIX=/usr/local DESTDIR=   the program, manual pages, docs
-# make uninstall     removes what make install installed (same DESTDIR)
-# make package       build-dist/zahlwerk_<version>_<arch>.deb, checked by lintian
-# make windows       cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
+# make run        build the calculator alone (no tests) and start it
+# make test       check what the suite needs, build everything, run every test
+#                 (ZW_NO_SKIPS=1: a skipped test fails the run)
+# make test-asan  the suite under AddressSanitizer and UBSan
+# make install    the program, manual pages and docs under PREFIX (/usr/local),
+#                 staged under DESTDIR when given
+# make uninstall  removes what make install installed (same DESTDIR)
+# make package    build-dist/zahlwerk_<version>_<arch>.deb, checked by lintian
+# make windows    cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
-# make test-windows  ... and test them under Wine (tests/wine/run.sh)
-# make bench  side by side with mawk and a near-limit reference (minutes)
-# make fuzz   each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
-# make soak   ten million cycles, a gigabyte of random bytes, hostile typing
+# make test-windows     ... and test them under Wine (tests/wine/run.sh)
+# make bench      side by side with mawk and a near-limit reference (minutes)
+# make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
+# make soak       ten million cycles, a gigabyte of random bytes, hostile typing
 BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2

@@ -3,7 +3,7 @@
 # the last install recorded in install_manifest.txt.
 include(GNUInstallDirs)
 
-option(ZW_DEBIAN_DOCS "Documents as a Debian package has them: copyright and changelog.gz for LICENSE" OFF)
+option(ZW_DEBIAN_DOCS "Documents as a Debian package has them: copyright and changelog for LICENSE" OFF)
 
 install(TARGETS zahlwerk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(ZW_DEBIAN_DOCS)
@@ -12,9 +12,10 @@ else()
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
-# Manual pages, English and German (and the Debian changelog), with the version filled in and
-# compressed as man reads them and Debian wants them (gzip -9n: no name, no
-# time stamp, so the same sources give the same bytes).
+# Manual pages, English and German, and the Debian changelog: the version
+# filled in, compressed as man reads them and Debian wants them (gzip -9n: no
+# name, no time stamp, so the same sources give the same bytes).
+# gzip is part of every base system (Essential on Debian).
 find_program(ZW_GZIP gzip REQUIRED)
 function(zw_gzip source output)
   add_custom_command(OUTPUT ${output}
