@@ -11,7 +11,7 @@ namespace zw {
 
 namespace {
 
-constexpr std::string_view BANNER = "### Zahlwerk-ZW ### V.1.1 ###";
+constexpr std::string_view BANNER = "### Zahlwerk-ZW ### V." ZW_BANNER_VERSION " ###";
 constexpr std::string_view HEADING = "###Kommandozeilenparameter###";
 constexpr std::string_view PROMPT_OPERATION = "Operation: ";
 constexpr std::string_view PROMPT_NUMBER1 = "Nummmer 1: ";

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Makes sure this machine has what the test suite needs (`make test`), or
+# with --ci what the whole CI run needs (.ci/run). What is missing is
+# installed with apt-get when running as root; otherwise the script stops
+# and names the packages to install. Nothing is ever skipped for lack of it.
+#
+# usage: tools/setup-deps.sh [--ci]
+set -euo pipefail
+
+ci=0
+[[ ${1:-} == --ci ]] && ci=1
+
+missing=()      # Debian/Ubuntu package names
+need_locale=0
+
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+# A header and a library the compiler finds on its own search paths.
+have_lib() {  # header library
+  printf '#include <%s>\n' "$1" | "${CXX:-c++}" -x c++ -E - >/dev/null 2>&1 &&
+    printf 'int main() { return 0; }\n' | "${CXX:-c++}" -x c++ - -o /dev/null "-l$2" >/dev/null 2>&1
+}
+
+# What the suite needs, checked by what it uses, so that any distribution
+# passes when it has it; the names are Debian's.
+have_cmd cmake || missing+=(cmake)
+have_cmd ninja || have_cmd make || missing+=(ninja-build)
+have_cmd "${CXX:-c++}" || missing+=(g++)
+have_lib gtest/gtest.h gtest || missing+=(libgtest-dev)
+have_lib gmock/gmock.h gmock || missing+=(libgmock-dev)
+have_lib vterm.h vterm || missing+=(libvterm-dev)
+have_cmd tmux || missing+=(tmux)
+# A locale whose decimal separator is a comma, for the locale tests.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  need_locale=1
+  have_cmd locale-gen || missing+=(locales)
+fi
+
+# CI also cross-builds for Windows and tests there under Wine, fuzzes with
+# clang, soaks under GNU time, and builds, checks and installs the packages.
+if ((ci)); then
+  for pkg in g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 \
+             clang-14 libclang-rt-14-dev time \
+             dpkg-dev lintian mandoc man-db file zip unzip; do
+    dpkg -s "$pkg" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$pkg")
+  done
+fi
+
+if ((${#missing[@]} == 0 && need_locale == 0)); then
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]] || ! have_cmd apt-get; then
+  if ((${#missing[@]})); then
+    echo "setup-deps: missing: ${missing[*]}" >&2
+    echo "setup-deps: install with: sudo apt-get install ${missing[*]}" >&2
+  fi
+  if ((need_locale)); then
+    echo "setup-deps: missing the locale de_DE.UTF-8; enable it with:" >&2
+    echo "setup-deps:   sudo sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen && sudo locale-gen" >&2
+  fi
+  exit 1
+fi
+
+if ((${#missing[@]})); then
+  echo "setup-deps: installing ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+if ((need_locale)); then
+  echo "setup-deps: generating the locale de_DE.UTF-8"
+  sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen 2>/dev/null || true
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+fi
