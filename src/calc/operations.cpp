@@ -2,31 +2,33 @@
 
 #include <cmath>
 
+#include "calc/extended.h"
+
 namespace zw {
 
 namespace {
 
-using Ext = long double;
+using Ext = Extended;
 
 double add(double, double n1, double n2) { return static_cast<double>(Ext{n2} + Ext{n1}); }
 double subtract(double, double n1, double n2) { return static_cast<double>(Ext{n1} - Ext{n2}); }
 double multiply(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
 double divide(double, double n1, double n2) { return static_cast<double>(Ext{n1} / Ext{n2}); }
 double power(double result, double n1, double) { return calc_pow(result, n1); }
-double circle_diameter(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
-double circle_radius(double, double n1, double) { return static_cast<double>(Ext{n1} / 2.0L); }
+double circle_diameter(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
+double circle_radius(double, double n1, double) { return static_cast<double>(Ext{n1} / Ext{2.0}); }
 double circle_circumference(double, double n1, double) {
-  return static_cast<double>((Ext{PI} * 2.0L) * Ext{n1});
+  return static_cast<double>((Ext{PI} * Ext{2.0}) * Ext{n1});
 }
 double circle_area(double, double n1, double) {
-  return static_cast<double>((Ext{n1} * Ext{PI}) * 2.0L);
+  return static_cast<double>((Ext{n1} * Ext{PI}) * Ext{2.0});
 }
 double square_perimeter(double, double n1, double) {
-  return static_cast<double>((Ext{n1} + Ext{n1}) * 2.0L);
+  return static_cast<double>((Ext{n1} + Ext{n1}) * Ext{2.0});
 }
-double square_area(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
+double square_area(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
 double rectangle_perimeter(double, double n1, double n2) {
-  return static_cast<double>((2.0L * Ext{n2}) + Ext{n1});
+  return static_cast<double>((Ext{2.0} * Ext{n2}) + Ext{n1});
 }
 double rectangle_area(double, double n1, double n2) {
   return static_cast<double>(Ext{n2} * Ext{n1});
