@@ -4,7 +4,8 @@
 # make test-windows  ... and test them under Wine (tests/wine/run.sh)
 # make bench  side by side with mawk and a near-limit reference (minutes)
 # make fuzz   each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
-# make soak   ten million cycles, a gigabyte of random bytes, hostile typing
+# make soak   ten million cycles, a gigabyte of random bytes, hostile typing,
+#             software extended arithmetic against the x87 unit
 BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2
