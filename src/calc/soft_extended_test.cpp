@@ -22,11 +22,6 @@ uint64_t bits_of(double v) {
   std::memcpy(&b, &v, sizeof b);
   return b;
 }
-double double_of(uint64_t b) {
-  double v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
-}
 std::string hex(SoftExtended x) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%04x:%016llx", x.sign_exponent(),
@@ -110,6 +105,12 @@ TEST(SoftExtended, ConvertsToDoubleRoundingOnce) {
 // the hardware's, bit for bit, as an extended value and rounded to double.
 // ZW_EXTENDED_PAIRS sets the pairs per operation (the soak run takes ten
 // million); never compare under valgrind, which emulates x87 in double.
+
+double double_of(uint64_t b) {
+  double v;
+  std::memcpy(&v, &b, sizeof v);
+  return v;
+}
 
 long double hardware(SoftExtended x) {
   unsigned char raw[sizeof(long double)] = {};
