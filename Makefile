@@ -39,7 +39,7 @@ WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=
 windows:
 	@$(WIN_CMAKE) -S . -B build-win64 >/dev/null
 	@$(CMAKE) --build build-win64 -j $(JOBS)
-	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 -DZW_TESTS=OFF >/dev/null
+	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 >/dev/null
 	@$(CMAKE) --build build-win32 -j $(JOBS)
 
 # Compares the piped session with the Linux build too when that exists.
