@@ -9,9 +9,13 @@
 # make windows    cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
 # make test-windows     ... and test them under Wine (tests/wine/run.sh)
+# make arm64     cross-build build-arm64/zahlwerk and its tests (ARM Linux)
+# make test-arm64  ... run the tests under qemu-aarch64 and compare a generated
+#                  piped stream of EDGE_CYCLES cycles with the x86-64 build
 # make bench      side by side with mawk and a near-limit reference (minutes)
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
-# make soak       ten million cycles, a gigabyte of random bytes, hostile typing
+# make soak       ten million cycles, a gigabyte of random bytes, hostile typing,
+#                 software extended arithmetic against the x87 unit
 BUILD ?= build
 CMAKE ?= cmake
 JOBS ?= 2
@@ -24,7 +28,9 @@ GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
 NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
 CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test test-deps test-asan build build-tests install uninstall package windows-release clean windows test-windows bench fuzz soak
+EDGE_CYCLES ?= 200000
+
+.PHONY: all run test test-deps test-asan build build-tests install uninstall package windows-release clean windows test-windows arm64 test-arm64 bench fuzz soak
 
 all: build
 
@@ -87,7 +93,7 @@ WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=
 windows:
 	@$(WIN_CMAKE) -S . -B build-win64 >/dev/null
 	@$(CMAKE) --build build-win64 -j $(JOBS)
-	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 -DZW_TESTS=OFF >/dev/null
+	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 >/dev/null
 	@$(CMAKE) --build build-win32 -j $(JOBS)
 
 # Both executables (x64, x86), the README and the licence as text with CRLF
@@ -107,6 +113,24 @@ windows-release: windows
 test-windows: windows
 	tests/wine/run.sh build-win64 build-win32 $(wildcard $(BUILD)/zahlwerk)
 
+ARM_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+ARM_RUN = qemu-aarch64 -L /usr/aarch64-linux-gnu
+
+arm64:
+	@$(ARM_CMAKE) -S . -B build-arm64 >/dev/null
+	@$(CMAKE) --build build-arm64 -j $(JOBS)
+
+# The same stream of NaNs, infinities, range ends and subnormals through
+# every operation must give the same bytes on both processors.
+test-arm64: arm64 build
+	cd build-arm64 && ctest --output-on-failure -j $(JOBS) --timeout 300
+	@$(CMAKE) --build $(BUILD) --target zw_workload >/dev/null
+	@$(BUILD)/bench/zw_workload edges $(EDGE_CYCLES) >build-arm64/edges.in
+	@$(BUILD)/zahlwerk <build-arm64/edges.in >build-arm64/edges.x86-64
+	@$(ARM_RUN) build-arm64/zahlwerk <build-arm64/edges.in >build-arm64/edges.arm64
+	@cmp build-arm64/edges.x86-64 build-arm64/edges.arm64
+	@echo "arm64 output = x86-64 output over $(EDGE_CYCLES) generated cycles"
+
 bench:
 	bench/bench.sh
 
@@ -117,4 +141,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(BUILD) build-install build-deb build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan
+	rm -rf $(BUILD) build-install build-deb build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-arm64 build-soft

@@ -2,7 +2,9 @@
 # Soak and hostile input for the built program: ten million piped cycles
 # with flat memory, a gigabyte of random bytes, lines of many megabytes,
 # floods of zero and 0xFF bytes, a reader that leaves early, odd standard
-# streams, and random bytes typed at a pseudo-terminal. A shorter round of
+# streams, random bytes typed at a pseudo-terminal, and (on x86) the
+# software extended arithmetic against the x87 unit over ten million operand
+# pairs per operation. A shorter round of
 # the same runs against an AddressSanitizer build.
 #
 #   bench/soak.sh              (about two minutes on two cores)
@@ -15,7 +17,7 @@ random_mib=${SOAK_RANDOM_MIB:-1024}
 max_rss_kib=4096
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench -j "$jobs" --target zahlwerk zw_pty_session
+cmake --build build-bench -j "$jobs" --target zahlwerk zw_pty_session zahlwerk_tests
 cmake -S . -B build-soak-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZW_SANITIZE=ON -DZW_TESTS=OFF >/dev/null
 cmake --build build-soak-asan -j "$jobs" --target zahlwerk
 
@@ -108,6 +110,19 @@ done
 for seed in 1 2 3 4 5; do
   if out=$("$pty" storm "$seed" 30000 -- "$release"); then pass "$out"; else fail "$out"; fi
 done
+
+case $(uname -m) in
+  x86_64 | i?86)
+    pairs=${SOAK_EXTENDED_PAIRS:-10000000}
+    if ZW_EXTENDED_PAIRS=$pairs "$root/build-bench/zahlwerk_tests" \
+         --gtest_filter='SoftExtendedAgainstX87.*' >"$tmp/ext.log" 2>&1; then
+      pass "software extended arithmetic = x87, $pairs pairs per operation"
+    else
+      grep -A4 'Failure' "$tmp/ext.log" | head -40
+      fail "software extended arithmetic differs from the x87 unit"
+    fi
+    ;;
+esac
 
 echo "== soak: AddressSanitizer build"
 measure "$asan" "yes +,2,3 | head -n 300000" 300

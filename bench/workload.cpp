@@ -3,6 +3,9 @@
 //   zw_workload mixed CYCLES [SEED]   all 13 codes; integers, decimals and
 //                                     full 17-digit numbers
 //   zw_workload plus CYCLES           "+,2,3" on every line
+//   zw_workload edges CYCLES [SEED]   all 13 codes with NaNs, infinities,
+//                                     numbers near both ends of the double
+//                                     range and subnormals among the others
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -71,11 +74,39 @@ void append_number(std::string& out, Random& r) {
   }
 }
 
+// Texts the input statement reads as NaNs (with and without payload),
+// infinities, signed zeros and values at the ends of the double range.
+constexpr const char* EDGE_NUMBERS[] = {
+    "nan.", "-nan.", "nan(0x1234).", "-nan(42).", "inf.", "-inf.", "1e999", "-1e999",
+    "1e308", "-1e308", "1.7976931348623157e308", "-1.7976931348623157e308",
+    "8.98846567431158e307", "2.2250738585072014e-308", "-2.2250738585072009e-308",
+    "4.9406564584124654e-324", "1e-320", "-3e-315", "0", "0.0", "-0.0", "1", "-1", "2",
+    "0.5", "3.141592653589793", "0.1"};
+
+void append_edge_number(std::string& out, Random& r) {
+  switch (r.below(3)) {
+    case 0:
+      out += EDGE_NUMBERS[r.below(std::size(EDGE_NUMBERS))];
+      break;
+    case 1:  // 17 digits at either end of the range
+      if (r.below(2)) out += '-';
+      append_digits(out, r, 1, true);
+      out += '.';
+      append_digits(out, r, 16, false);
+      out += r.below(2) ? "e3" : "e-3";
+      out += std::to_string(10 + r.below(25)).substr(1);  // 00..24
+      break;
+    default:
+      append_number(out, r);
+      break;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: zw_workload mixed|plus CYCLES [SEED]\n");
+    std::fprintf(stderr, "usage: zw_workload mixed|plus|edges CYCLES [SEED]\n");
     return 2;
   }
   const long cycles = std::atol(argv[2]);
@@ -90,14 +121,17 @@ int main(int argc, char** argv) {
       }
     }
   } else {
+    const bool edges = std::strcmp(argv[1], "edges") == 0;
     Random r{argc > 3 ? std::strtoull(argv[3], nullptr, 10) | 1 : 0x9E3779B97F4A7C15ULL};
     for (long i = 0; i < cycles; ++i) {
       const int op = static_cast<int>(r.below(13));
       out += CODES[op];
       out += ',';
-      // The power keeps small exponents so that its results stay finite
-      // most of the time.
-      if (op == 4) {
+      // The power keeps small exponents in the mixed workload so that its
+      // results stay finite most of the time.
+      if (edges) {
+        append_edge_number(out, r);
+      } else if (op == 4) {
         const char* exps[] = {"0.5", "2", "-1", "1.5", "0", "3", "-0.5", "0.25"};
         out += exps[r.below(8)];
       } else {
@@ -105,7 +139,11 @@ int main(int argc, char** argv) {
       }
       if (!ONE_NUMBER[op]) {
         out += ',';
-        append_number(out, r);
+        if (edges) {
+          append_edge_number(out, r);
+        } else {
+          append_number(out, r);
+        }
       }
       out += '\n';
       if (out.size() > (1 << 19)) {

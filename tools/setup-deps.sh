@@ -35,17 +35,22 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   have_cmd locale-gen || missing+=(locales)
 fi
 
-# CI also cross-builds for Windows and tests there under Wine, fuzzes with
-# clang, soaks under GNU time, and builds, checks and installs the packages.
+# CI also cross-builds for Windows and tests both builds under Wine (the
+# 32-bit one needs the i386 wine32), cross-builds for arm64 and tests under
+# qemu, fuzzes with clang, soaks under GNU time, and builds, checks and
+# installs the packages.
+need_i386=0
 if ((ci)); then
-  for pkg in g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 \
+  dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386 || need_i386=1
+  for pkg in g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 wine32:i386 \
+             qemu-user g++-aarch64-linux-gnu \
              clang-14 libclang-rt-14-dev time \
              dpkg-dev lintian mandoc man-db file zip unzip; do
     dpkg -s "$pkg" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$pkg")
   done
 fi
 
-if ((${#missing[@]} == 0 && need_locale == 0)); then
+if ((${#missing[@]} == 0 && need_locale == 0 && need_i386 == 0)); then
   exit 0
 fi
 
@@ -61,7 +66,10 @@ if [[ $(id -u) -ne 0 ]] || ! have_cmd apt-get; then
   exit 1
 fi
 
-if ((${#missing[@]})); then
+if ((need_i386)); then
+  dpkg --add-architecture i386
+fi
+if ((${#missing[@]} || need_i386)); then
   echo "setup-deps: installing ${missing[*]}"
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null

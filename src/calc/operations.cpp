@@ -2,11 +2,13 @@
 
 #include <cmath>
 
+#include "calc/extended.h"
+
 namespace zw {
 
 namespace {
 
-using Ext = long double;
+using Ext = Extended;
 
 double add(double, double n1, double n2) { return static_cast<double>(Ext{n2} + Ext{n1}); }
 double subtract(double, double n1, double n2) { return static_cast<double>(Ext{n1} - Ext{n2}); }
@@ -17,13 +19,13 @@ double power(double result, double n1, double) { return calc_pow(result, n1); }
 // not their shapes: they are the program's own and deliberate, so "kf"
 // gives what "ku" gives (2·pi·r), "qf" what "kd" gives (2·a), and "ru"
 // gives 2·b + a.
-double formula_kd(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
-double formula_kr(double, double n1, double) { return static_cast<double>(Ext{n1} / 2.0L); }
-double formula_ku(double, double n1, double) { return static_cast<double>((Ext{PI} * 2.0L) * Ext{n1}); }
-double formula_kf(double, double n1, double) { return static_cast<double>((Ext{n1} * Ext{PI}) * 2.0L); }
-double formula_qu(double, double n1, double) { return static_cast<double>((Ext{n1} + Ext{n1}) * 2.0L); }
-double formula_qf(double, double n1, double) { return static_cast<double>(2.0L * Ext{n1}); }
-double formula_ru(double, double n1, double n2) { return static_cast<double>((2.0L * Ext{n2}) + Ext{n1}); }
+double formula_kd(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
+double formula_kr(double, double n1, double) { return static_cast<double>(Ext{n1} / Ext{2.0}); }
+double formula_ku(double, double n1, double) { return static_cast<double>((Ext{PI} * Ext{2.0}) * Ext{n1}); }
+double formula_kf(double, double n1, double) { return static_cast<double>((Ext{n1} * Ext{PI}) * Ext{2.0}); }
+double formula_qu(double, double n1, double) { return static_cast<double>((Ext{n1} + Ext{n1}) * Ext{2.0}); }
+double formula_qf(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
+double formula_ru(double, double n1, double n2) { return static_cast<double>((Ext{2.0} * Ext{n2}) + Ext{n1}); }
 double formula_rf(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
 
 }  // namespace

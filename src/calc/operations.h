@@ -8,11 +8,8 @@
 
 namespace zw {
 
-// Formulas hold their intermediate values in the x87 extended format and
-// round to double once, on storage.
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "the formulas need long double with a 64-bit significand");
-
+// Formulas hold their intermediate values in the x87 extended format
+// (calc/extended.h) and round to double once, on storage.
 constexpr double PI = 3.141592653589793;
 
 struct CalculatorState {

@@ -7,6 +7,7 @@
 #      command-line arguments and (when given) the same as the Linux build;
 #   4. a session typed key by key at Wine's console in a tmux pane, ended by
 #      an Escape right behind the last Enter.
+# Steps 2 to 4 run on the 64-bit and on the 32-bit build (Wine's wine32).
 #
 # usage: tests/wine/run.sh BUILD_WIN64 BUILD_WIN32 [LINUX_ZAHLWERK]
 #
@@ -23,6 +24,7 @@ linux=${3:-}
 exe64=$(realpath "$win64/zahlwerk.exe")
 tests64=$(realpath "$win64/zahlwerk_tests.exe")
 exe32=$(realpath "$win32/zahlwerk.exe")
+tests32=$(realpath "$win32/zahlwerk_tests.exe")
 
 work=$(mktemp -d /tmp/zw-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
@@ -77,21 +79,27 @@ wait_text() {
 }
 
 # --- 2. unit tests ----------------------------------------------------------
-if timeout 300 wine "$tests64" </dev/null >"$work/unit.log" 2>&1; then
-  pass "unit tests, piped ($(grep -o '[0-9]* tests\? from [0-9]* test suites ran' "$work/unit.log"))"
-else
-  sed -n '/FAILED\|Failure/,+6p' "$work/unit.log" | head -80
-  fail "unit tests, piped (log: see above)"
-fi
+unit_tests() {  # name tests.exe
+  local name=$1 tests=$2
+  if timeout 300 wine "$tests" </dev/null >"$work/unit.log" 2>&1; then
+    pass "$name: unit tests, piped ($(grep -o '[0-9]* tests\? from [0-9]* test suites ran' "$work/unit.log"))"
+  else
+    sed -n '/FAILED\|Failure/,+6p' "$work/unit.log" | head -80
+    fail "$name: unit tests, piped (log: see above)"
+  fi
 
-pane_start "wine '$tests64' --gtest_filter='Win32*' >'$work/console-unit.log' 2>&1; echo \$? >'$work/console-unit.status'"
-if wait_file "$work/console-unit.status" 120 && [[ $(cat "$work/console-unit.status") == 0 ]] &&
-   grep -q 'OK \] Win32ConsoleTest.WriteCells' "$work/console-unit.log"; then
-  pass "unit tests at the console"
-else
-  cat "$work/console-unit.log" 2>/dev/null | grep -v '^\[       OK\|^\[ RUN' | head -60
-  fail "unit tests at the console"
-fi
+  rm -f "$work/console-unit.status"
+  pane_start "wine '$tests' --gtest_filter='Win32*' >'$work/console-unit.log' 2>&1; echo \$? >'$work/console-unit.status'"
+  if wait_file "$work/console-unit.status" 120 && [[ $(cat "$work/console-unit.status") == 0 ]] &&
+     grep -q 'OK \] Win32ConsoleTest.WriteCells' "$work/console-unit.log"; then
+    pass "$name: unit tests at the console"
+  else
+    cat "$work/console-unit.log" 2>/dev/null | grep -v '^\[       OK\|^\[ RUN' | head -60
+    fail "$name: unit tests at the console"
+  fi
+}
+unit_tests win64 "$tests64"
+unit_tests win32 "$tests32"
 
 # --- 3. piped session -------------------------------------------------------
 piped_input='+,2,3
@@ -140,8 +148,12 @@ piped_run() {  # name output [args...]
     pass "$name"
   fi
 }
-piped_run "piped session" "$work/piped.out" wine "$exe64"
-piped_run "piped session with arguments" "$work/piped-args.out" wine "$exe64" -x "a b" /?
+for build in win64 win32; do
+  exe=$exe64
+  [[ $build == win32 ]] && exe=$exe32
+  piped_run "$build: piped session" "$work/piped.out" wine "$exe"
+  piped_run "$build: piped session with arguments" "$work/piped-args.out" wine "$exe" -x "a b" /?
+done
 if [[ -n $linux ]]; then
   piped_run "piped session on the Linux build" "$work/piped-linux.out" "$linux"
 fi
@@ -149,8 +161,9 @@ fi
 # --- 4. console session -----------------------------------------------------
 key() { "${tmux_cmd[@]}" send-keys "$@"; sleep 0.2; }
 
-console_session() {
-  pane_start "wine '$exe64'; echo \$? >'$work/console.status'"
+console_session() {  # exe
+  rm -f "$work/console.status"
+  pane_start "wine '$1'; echo \$? >'$work/console.status'"
   wait_text "Operation:" || return 1
   # The start texts: banner to the last menu row, then an empty row.
   local want_start
@@ -182,7 +195,8 @@ console_session() {
     return 1
   fi
 }
-if console_session; then pass "console session"; else fail "console session"; fi
+if console_session "$exe64"; then pass "win64: console session"; else fail "win64: console session"; fi
+if console_session "$exe32"; then pass "win32: console session"; else fail "win32: console session"; fi
 
 if ((failures > 0)); then
   echo "$failures Windows check(s) failed"

@@ -1,0 +1,19 @@
+# Cross build for 64-bit ARM Linux with Debian's g++-aarch64-linux-gnu; tests
+# run under qemu-aarch64 (Debian's qemu-user) with the target's libraries.
+#
+#   cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+
+set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
+set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
+set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(ZW_QEMU qemu-aarch64)
+if(ZW_QEMU)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZW_QEMU} -L /usr/aarch64-linux-gnu)
+endif()
