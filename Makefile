@@ -9,6 +9,8 @@
 # make windows    cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
 # make test-windows     ... and test them under Wine (tests/wine/run.sh)
+# make test-terminals   the calculator typed at in xterm, kitty, tmux and screen
+#                       under Xvfb (tests/terminals/run.sh)
 # make bench      side by side with mawk and a near-limit reference (minutes)
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing
@@ -24,7 +26,7 @@ GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
 NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
 CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test test-deps test-asan build build-tests install uninstall package windows-release clean windows test-windows bench fuzz soak
+.PHONY: all run test test-deps test-asan test-terminals build build-tests install uninstall package windows-release clean windows test-windows bench fuzz soak
 
 all: build
 
@@ -81,6 +83,9 @@ test-asan: test-deps
 ifeq ($(NO_SKIPS),ON)
 	@cd build-asan && $(NO_SKIPPED)
 endif
+
+test-terminals: build
+	tests/terminals/run.sh --program $(BUILD)/zahlwerk
 
 WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 

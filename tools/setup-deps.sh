@@ -36,11 +36,12 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
 fi
 
 # CI also cross-builds for Windows and tests there under Wine, fuzzes with
-# clang, soaks under GNU time, and builds, checks and installs the packages.
+# clang, soaks under GNU time, types at real terminals under Xvfb, and builds, checks and installs the packages.
 if ((ci)); then
   for pkg in g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 \
              clang-14 libclang-rt-14-dev time \
-             dpkg-dev lintian mandoc man-db file zip unzip; do
+             dpkg-dev lintian mandoc man-db file zip unzip \
+             xvfb xterm xdotool kitty screen; do
     dpkg -s "$pkg" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$pkg")
   done
 fi
