@@ -12,6 +12,8 @@
 # make arm64     cross-build build-arm64/zahlwerk and its tests (ARM Linux)
 # make test-arm64  ... run the tests under qemu-aarch64 and compare a generated
 #                  piped stream of EDGE_CYCLES cycles with the x86-64 build
+# make test-terminals   the calculator typed at in xterm, kitty, tmux and screen
+#                       under Xvfb (tests/terminals/run.sh)
 # make bench      side by side with mawk and a near-limit reference (minutes)
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing,
@@ -30,7 +32,7 @@ CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
 EDGE_CYCLES ?= 200000
 
-.PHONY: all run test test-deps test-asan build build-tests install uninstall package windows-release clean windows test-windows arm64 test-arm64 bench fuzz soak
+.PHONY: all run test test-deps test-asan test-terminals build build-tests install uninstall package windows-release clean windows test-windows arm64 test-arm64 bench fuzz soak
 
 all: build
 
@@ -87,6 +89,9 @@ test-asan: test-deps
 ifeq ($(NO_SKIPS),ON)
 	@cd build-asan && $(NO_SKIPPED)
 endif
+
+test-terminals: build
+	tests/terminals/run.sh --program $(BUILD)/zahlwerk
 
 WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 

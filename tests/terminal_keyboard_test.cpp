@@ -5,9 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "console/console.h"
 #include "console/input/keyboard.h"
+#include "console/console_binding.h"
+#include "platform/posix/kitty_keys.h"
 #include "platform/posix/terminal_keys.h"
 #include "platform/us_layout.h"
+#include "testing/virtual_console.h"
 
 namespace zw {
 namespace {
@@ -53,6 +57,50 @@ TEST(TerminalKeyboard, TranslateToTheProgramsKeyCodes) {
   EXPECT_EQ(translate_key_event(keys[0].ch, keys[0].scan_code, keys[0].control_state,
                                 us_layout_vk_char(keys[0].virtual_key)),
             27);
+}
+
+// Keys as a terminal with the kitty keyboard protocol reports them, through
+// the keyboard's pump: press and release, so that Alt+keypad entry works.
+TEST(TerminalKeyboard, KittyReportsThroughTheKeyboard) {
+  struct Case {
+    const char* name;
+    const char* stream;  // control sequences, one after another
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"Alt, keypad 6 5 with Num Lock, Alt let go",
+       "\x1b[57443;129u\x1b[57405;131u\x1b[57405;131:3u\x1b[57404;131u\x1b[57404;131:3u\x1b[57443;3:3u",
+       {"A"}},
+      {"Alt held, keypad 6 5, then x", "\x1b[57443u\x1b[57405;131u\x1b[57404;131u\x1b[120;3u", {"\xff\x2d"}},
+      {"Escape, at once h", "\x1b[27u\x1b[104;;104u\x1b[27;1:3u\x1b[104;1:3u", {"\x1b", "h"}},
+      {"keypad 8: Num Lock on, off, gray Up",
+       "\x1b[57407;129u\x1b[57419u\x1b[A", {"8", "\xff\x48", "\xff\x48"}},
+      {"Ctrl+Enter, keypad Enter, Shift+Tab, Alt+a",
+       "\x1b[13;5u\x1b[57414u\x1b[9;2u\x1b[97;3u", {"\n", "\r", "\xff\x0f", "\xff\x1e"}},
+  };
+  for (const Case& c : cases) {
+    VirtualConsole vc(80, 25, 25);
+    auto con = std::make_unique<Console>();
+    reset_console(*con, &vc);
+    KittyKeyState s;
+    const std::string stream = c.stream;
+    for (size_t i = 0; i < stream.size();) {
+      size_t end = i + 2;
+      while (stream[end] >= 0x20 && stream[end] <= 0x3F) ++end;
+      std::vector<KeyEventRecord> events;
+      ASSERT_TRUE(decode_kitty_sequence(s, stream.data() + i + 2, end - i - 2, stream[end], &events)) << c.name;
+      for (const KeyEventRecord& k : events) {
+        InputRecord r;
+        r.key = k;
+        vc.push_event(r);
+      }
+      i = end + 1;
+    }
+    std::vector<std::string> got;
+    for (std::string t; !(t = poll_key(*con)).empty();) got.push_back(t);
+    EXPECT_EQ(got, c.want) << c.name;
+    remove_ctrl_handler(*con);
+  }
 }
 
 }  // namespace

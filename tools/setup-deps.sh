@@ -37,15 +37,16 @@ fi
 
 # CI also cross-builds for Windows and tests both builds under Wine (the
 # 32-bit one needs the i386 wine32), cross-builds for arm64 and tests under
-# qemu, fuzzes with clang, soaks under GNU time, and builds, checks and
-# installs the packages.
+# qemu, fuzzes with clang, soaks under GNU time, types at real terminals
+# under Xvfb, and builds, checks and installs the packages.
 need_i386=0
 if ((ci)); then
   dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386 || need_i386=1
   for pkg in g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 wine32:i386 \
              qemu-user g++-aarch64-linux-gnu \
              clang-14 libclang-rt-14-dev time \
-             dpkg-dev lintian mandoc man-db file zip unzip; do
+             dpkg-dev lintian mandoc man-db file zip unzip \
+             xvfb xterm xdotool kitty screen; do
     dpkg -s "$pkg" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$pkg")
   done
 fi
