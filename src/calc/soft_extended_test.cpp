@@ -204,7 +204,7 @@ SoftExtended random_extended(Random& r) {
       return SoftExtended{random_double(r)};
     case 1:  // denormal, or at the low end
       e = static_cast<uint16_t>(r.below(66));
-      if (e == 0) sig >>= 1 + r.below(64);
+      if (e == 0) sig >>= 1 + r.below(63);  // a shift of 64 would be undefined
       break;
     case 2:  // at the high end
       e = static_cast<uint16_t>(0x7FFE - r.below(66));
