@@ -133,8 +133,11 @@ void reset_input_context(InputContext& in) {
 }
 
 bool stdin_is_redirected(Console& con) {
+  ConsoleHandles& handles = con.handles;
+  if (handles.input_redirected) return true;
   bind_console_handles(con);
-  return !con.port->input_is_console();
+  handles.input_redirected = !con.port->input_is_console();
+  return handles.input_redirected;
 }
 
 bool stdin_exhausted(Console& con) {
@@ -147,7 +150,7 @@ bool stdin_exhausted(Console& con) {
 bool input_ended(Console& con) { return stdin_is_redirected(con) && stdin_exhausted(con); }
 
 void input_prompt(Console& con, std::string_view prompt, QuestionMark mark, AfterLine after) {
-  setup_print_device(con);
+  if (!con.device.set_up) setup_print_device(con);
   InputContext& in = con.input;
   if (stdin_is_redirected(con)) {
     in.source = InputSource::STANDARD_DEVICE;
