@@ -9,6 +9,11 @@
 //       types CYCLES cycles "+ 2 3" and then a line of KEYS characters, one
 //       key at a time, waiting for the echo; ends with Escape. Prints
 //       "bytes N" (bytes the program wrote to the terminal) and "status S".
+//   zw_pty_session latency KEYS 0 -- CMD [ARGS...]
+//       types KEYS keys at the "Operation: " prompt, "a" and Backspace by
+//       turns, each once the echo of the one before has come; prints
+//       "latency MEDIAN P99" in milliseconds, from the key's write to the
+//       first byte of its echo.
 //
 // A cursor position request (ESC [ 6 n) is answered as a terminal would.
 #include <poll.h>
@@ -20,12 +25,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -172,6 +179,28 @@ int main(int argc, char** argv) {
                 status == -1 ? "hung (killed)" : WIFEXITED(status) ? "exited" : strsignal(WTERMSIG(status)),
                 ended_well ? "ok" : "FAILED", restored ? "restored" : "NOT RESTORED");
     return ended_well && restored ? 0 : 1;
+  }
+
+  if (mode == "latency") {
+    std::vector<double> times;
+    for (long k = 0; k < a; ++k) {
+      const char key = k % 2 == 0 ? 'a' : '\x7f';
+      const double start = now();
+      if (write(master_fd, &key, 1) != 1) break;
+      pollfd p{master_fd, POLLIN, 0};
+      if (poll(&p, 1, 1000) <= 0) break;
+      times.push_back((now() - start) * 1000);
+      drain(1000, true, 2);  // the rest of the echo, if it came in pieces
+    }
+    type("\r\r\r\x1b");
+    wait_end(pid, 10);
+    if (times.size() != static_cast<size_t>(a) || times.empty()) {
+      std::fprintf(stderr, "latency: %zu of %ld keys echoed\n", times.size(), a);
+      return 1;
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("latency %.3f %.3f\n", times[times.size() / 2], times[(times.size() * 99) / 100]);
+    return 0;
   }
 
   // measure

@@ -16,22 +16,43 @@ constexpr std::string_view HEADING = "###Kommandozeilenparameter###";
 constexpr std::string_view PROMPT_OPERATION = "Operation: ";
 constexpr std::string_view PROMPT_NUMBER1 = "Nummmer 1: ";
 constexpr std::string_view PROMPT_NUMBER2 = "Nummmer 2: ";
-constexpr std::string_view END_KEY = "\x1b";
 
-// True when `operation` is the code of an operation that takes one number;
-// every other text, a code or not, is asked for two.
-bool takes_one_number(const std::string& operation) {
-  for (const Operation& op : OPERATIONS) {
-    if (op.one_number && compare_text(operation, op.code) == 0) return true;
-  }
-  return false;
-}
+constexpr KeyCode END_KEY_CODE = 27;  // Escape
 
 void ask(Console& con, std::string_view prompt) {
   input_prompt(con, prompt, QuestionMark::OMIT, AfterLine::NEW_LINE);
 }
 
 }  // namespace
+
+int find_operation(std::string_view text) {
+  // One look at the length and the bytes instead of 13 comparisons; the
+  // indexes are the rows of OPERATIONS.
+  if (text.size() == 1) {
+    switch (text[0]) {
+      case '+': return 0;
+      case '-': return 1;
+      case 'x': return 2;
+      case '/': return 3;
+      case 'h': return 4;
+      default: return -1;
+    }
+  }
+  if (text.size() != 2) return -1;
+  const char second = text[1];
+  switch (text[0]) {
+    case 'k':
+      return second == 'd' ? 5 : second == 'r' ? 6 : second == 'u' ? 7 : second == 'f' ? 8 : -1;
+    case 'q':
+      return second == 'u' ? 9 : second == 'f' ? 10 : -1;
+    case 'r':
+      return second == 'u' ? 11 : second == 'f' ? 12 : -1;
+    default:
+      return -1;
+  }
+}
+
+bool is_question_text(std::string_view text) { return text == QUESTION_TEXT; }
 
 int compare_text(std::optional<std::string_view> left, std::optional<std::string_view> right) {
   if (!left && !right) return 0;
@@ -65,7 +86,10 @@ void run_calculator(Console& con) {
     ask(con, PROMPT_OPERATION);
     input_text(con, &state.operation);
 
-    const bool one_number = takes_one_number(state.operation);
+    // The codes differ from one another and from the question text: one
+    // look finds the one row, if any, that the text equals.
+    const int op = find_operation(state.operation);
+    const bool one_number = op >= 0 && OPERATIONS[op].one_number;
     ask(con, PROMPT_NUMBER1);
     input_double(con, &state.number1);
     if (!one_number) {
@@ -73,15 +97,18 @@ void run_calculator(Console& con) {
       input_double(con, &state.number2);
     }
 
-    for (const Operation& op : OPERATIONS) {
-      if (compare_text(state.operation, op.code) != 0) continue;
-      state.result = op.formula(state.result, state.number1, state.number2);
-      print_text(con, 0, op.label, 0);
+    if (op >= 0) {
+      const Operation& row = OPERATIONS[op];
+      state.result = row.formula(state.result, state.number1, state.number2);
+      print_text(con, 0, row.label, 0);
       print_double(con, 0, state.result, END_LINE);
+    } else if (is_question_text(state.operation)) {
+      print_text(con, 0, ANSWER_TEXT, END_LINE);
     }
-    if (compare_text(state.operation, QUESTION_TEXT) == 0) print_text(con, 0, ANSWER_TEXT, END_LINE);
 
-    if (compare_text(poll_key(con), END_KEY) == 0) break;
+    // The polled key's text is the Escape byte exactly when its code is 27.
+    KeyCode key;
+    if (take_key(con, &key) && key == END_KEY_CODE) break;
     // Input that has ended can bring no Escape: the program ends after the
     // cycle in which the input ran out.
     if (input_ended(con)) break;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "calc/operations.h"
 #include "calc/calculator_test_texts.h"
@@ -49,6 +50,46 @@ TEST(CompareText, OrdersBytesUnsignedThenByLength) {
         << (c.left ? std::string(*c.left) : "<absent>") << " vs "
         << (c.right ? std::string(*c.right) : "<absent>");
   }
+}
+
+// The dispatch against the comparison chain it replaces: every text of up
+// to three bytes from an alphabet that holds every code byte, their other
+// cases and neighbours, blanks and odd bytes; the question text and its
+// near misses; the empty and the absent text.
+TEST(FindOperation, EqualsTheComparisonChain) {
+  static constexpr char ALPHABET[] = "+-x/hkdrufqHKDRUFQX*.0 ,\"\t\r\n\x1b\x7f\x80\xff\0aegilsy";
+  static_assert(sizeof ALPHABET - 1 == 40);
+  const std::string_view alphabet(ALPHABET, sizeof ALPHABET - 1);
+  std::vector<std::optional<std::string>> texts = {std::nullopt, std::string()};
+  for (char a : alphabet) {
+    texts.push_back(std::string(1, a));
+    for (char b : alphabet) {
+      texts.push_back(std::string{a, b});
+      for (char c : alphabet) texts.push_back(std::string{a, b, c});
+    }
+  }
+  const std::string question(QUESTION_TEXT);
+  texts.push_back(question);
+  texts.push_back(question.substr(0, question.size() - 1));
+  texts.push_back(question + " ");
+  texts.push_back(question + '\0');
+  for (size_t i = 0; i < question.size(); i += 13) {
+    std::string near = question;
+    near[i] = static_cast<char>(near[i] ^ 0x20);
+    texts.push_back(near);
+  }
+  for (const auto& text : texts) {
+    const std::optional<std::string_view> left =
+        text ? std::optional<std::string_view>(*text) : std::nullopt;
+    int chain = -1;
+    for (int row = 0; row < 13; ++row) {
+      if (compare_text(left, OPERATIONS[row].code) == 0) chain = row;
+    }
+    const std::string_view given = text ? std::string_view(*text) : std::string_view();
+    ASSERT_EQ(find_operation(given), chain) << given;
+    ASSERT_EQ(is_question_text(given), compare_text(left, QUESTION_TEXT) == 0) << given;
+  }
+  EXPECT_EQ(texts.size(), 2u + 40 + 40 * 40 + 40 * 40 * 40 + 4 + 6);
 }
 
 std::string number_text(double v) {

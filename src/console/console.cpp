@@ -9,6 +9,7 @@ void reset_console(Console& con, ConsolePort* port) {
   con.handles = ConsoleHandles{};
   con.device = PrintDevice{};
   con.screen = ScreenState{};
+  con.screen.redirected = port != nullptr ? port->redirected_output() : nullptr;
   reset_input_context(con.input);
   reset_key_queue(con.keys);
   con.last_error = 0;

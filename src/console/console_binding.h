@@ -11,6 +11,9 @@ struct Console;
 struct ConsoleHandles {
   bool bound = false;                  // the standard handles were taken
   bool ctrl_handler_installed = false;
+  // Standard input was found not to be a console. It never becomes one
+  // again (a terminal that hangs up stays gone), so it is asked no more.
+  bool input_redirected = false;
 };
 
 // Takes the standard handles on the first call, from whichever side comes

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/output_block.h"
+
 namespace zw {
 
 struct Coord {
@@ -123,6 +125,10 @@ class ConsolePort {
   virtual bool set_window(SmallRect window) = 0;
   // Standard output when it is not a console: bytes pass unchanged.
   virtual bool write_bytes(const char* bytes, size_t count, size_t* written) = 0;
+  // The record in which write_bytes collects its bytes, for a caller that
+  // appends to it directly while it has room (append_to_block); nullptr
+  // when write_bytes keeps none.
+  virtual RedirectedOutput* redirected_output() = 0;
   virtual void beep(int frequency_hz, int duration_ms) = 0;
   // Ends one console update: a port that batches hands it to the device now.
   virtual void end_update() = 0;

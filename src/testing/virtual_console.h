@@ -49,6 +49,7 @@ class VirtualConsole : public ConsolePort {
 
   // ConsolePort.
   bool input_is_console() override;
+
   bool enable_processed_input() override;
   bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override;
   bool get_screen_buffer_info(ScreenBufferInfo* info) override;
@@ -61,6 +62,8 @@ class VirtualConsole : public ConsolePort {
   bool set_cursor_info(const CursorInfo& info) override;
   bool set_window(SmallRect window) override;
   bool write_bytes(const char* bytes, size_t count, size_t* written) override;
+  // Every redirected write goes through write_bytes, to the call log.
+  RedirectedOutput* redirected_output() override { return nullptr; }
   void beep(int frequency_hz, int duration_ms) override;
   void end_update() override;
   void flush() override;

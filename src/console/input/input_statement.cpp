@@ -56,13 +56,46 @@ void finish_item(Console& con, int c) {
 // which a number item turns into an exponent letter.
 enum ByteKind : uint8_t { PLAIN, FLOAT_MARK, SPECIAL };
 
-constexpr std::array<ByteKind, 256> BYTE_KINDS = [] {
+constexpr std::array<ByteKind, 256> byte_kinds(std::string_view special) {
   std::array<ByteKind, 256> kinds{};
   kinds.fill(PLAIN);
-  for (unsigned char c : std::string_view("\n\r,\" \t&dD")) kinds[c] = SPECIAL;
+  for (unsigned char c : special) kinds[c] = SPECIAL;
   for (unsigned char c : std::string_view(".eE")) kinds[c] = FLOAT_MARK;
   return kinds;
-}();
+}
+
+constexpr std::array<ByteKind, 256> BYTE_KINDS = byte_kinds("\n\r,\" \t&dD");
+
+// The same for a whole item taken in one piece: a text item ends at its
+// first zero byte, so one with a zero byte takes the slow road; "d" and "D"
+// are plain in a text item.
+constexpr std::array<ByteKind, 256> WHOLE_TEXT_KINDS = byte_kinds(std::string_view("\n\r,\" \t&\0", 8));
+constexpr std::array<ByteKind, 256> WHOLE_NUMBER_KINDS = BYTE_KINDS;
+
+// Most piped items are a run of ordinary bytes ended by a comma or a line
+// feed, all inside the read block: found with one scan and taken whole.
+// Anything else (blanks, quotes, a CR, an item that reaches its limit or the
+// block's end, given-back bytes) is left for the byte-by-byte road and
+// nothing is taken. On success `*start` and the returned length give the
+// item's bytes in the block, and its terminator is consumed.
+int32_t take_whole_item(InputContext& in, int32_t limit, const std::array<ByteKind, 256>& kinds,
+                        const char** start, bool* looks_float) {
+  if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0) return -1;
+  const char* first = in.block + in.block_pos;
+  const char* end = in.block + std::min(in.block_len, in.block_pos + static_cast<size_t>(limit));
+  const char* p = first;
+  bool marked = false;
+  for (; p < end; ++p) {
+    const ByteKind kind = kinds[static_cast<unsigned char>(*p)];
+    if (kind == SPECIAL) break;
+    marked |= kind == FLOAT_MARK;
+  }
+  if (p == first || p == end || (*p != ',' && *p != '\n')) return -1;
+  in.block_pos = static_cast<size_t>(p + 1 - in.block);
+  *start = first;
+  *looks_float = marked;
+  return static_cast<int32_t>(p - first);
+}
 
 // The bulk of piped input: a run of bytes straight from the read block, as
 // many as the item has room for, byte for byte as taking them one at a time
@@ -100,8 +133,11 @@ void reset_input_context(InputContext& in) {
 }
 
 bool stdin_is_redirected(Console& con) {
+  ConsoleHandles& handles = con.handles;
+  if (handles.input_redirected) return true;
   bind_console_handles(con);
-  return !con.port->input_is_console();
+  handles.input_redirected = !con.port->input_is_console();
+  return handles.input_redirected;
 }
 
 bool stdin_exhausted(Console& con) {
@@ -114,7 +150,7 @@ bool stdin_exhausted(Console& con) {
 bool input_ended(Console& con) { return stdin_is_redirected(con) && stdin_exhausted(con); }
 
 void input_prompt(Console& con, std::string_view prompt, QuestionMark mark, AfterLine after) {
-  setup_print_device(con);
+  if (!con.device.set_up) setup_print_device(con);
   InputContext& in = con.input;
   if (stdin_is_redirected(con)) {
     in.source = InputSource::STANDARD_DEVICE;
@@ -159,6 +195,15 @@ void input_ungetc(Console& con, int ch) {
 Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
   const bool text_mode = mode == ItemMode::TEXT;
   Item item;
+  const char* start = nullptr;
+  item.length = take_whole_item(con.input, limit, text_mode ? WHOLE_TEXT_KINDS : WHOLE_NUMBER_KINDS, &start,
+                                &item.looks_float);
+  if (item.length >= 0) {
+    std::memcpy(buffer, start, static_cast<size_t>(item.length));
+    buffer[item.length] = '\0';
+    return item;
+  }
+  item = Item{};
   bool in_quotes = false;
   bool ampersand_seen = false;
   int32_t n = 0;
@@ -214,16 +259,33 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
   return item;
 }
 
+// Both take a whole plain item straight from the read block when they can
+// (the road input_next_item takes first, without the copy).
 void input_text(Console& con, std::string* dest) {
-  char buffer[INPUT_TEXT_MAX + 1];
-  const Item item = input_next_item(con, buffer, INPUT_TEXT_MAX, ItemMode::TEXT);
-  dest->assign(buffer, ::strnlen(buffer, static_cast<size_t>(item.length)));
+  const char* start = nullptr;
+  bool looks_float = false;
+  const int32_t length = take_whole_item(con.input, INPUT_TEXT_MAX, WHOLE_TEXT_KINDS, &start, &looks_float);
+  if (length >= 0) {
+    dest->assign(start, static_cast<size_t>(length));
+  } else {
+    char buffer[INPUT_TEXT_MAX + 1];
+    const Item item = input_next_item(con, buffer, INPUT_TEXT_MAX, ItemMode::TEXT);
+    dest->assign(buffer, ::strnlen(buffer, static_cast<size_t>(item.length)));
+  }
   con.last_error = 0;
 }
 
 void input_double(Console& con, double* dest) {
   char buffer[INPUT_NUMBER_MAX + 1];
-  const Item item = input_next_item(con, buffer, INPUT_NUMBER_MAX, ItemMode::NUMBER);
+  const char* start = nullptr;
+  Item item;
+  item.length = take_whole_item(con.input, INPUT_NUMBER_MAX, WHOLE_NUMBER_KINDS, &start, &item.looks_float);
+  if (item.length >= 0) {
+    std::memcpy(buffer, start, static_cast<size_t>(item.length));
+    buffer[item.length] = '\0';
+  } else {
+    item = input_next_item(con, buffer, INPUT_NUMBER_MAX, ItemMode::NUMBER);
+  }
   *dest = item_to_double(buffer, item.length, item.looks_float);
   con.last_error = 0;
 }

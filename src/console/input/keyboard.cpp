@@ -79,6 +79,7 @@ void key_step(Console& con, const KeyEventRecord& k) {
 // Close keys that the control handler counted since the last pump. Only the
 // count crosses threads; the ring itself is touched by this thread alone.
 void drain_handover(KeyQueue& q) {
+  if (q.handover.load(std::memory_order_relaxed) == 0) return;
   uint32_t n = q.handover.exchange(0);
   // More than a full ring of close keys leaves the same ring as a full one.
   n = std::min<uint32_t>(n, KEY_QUEUE_SLOTS);
@@ -135,6 +136,8 @@ KeyCode translate_key_event(uint8_t ch, uint16_t sc, uint32_t ks, unsigned map_v
 void pump_console_input(Console& con) {
   install_ctrl_handler(con);
   drain_handover(con.keys);
+  // A redirected standard input brings no console events.
+  if (con.handles.input_redirected) return;
   bind_console_handles(con);
   for (;;) {
     InputRecord rec;

@@ -14,18 +14,53 @@ bool end_line_requested(int end_mask) { return (end_mask & (END_LINE | END_LINE_
 // Device 0 is the only device; anything else writes nothing. Device 0 is set up on its first use.
 bool valid_device(Console& con, int device) {
   if (device == 0) {
-    setup_print_device(con);
+    if (!con.device.set_up) setup_print_device(con);
     return true;
   }
   con.last_error = 1;
   return false;
 }
 
-void perform_end_action(Console& con, int device, int end_mask) {
+// What the print column has to know about printed bytes: a number text or
+// blanks hold no line break, so the column moves by their length; any other
+// text is looked through for its last one.
+enum class Breaks : uint8_t { NONE, SCAN };
+
+// Device 0 is set up: hands the bytes to the screen writer and keeps the
+// print column.
+void put_bytes(Console& con, const char* bytes, int32_t length, Breaks breaks) {
+  write_console(con, bytes, length, 0);
+  PrintDevice& dev = con.device;
+  if (breaks == Breaks::SCAN) {
+    dev.print_column = column_after(dev.print_column, bytes, length, dev.line_width);
+  } else {
+    int64_t next = int64_t{dev.print_column} + length;
+    if (dev.line_width != 0 && (next >= dev.line_width || next < 0)) next %= dev.line_width;
+    dev.print_column = static_cast<int32_t>(next);
+  }
+  con.last_error = 0;
+}
+
+void put_line_end(Console& con) {
+  write_console(con, "\r\n", 2, 0);
+  con.device.print_column = 0;
+  con.last_error = 0;
+}
+
+void put_zone_padding(Console& con) {
+  const int32_t blanks = zone_padding(con.device.print_column, con.device.line_width);
+  if (blanks == 0) {
+    put_line_end(con);
+  } else {
+    put_bytes(con, BLANKS, blanks, Breaks::NONE);
+  }
+}
+
+void perform_end_action(Console& con, int end_mask) {
   if (end_line_requested(end_mask)) {
-    print_bytes(con, device, "\r\n", 2);
+    put_line_end(con);
   } else if (end_mask & END_ZONE) {
-    pad_to_zone(con, device);
+    put_zone_padding(con);
   }
 }
 
@@ -66,39 +101,31 @@ void print_bytes(Console& con, int device, const char* bytes, int32_t length) {
   if (!valid_device(con, device)) return;
   // A byte the input statement gave back (InputContext::putback) is left
   // alone: it is the first byte of the next item, whatever is printed.
-  write_console(con, bytes, length, 0);
-  PrintDevice& dev = con.device;
-  dev.print_column = column_after(dev.print_column, bytes, length, dev.line_width);
-  con.last_error = 0;
+  put_bytes(con, bytes, length, Breaks::SCAN);
 }
 
 void print_text(Console& con, int device, std::string_view text, int end_mask) {
   if (!valid_device(con, device)) return;
-  if (!text.empty()) print_bytes(con, device, text.data(), static_cast<int32_t>(text.size()));
-  perform_end_action(con, device, end_mask);
+  if (!text.empty()) put_bytes(con, text.data(), static_cast<int32_t>(text.size()), Breaks::SCAN);
+  perform_end_action(con, end_mask);
 }
 
 void print_double(Console& con, int device, double value, int end_mask) {
   if (!valid_device(con, device)) return;
   char text[NUMBER_TEXT_ROOM];
   const int length = format_number(value, LeadingBlank::ADD, text);
-  if (length > 0) print_bytes(con, device, text, length);
-  perform_end_action(con, device, end_mask);
+  if (length > 0) put_bytes(con, text, length, Breaks::NONE);
+  perform_end_action(con, end_mask);
 }
 
 void print_end(Console& con, int device, int end_mask) {
   if (!valid_device(con, device)) return;
-  perform_end_action(con, device, end_mask);
+  perform_end_action(con, end_mask);
 }
 
 void pad_to_zone(Console& con, int device) {
   if (!valid_device(con, device)) return;
-  const int32_t blanks = zone_padding(con.device.print_column, con.device.line_width);
-  if (blanks == 0) {
-    print_bytes(con, device, "\r\n", 2);
-  } else {
-    print_bytes(con, device, BLANKS, blanks);
-  }
+  put_zone_padding(con);
 }
 
 }  // namespace zw

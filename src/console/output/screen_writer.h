@@ -32,8 +32,12 @@ struct PrintRegion {
   int32_t last = 0;
 };
 
+struct RedirectedOutput;
+
 struct ScreenState {
   bool view_read = false;
+  // The port's block for redirected output, when it keeps one.
+  RedirectedOutput* redirected = nullptr;
   ScreenView view;
   PrintRegion region;
   bool pending_wrap = false;

@@ -149,6 +149,8 @@ class PosixConsolePort final : public ConsolePort {
     return output_write(out_, bytes, count, written, write_stdout);
   }
 
+  RedirectedOutput* redirected_output() override { return &out_; }
+
   void beep(int, int) override {
     if (open_screen()) screen_bell(screen_);
   }

@@ -30,6 +30,7 @@ class Win32ConsolePort : public ConsolePort {
   bool set_cursor_info(const CursorInfo& info) override;
   bool set_window(SmallRect window) override;
   bool write_bytes(const char* bytes, size_t count, size_t* written) override;
+  RedirectedOutput* redirected_output() override { return &out_; }
   void beep(int frequency_hz, int duration_ms) override;
   void end_update() override;
   void flush() override;
