@@ -96,9 +96,9 @@ test-terminals: build
 WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 
 windows:
-	@$(WIN_CMAKE) -S . -B build-win64 >/dev/null
+	@$(WIN_CMAKE) -S . -B build-win64 -DZW_TESTS=ON >/dev/null
 	@$(CMAKE) --build build-win64 -j $(JOBS)
-	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 >/dev/null
+	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 -DZW_TESTS=ON >/dev/null
 	@$(CMAKE) --build build-win32 -j $(JOBS)
 
 # Both executables (x64, x86), the README and the licence as text with CRLF
