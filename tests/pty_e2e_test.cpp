@@ -297,6 +297,15 @@ TEST(TerminalProgram, Utf8CharactersTakeOneCellEach) {
   finish_with_escape(t);
 }
 
+// SIGCONT, then (once a key typed after it has been echoed and taken back
+// with Backspace) `keys`.
+void continue_then(Terminal& t, const std::string& keys) {
+  ::kill(t.program(), SIGCONT);
+  t.type("1");
+  ASSERT_TRUE(t.wait_for_row(8, "Operation: 1")) << t.screen();
+  t.type("\x7f" + keys);
+}
+
 TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
   struct Case {
     const char* name;
@@ -313,6 +322,33 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
       {"sighup", [](Terminal& t) { ::kill(t.program(), SIGHUP); }, SIGHUP},
       {"a crash", [](Terminal& t) { ::kill(t.program(), SIGSEGV); }, SIGSEGV},
       {"an abort", [](Terminal& t) { ::kill(t.program(), SIGABRT); }, SIGABRT},
+      // A resume that followed no stop (or a stop the program could not
+      // see) must not make the raw settings the ones to give back.
+      {"sigcont without a stop, then escape", [](Terminal& t) { continue_then(t, "+\r1\r2\r\x1b"); }, 0},
+      {"sigcont without a stop, then ctrl+c", [](Terminal& t) { continue_then(t, "12\x03"); }, SIGINT},
+      {"sigstop, sigcont, escape",
+       [](Terminal& t) {
+         ::kill(t.program(), SIGSTOP);
+         int status = -1;
+         ASSERT_TRUE(t.wait_status(&status) && WIFSTOPPED(status));
+         continue_then(t, "+\r1\r2\r\x1b");
+       },
+       0},
+      // Every other signal whose default action ends the process.
+      {"sigusr1", [](Terminal& t) { ::kill(t.program(), SIGUSR1); }, SIGUSR1},
+      {"sigusr2", [](Terminal& t) { ::kill(t.program(), SIGUSR2); }, SIGUSR2},
+      {"sigalrm while the cursor is hidden",
+       [](Terminal& t) {
+         t.type(std::string(300, 'z') + "\x1b[H");
+         ASSERT_TRUE(t.wait_for([&] { return t.cursor().row == 8 && t.cursor().col == 11; })) << t.screen();
+         ::kill(t.program(), SIGALRM);
+       },
+       SIGALRM},
+      {"sigxcpu", [](Terminal& t) { ::kill(t.program(), SIGXCPU); }, SIGXCPU},
+      {"sigxfsz", [](Terminal& t) { ::kill(t.program(), SIGXFSZ); }, SIGXFSZ},
+      {"sigprof", [](Terminal& t) { ::kill(t.program(), SIGPROF); }, SIGPROF},
+      {"sigvtalrm", [](Terminal& t) { ::kill(t.program(), SIGVTALRM); }, SIGVTALRM},
+      {"a real-time signal", [](Terminal& t) { ::kill(t.program(), SIGRTMIN + 2); }, SIGRTMIN + 2},
   };
   for (const Case& c : cases) {
     Terminal t(Options{});

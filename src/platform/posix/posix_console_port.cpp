@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -52,6 +53,11 @@ namespace zw {
 namespace {
 
 constexpr int CURSOR_REPORT_WAIT_MS = 500;
+
+bool same_terminal_settings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
 constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 
 using Clock = std::chrono::steady_clock;
@@ -265,6 +271,17 @@ class PosixConsolePort final : public ConsolePort {
     return false;
   }
 
+  // Raw input again after a resume. Settings the shell set while the
+  // program was stopped are the ones to give back at the end; the
+  // program's own raw ones, still in place after a SIGCONT without a stop,
+  // never are.
+  bool retake_raw_input() {
+    termios found{};
+    if (::tcgetattr(STDIN_FILENO, &found) != 0) return false;
+    if (same_terminal_settings(found, raw_)) return apply_raw();
+    return enter_raw_input();
+  }
+
   bool apply_raw() {
     while (::tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_) != 0) {
       if (errno != EINTR) return false;
@@ -344,9 +361,7 @@ class PosixConsolePort final : public ConsolePort {
     const bool continued = notes.continued;
     if (!continued && !notes.resized) return;
     drain_wake_pipe();
-    // Settings changed while the program was stopped are the ones to give
-    // back at the end.
-    if (continued && input_raw_) enter_raw_input();
+    if (continued && input_raw_) retake_raw_input();
     if (!screen_on_) return;
     int columns = 0, rows = 0;
     read_screen_size(&columns, &rows);
