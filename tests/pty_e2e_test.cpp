@@ -165,6 +165,8 @@ TEST(TerminalProgram, EditingKeys) {
        "Operation: +", "Summe:  5", 0},
       {"unknown sequences vanish whole", {"+", "\x1b[99~", "\x1b[1;5Y", "\x1b[?7u", "\x1bO~"}, "Operation: +",
        "Summe:  5", 0},
+      {"mouse reports vanish whole: x10, sgr, urxvt", {"\x1b[M 4%", "+", "\x1b[<0;3;4M", "\x1b[32;3;4M"},
+       "Operation: +", "Summe:  5", 0},
   };
   for (const Case& c : cases) {
     Terminal t(Options{});
