@@ -189,6 +189,28 @@ TEST(TerminalProgram, EditingKeys) {
   }
 }
 
+// The program's memory stays flat however much is pasted.
+TEST(TerminalProgram, APasteKeepsMemoryFlat) {
+  Terminal t(Options{});
+  ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
+  t.type("+\r");
+  ASSERT_TRUE(t.wait_for_row(9, "Nummmer 1:")) << t.screen();
+  const long before = t.peak_rss_kib();
+  // Into a number's line, which takes 67 characters and beeps at the rest.
+  t.paste(std::string(4 << 20, '7'));
+  t.type("\r3\r");
+  ASSERT_TRUE(t.wait_for_text("Summe:")) << t.screen();
+  const long grown = t.peak_rss_kib() - before;
+  // An AddressSanitizer build holds freed memory back for a while.
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr long LIMIT_KIB = 32 * 1024;
+#else
+  constexpr long LIMIT_KIB = 2 * 1024;
+#endif
+  EXPECT_LT(grown, LIMIT_KIB) << "peak RSS " << before << " KiB before the paste";
+  finish_with_escape(t);
+}
+
 TEST(TerminalProgram, EscapeClearsTheLine) {
   Terminal t(Options{});
   ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();

@@ -23,6 +23,7 @@ bool same_settings(const termios& a, const termios& b) {
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -98,6 +99,37 @@ Terminal::~Terminal() {
 
 void Terminal::type(const std::string& bytes) {
   ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+void Terminal::paste(const std::string& bytes) {
+  const int flags = ::fcntl(master_, F_GETFL);
+  ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  size_t done = 0;
+  const auto until = std::chrono::steady_clock::now() + PATIENCE;
+  while (done < bytes.size() && std::chrono::steady_clock::now() < until) {
+    pollfd p{master_, POLLIN | POLLOUT, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    if (p.revents & POLLIN) pump(0);
+    if (p.revents & POLLOUT) {
+      const ssize_t n = ::write(master_, bytes.data() + done, std::min<size_t>(bytes.size() - done, 4096));
+      if (n > 0) done += static_cast<size_t>(n);
+    }
+  }
+  ::fcntl(master_, F_SETFL, flags);
+  EXPECT_EQ(done, bytes.size()) << "the program stopped taking input";
+}
+
+long Terminal::peak_rss_kib() const {
+  const std::string path = "/proc/" + std::to_string(program_) + "/status";
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return -1;
+  char line[256];
+  long kib = -1;
+  while (std::fgets(line, sizeof line, f) != nullptr) {
+    if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+  }
+  std::fclose(f);
+  return kib;
 }
 
 bool Terminal::wait_for(const std::function<bool()>& done) {

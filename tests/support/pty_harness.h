@@ -45,6 +45,11 @@ class Terminal {
 
   // Keys as the terminal sends them.
   void type(const std::string& bytes);
+  // A paste: `bytes` as fast as the program takes them, its output let
+  // into the emulator meanwhile.
+  void paste(const std::string& bytes);
+  // The program's peak resident memory so far, in KiB; -1 when unknown.
+  long peak_rss_kib() const;
 
   // Lets the program's output into the emulator until `done` holds; false
   // when it has not after a generous while.

@@ -59,6 +59,11 @@ bool same_terminal_settings(const termios& a, const termios& b) {
          std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
+// The terminal is read in pieces of at most this many bytes, and only once
+// the keys decoded from the last piece have been handed out: whatever is
+// typed or pasted waits in the terminal's own buffer, and what the program
+// holds stays below one piece's worth.
+constexpr size_t TERMINAL_READ_MAX = 1024;
 
 using Clock = std::chrono::steady_clock;
 
@@ -325,6 +330,9 @@ class PosixConsolePort final : public ConsolePort {
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
     while (!decoder_.report_received) {
+      // Keys in the way of the answer are not read past the bound: the
+      // answer is then taken out of the keys when it comes.
+      if (events_.size() >= 2 * TERMINAL_READ_MAX) return;
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
       if (left <= 0) break;
       pollfd p{STDIN_FILENO, POLLIN, 0};
@@ -370,15 +378,15 @@ class PosixConsolePort final : public ConsolePort {
     ask_cursor_position();
   }
 
-  // Reads what the terminal has sent and decodes it into the event queue.
-  // False when nothing was there.
+  // Reads a piece of what the terminal has sent and decodes it into the
+  // event queue. False when nothing was there.
   bool read_terminal() {
-    char buf[4096];
+    char buf[TERMINAL_READ_MAX];
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n > 0) {
-      std::vector<KeyEventRecord> keys;
-      decode_key_bytes(decoder_, buf, static_cast<size_t>(n), &keys);
-      queue_keys(keys);
+      decoded_.clear();
+      decode_key_bytes(decoder_, buf, static_cast<size_t>(n), &decoded_);
+      queue_keys(decoded_);
       last_byte_ = Clock::now();
       return true;
     }
@@ -386,13 +394,13 @@ class PosixConsolePort final : public ConsolePort {
     return false;
   }
 
-  // Everything the terminal has sent so far, without waiting, except for
-  // the rest of a sequence that stopped short: that is awaited up to its
-  // deadline, and then settled.
+  // What the terminal has sent so far, a piece at a time (TERMINAL_READ_MAX),
+  // without waiting, except for the rest of a sequence that stopped short:
+  // that is awaited up to its deadline, and then settled.
   void take_input() {
     service_signals();
     // Keys still queued are handed out first; the terminal is looked at
-    // again once they are gone (one system call per pump, not per event).
+    // again once they are gone.
     if (!events_.empty()) return;
     for (;;) {
       int timeout = 0;
@@ -404,7 +412,9 @@ class PosixConsolePort final : public ConsolePort {
         return;
       }
       if (n > 0 && (p.revents & POLLIN)) {
-        if (read_terminal()) continue;
+        // A piece that gave no key (part of a sequence, a cursor report)
+        // is followed by the next.
+        if (read_terminal() && events_.empty()) continue;
         return;
       }
       if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lose_terminal();
@@ -465,6 +475,7 @@ class PosixConsolePort final : public ConsolePort {
   bool input_raw_ = false;
   termios raw_{};
   KeyDecoder decoder_;
+  std::vector<KeyEventRecord> decoded_;  // keys of the piece just read
   Clock::time_point last_byte_{};
   std::deque<InputRecord> events_;
   bool cursor_reports_ = true;  // the terminal answers cursor requests
