@@ -2,8 +2,8 @@
 # Soak and hostile input for the built program: ten million piped cycles
 # with flat memory, a gigabyte of random bytes, lines of many megabytes,
 # floods of zero and 0xFF bytes, a reader that leaves early, odd standard
-# streams, and random bytes typed at a pseudo-terminal. A shorter round of
-# the same runs against an AddressSanitizer build.
+# streams, random bytes typed and 50 MiB pasted at a pseudo-terminal. A
+# shorter round of the same runs against an AddressSanitizer build.
 #
 #   bench/soak.sh              (about two minutes on two cores)
 #   SOAK_RANDOM_MIB=1024 ...   size of the random-byte run
@@ -108,6 +108,10 @@ done
 for seed in 1 2 3 4 5; do
   if out=$("$pty" storm "$seed" 30000 -- "$release"); then pass "$out"; else fail "$out"; fi
 done
+
+# A paste at full speed: the program reads no faster than it handles keys,
+# so its memory stays flat.
+if out=$("$pty" paste 50 8192 -- "$release"); then pass "$out"; else fail "$out"; fi
 
 echo "== soak: AddressSanitizer build"
 measure "$asan" "yes +,2,3 | head -n 300000" 300
