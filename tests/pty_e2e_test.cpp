@@ -523,6 +523,21 @@ TEST(TerminalProgram, RedirectedOutputWithKeysFromTheTerminal) {
   EXPECT_EQ(t.all_text(), std::string(24, '\n')) << "nothing on the screen";
 }
 
+// `zahlwerk | head -1`: once the reader has gone, keys typed end the
+// program quietly instead of leaving it running unseen on a raw terminal.
+TEST(TerminalProgram, OutputGoneEndsTheProgram) {
+  Options o;
+  o.output_to_pipe = true;
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_raw());
+  t.close_output();
+  t.type("+\r2\r");
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+}
+
 TEST(TerminalProgram, RedirectedInputWithTheScreen) {
   Options o;
   o.input_from_file = true;

@@ -93,6 +93,7 @@ Terminal::~Terminal() {
   if (master_ >= 0) ::close(master_);
   if (slave_ >= 0) ::close(slave_);
   if (vt_ != nullptr) vterm_free(vt_);
+  close_output();
   if (!input_path_.empty()) ::unlink(input_path_.c_str());
   if (!output_path_.empty()) ::unlink(output_path_.c_str());
 }
@@ -251,6 +252,11 @@ void Terminal::hang_up() {
   master_ = -1;
 }
 
+void Terminal::close_output() {
+  if (output_pipe_[0] >= 0) ::close(output_pipe_[0]);
+  output_pipe_[0] = -1;
+}
+
 std::string Terminal::output_file() const {
   std::string s;
   if (FILE* f = std::fopen(output_path_.c_str(), "rb")) {
@@ -311,11 +317,15 @@ std::string Terminal::temp_file(const std::string& content) {
 void Terminal::start() {
   if (options_.input_from_file) input_path_ = temp_file(options_.input);
   if (options_.output_to_file) output_path_ = temp_file("");
+  if (options_.output_to_pipe) {
+    ASSERT_EQ(::pipe(output_pipe_), 0);
+  }
   int pipe_fds[2];
   ASSERT_EQ(::pipe(pipe_fds), 0);
   session_ = ::fork();
   if (session_ == 0) {
     ::close(pipe_fds[0]);
+    if (output_pipe_[0] >= 0) ::close(output_pipe_[0]);
     ::close(master_);
     ::setsid();
     ::ioctl(slave_, TIOCSCTTY, 0);
@@ -335,6 +345,7 @@ void Terminal::start() {
     }
   }
   ::close(pipe_fds[1]);
+  if (output_pipe_[1] >= 0) ::close(output_pipe_[1]);
   status_pipe_ = pipe_fds[0];
   ASSERT_EQ(::read(status_pipe_, &program_, sizeof program_), static_cast<ssize_t>(sizeof program_));
   ::fcntl(status_pipe_, F_SETFL, O_NONBLOCK);
@@ -351,7 +362,9 @@ void Terminal::run_program() {
   const rlimit no_core{0, 0};
   ::setrlimit(RLIMIT_CORE, &no_core);
   const int in = options_.input_from_file ? ::open(input_path_.c_str(), O_RDONLY) : slave_;
-  const int out = options_.output_to_file ? ::open(output_path_.c_str(), O_WRONLY | O_TRUNC) : slave_;
+  const int out = options_.output_to_file   ? ::open(output_path_.c_str(), O_WRONLY | O_TRUNC)
+                  : options_.output_to_pipe ? output_pipe_[1]
+                                            : slave_;
   ::dup2(in, 0);
   ::dup2(out, 1);
   ::dup2(slave_, 2);

@@ -33,6 +33,7 @@ struct Options {
   bool input_from_file = false;     // standard input redirected from `input`
   std::string input;
   bool output_to_file = false;      // standard output redirected to a file
+  bool output_to_pipe = false;      // standard output a pipe (close_output)
 };
 
 // A terminal emulator with the program running in it.
@@ -89,6 +90,9 @@ class Terminal {
   // Closes the terminal's side, as when its window is closed.
   void hang_up();
 
+  // The reader of the pipe on standard output leaves (Options::output_to_pipe).
+  void close_output();
+
   // What the program wrote to standard output (Options::output_to_file).
   std::string output_file() const;
 
@@ -120,6 +124,7 @@ class Terminal {
   bool ended_ = false;
   std::string input_path_;
   std::string output_path_;
+  int output_pipe_[2] = {-1, -1};
 };
 
 }  // namespace zw::e2e

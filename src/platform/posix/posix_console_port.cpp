@@ -19,7 +19,8 @@
 // action. A terminal that hangs up without a signal (end of file, EIO or
 // POLLHUP on it) is the close event too, and then the end of the input, as
 // a redirected stream ends (lose_terminal): the program finishes its cycle
-// and ends by its usual road.
+// and ends by its usual road. So does standard output that is gone for good
+// (a pipe whose reader left) while the keys come from a terminal.
 //
 // What the port itself sends to the terminal (the screen's sequences are
 // listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
@@ -83,11 +84,11 @@ class PosixConsolePort final : public ConsolePort {
     remove_terminal_guard();
   }
 
-  bool input_is_console() override { return input_tty_ && !terminal_lost_; }
+  bool input_is_console() override { return input_tty_ && !input_ended_; }
 
   // Processed input on a terminal: raw input with the signal keys kept.
   bool enable_processed_input() override {
-    if (!input_tty_ || terminal_lost_) return false;
+    if (!input_tty_ || input_ended_) return false;
     if (input_raw_) return true;
     take_over_terminal();
     if (!enter_raw_input()) return false;
@@ -157,7 +158,9 @@ class PosixConsolePort final : public ConsolePort {
   bool set_window(SmallRect) override { return open_screen(); }
 
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
-    return output_write(out_, bytes, count, written, write_stdout);
+    const bool ok = output_write(out_, bytes, count, written, write_stdout);
+    if (!ok) end_input();
+    return ok;
   }
 
   void beep(int, int) override {
@@ -180,6 +183,7 @@ class PosixConsolePort final : public ConsolePort {
       send_screen_update();
     }
     output_flush(out_, write_stdout);
+    if (out_.failed) end_input();
   }
 
   // ---- Console input -----------------------------------------------------
@@ -217,7 +221,7 @@ class PosixConsolePort final : public ConsolePort {
 
   void wait_input(int timeout_ms) override {
     flush();
-    if (terminal_lost_) {
+    if (input_ended_) {
       // Nothing will come: the wait is only a pause, never a busy loop.
       if (events_.empty()) ::poll(nullptr, 0, std::max(timeout_ms, 0));
       return;
@@ -243,7 +247,7 @@ class PosixConsolePort final : public ConsolePort {
     // the program does can be seen any more: the input counts as ended, so
     // the program stops at the end of the cycle instead of reading on, for
     // ever when the input never ends.
-    if (out_.failed || terminal_lost_) return 0;
+    if (out_.failed || input_ended_) return 0;
     return read_stdin_some(buffer, count);
   }
 
@@ -339,7 +343,7 @@ class PosixConsolePort final : public ConsolePort {
       const int n = ::poll(&p, 1, static_cast<int>(left));
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
-      if (terminal_lost_) return;
+      if (input_ended_) return;
     }
     if (!decoder_.report_received) {
       cursor_reports_ = false;  // a late answer is still taken out of the keys
@@ -357,6 +361,7 @@ class PosixConsolePort final : public ConsolePort {
     if (!out_.failed && !write_stdout(screen_.out.data(), screen_.out.size())) {
       out_.failed = true;
       if (errno == EIO) lose_terminal();
+      end_input();
     }
     screen_.out.clear();
   }
@@ -446,10 +451,7 @@ class PosixConsolePort final : public ConsolePort {
 
   // The terminal hung up. The close event goes to the control handler and
   // the terminal is given back as far as it still takes anything. Then the
-  // input ends as a redirected stream ends: the line being typed is ended
-  // as by Enter (what was typed counts, as the last line of a stream counts
-  // without its line end), and from then on standard input is no console
-  // and reads as empty. Nothing waits on the terminal any more.
+  // input ends.
   void lose_terminal() {
     if (terminal_lost_) return;
     terminal_lost_ = true;
@@ -457,6 +459,20 @@ class PosixConsolePort final : public ConsolePort {
     if (handler != nullptr) handler(guarded_ctrl_context(), ConsoleEvent::CLOSE);
     release_terminal();
     if (output_tty_ && same_terminal(STDIN_FILENO, STDOUT_FILENO)) out_.failed = true;
+    end_input();
+  }
+
+  // The input ends as a redirected stream ends, once the terminal hung up
+  // or standard output is gone for good (its reader left, `| head -1`):
+  // nothing the program does could be seen any more. The terminal is given
+  // back, the line being typed is ended as by Enter (what was typed counts,
+  // as the last line of a stream counts without its line end), and from
+  // then on standard input is no console and reads as empty. Nothing waits
+  // on the terminal any more.
+  void end_input() {
+    if (input_ended_) return;
+    input_ended_ = true;
+    release_terminal();
     if (!input_raw_) return;
     std::vector<KeyEventRecord> keys;
     if (key_decoder_pending(decoder_)) decode_key_deadline(decoder_, &keys);
@@ -468,7 +484,8 @@ class PosixConsolePort final : public ConsolePort {
   bool input_tty_ = false;
   bool output_tty_ = false;
   bool taken_over_ = false;
-  bool terminal_lost_ = false;  // hung up: input has ended
+  bool terminal_lost_ = false;  // hung up
+  bool input_ended_ = false;    // hung up, or output gone: no more input
   TextMode text_mode_ = TextMode::SINGLE_BYTE;
 
   // Terminal input.
