@@ -538,6 +538,23 @@ TEST(TerminalProgram, OutputGoneEndsTheProgram) {
   EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
 }
 
+// A terminal without a screen to draw on is written to as a file, in its
+// own encoding.
+TEST(TerminalProgram, DumbTerminalGetsItsOwnEncoding) {
+  Options o;
+  o.term = "dumb";
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_raw());
+  ASSERT_TRUE(t.wait_for_text("Operation:")) << t.all_text();
+  t.type("\xc3\xa4");
+  ASSERT_TRUE(t.wait_for_text("Operation: \xc3\xa4\n")) << t.all_text();
+  t.type("\x03");
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status)) << t.all_text();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+  EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+}
+
 TEST(TerminalProgram, RedirectedInputWithTheScreen) {
   Options o;
   o.input_from_file = true;

@@ -370,7 +370,8 @@ void Terminal::run_program() {
   ::dup2(slave_, 2);
   const std::string lang = "LANG=" + options_.locale;
   const std::string all = "LC_ALL=" + options_.locale;
-  char* const env[] = {const_cast<char*>("TERM=xterm"), const_cast<char*>(lang.c_str()),
+  const std::string term = "TERM=" + options_.term;
+  char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
                        const_cast<char*>(all.c_str()), nullptr};
   ::execle(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr), env);
   ::_exit(127);

@@ -28,6 +28,7 @@ struct Options {
   int columns = 80;
   int rows = 24;
   std::string locale = "C.UTF-8";
+  std::string term = "xterm";
   std::string earlier_output;       // on the screen before the program starts
   bool answer_requests = true;      // the emulator answers cursor requests
   bool input_from_file = false;     // standard input redirected from `input`

@@ -39,6 +39,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/output_block.h"
@@ -77,6 +78,7 @@ class PosixConsolePort final : public ConsolePort {
     ::signal(SIGPIPE, SIG_IGN);
     input_tty_ = ::isatty(STDIN_FILENO) == 1;
     output_tty_ = output_is_screen();
+    output_terminal_ = ::isatty(STDOUT_FILENO) == 1;
   }
 
   ~PosixConsolePort() override {
@@ -157,8 +159,23 @@ class PosixConsolePort final : public ConsolePort {
   // Window and buffer are the same rectangle: there is nothing to move.
   bool set_window(SmallRect) override { return open_screen(); }
 
+  // A terminal written to as a file (TERM=dumb, a screen too small) gets
+  // the bytes in its own encoding.
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
-    const bool ok = output_write(out_, bytes, count, written, write_stdout);
+    bool ok;
+    if (output_terminal_) {
+      if (!output_mode_known_) {
+        output_mode_ = locale_text_mode();
+        output_mode_known_ = true;
+      }
+      converted_.clear();
+      append_terminal_text(bytes, count, output_mode_, &converted_);
+      size_t n = 0;
+      ok = output_write(out_, converted_.data(), converted_.size(), &n, write_stdout);
+      *written = ok ? count : 0;
+    } else {
+      ok = output_write(out_, bytes, count, written, write_stdout);
+    }
     if (!ok) end_input();
     return ok;
   }
@@ -482,7 +499,11 @@ class PosixConsolePort final : public ConsolePort {
   }
 
   bool input_tty_ = false;
-  bool output_tty_ = false;
+  bool output_tty_ = false;       // a terminal with a screen to draw on
+  bool output_terminal_ = false;  // a terminal, with a screen or written to as a file
+  bool output_mode_known_ = false;
+  TextMode output_mode_ = TextMode::SINGLE_BYTE;
+  std::string converted_;  // bytes in the terminal's encoding
   bool taken_over_ = false;
   bool terminal_lost_ = false;  // hung up
   bool input_ended_ = false;    // hung up, or output gone: no more input
