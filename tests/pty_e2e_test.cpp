@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -483,6 +484,34 @@ TEST(TerminalProgram, SizeChangesAreSeen) {
   EXPECT_EQ(t.row(12), rows[0]);
   t.type("\r1\r1\r");
   ASSERT_TRUE(t.wait_for_text("Nummmer 2: 1")) << t.screen();
+  finish_with_escape(t);
+}
+
+// A screen squeezed to one row (or column) is no console while it is so;
+// once it is restored, the program draws on it again.
+TEST(TerminalProgram, ASqueezedScreenComesBack) {
+  Terminal t(Options{});
+  ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+  t.resize(80, 1);
+  // A letter not on the screen yet, twice: the first write finds the
+  // screen squeezed, the second is written as to a file.
+  t.type("y");
+  ASSERT_TRUE(t.wait_for_text("y")) << t.all_text();
+  t.type("y");
+  ASSERT_TRUE(t.wait_for([&] {
+    const std::string text = t.all_text();
+    return std::count(text.begin(), text.end(), 'y') == 2;
+  })) << t.all_text();
+  t.resize(80, 24);
+  t.type("\x7f\x7f+\r2\r3\r");
+  ASSERT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
+  ASSERT_TRUE(t.wait_for([&] { return t.row(t.cursor().row) == "Operation:" && t.cursor().col == 11; }))
+      << t.screen();
+  const int prompt = t.cursor().row;
+  EXPECT_EQ(t.row(prompt - 1), "Summe:  5") << t.screen();
+  EXPECT_EQ(t.row(prompt - 2), "Nummmer 2: 3") << t.screen();
+  EXPECT_EQ(t.row(prompt - 3), "Nummmer 1: 2") << t.screen();
+  EXPECT_EQ(t.row(prompt - 4), "Operation: +") << t.screen();
   finish_with_escape(t);
 }
 

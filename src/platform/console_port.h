@@ -128,6 +128,10 @@ class ConsolePort {
   virtual void end_update() = 0;
   // Hands every buffered byte to its device (before waiting, at exit).
   virtual void flush() = 0;
+  // True when the screen's size changed since the last call, as far as the
+  // port learns of it by itself (a terminal's SIGWINCH); a port that does
+  // not learns nothing.
+  virtual bool take_size_change() { return false; }
 
   // Console input.
   virtual bool peek_input(InputRecord* record, int* count) = 0;

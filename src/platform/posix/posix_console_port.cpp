@@ -203,6 +203,13 @@ class PosixConsolePort final : public ConsolePort {
     if (out_.failed) end_input();
   }
 
+  bool take_size_change() override {
+    service_signals();
+    const bool changed = size_changed_;
+    size_changed_ = false;
+    return changed;
+  }
+
   // ---- Console input -----------------------------------------------------
 
   bool peek_input(InputRecord* record, int* count) override {
@@ -393,6 +400,10 @@ class PosixConsolePort final : public ConsolePort {
     drain_wake_pipe();
     if (continued && input_raw_) retake_raw_input();
     if (!screen_on_) return;
+    size_changed_ = true;
+    // Text written as to a file (a screen too small) is on the terminal
+    // before the cursor is asked for.
+    output_flush(out_, write_stdout);
     int columns = 0, rows = 0;
     read_screen_size(&columns, &rows);
     resize_terminal_screen(screen_, columns, rows);
@@ -521,6 +532,7 @@ class PosixConsolePort final : public ConsolePort {
   // Terminal screen.
   bool screen_on_ = false;
   TerminalScreen screen_;
+  bool size_changed_ = false;  // since take_size_change last said
   uint32_t cursor_size_ = 25;
 
   // Standard output, once it failed (a terminal's too), and its block when
