@@ -584,6 +584,46 @@ TEST(TerminalProgram, DumbTerminalGetsItsOwnEncoding) {
   EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
 }
 
+// The program starts below what the shell left on the screen: with its
+// keys from a file too, and after output that filled the last column
+// (where a terminal's cursor waits to wrap).
+TEST(TerminalProgram, StartsBelowTheShellsOutput) {
+  struct Case {
+    const char* name;
+    bool input_from_file;
+    std::string earlier;
+  };
+  const std::string full_row = std::string(79, ' ') + "X";
+  const Case cases[] = {
+      {"input from a file", true, "$ zahlwerk\r\n"},
+      {"input from a file, last column filled", true, "$ x\r\n" + full_row},
+      {"keys from the terminal, last column filled", false, "$ x\r\n" + full_row},
+  };
+  for (const Case& c : cases) {
+    Options o;
+    o.input_from_file = c.input_from_file;
+    o.input = "+,2,3\n";
+    o.earlier_output = c.earlier;
+    Terminal t(o);
+    if (c.input_from_file) {
+      int status = -1;
+      ASSERT_TRUE(t.wait_end(&status)) << c.name;
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " status " << status;
+      EXPECT_TRUE(same_settings(t.settings(), t.settings_before())) << c.name;
+      ASSERT_TRUE(t.wait_for_text("Summe:  5")) << c.name << "\n" << t.all_text();
+    } else {
+      ASSERT_TRUE(t.wait_for_prompt(1)) << c.name << "\n" << t.screen();
+    }
+    const int first = c.earlier.find("\r\n") + 2 == c.earlier.size() ? 1 : 2;
+    EXPECT_EQ(t.row(0), c.earlier.substr(0, c.earlier.find('\r'))) << c.name << "\n" << t.screen();
+    if (first == 2) {
+      EXPECT_EQ(t.row(1), full_row) << c.name << "\n" << t.screen();
+    }
+    EXPECT_EQ(t.row(first), START_80[0]) << c.name << "\n" << t.screen();
+    if (!c.input_from_file) finish_with_escape(t);
+  }
+}
+
 TEST(TerminalProgram, RedirectedInputWithTheScreen) {
   Options o;
   o.input_from_file = true;

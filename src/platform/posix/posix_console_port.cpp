@@ -26,8 +26,12 @@
 // listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
 //   ESC [ 6 n            cursor position request, once at start, on resume
 //                        and after a size change (answer: ESC [ row ; col R,
-//                        awaited at most CURSOR_REPORT_WAIT_MS)
+//                        awaited at most CURSOR_REPORT_WAIT_MS); with
+//                        standard input elsewhere, once at start, answered
+//                        on the controlling terminal
+//   CR LF                at start, when the cursor stood in the last column
 //   ESC [ ? 25 l         on resume, when the program had the cursor hidden
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
@@ -337,13 +341,91 @@ class PosixConsolePort final : public ConsolePort {
     // Without an answer the cursor is taken to be at the start of the
     // bottom row: output then only ever scrolls what is above it.
     reset_terminal_screen(screen_, text_mode_, columns, rows, {0, static_cast<int16_t>(rows - 1)});
-    // The answer comes on standard input, which must be this terminal in raw
-    // mode; otherwise it would show up as typed text.
+    // The answer comes on standard input when that is this terminal, in raw
+    // mode (otherwise it would show up as typed text); when standard input
+    // is not, on the terminal itself.
     if (input_tty_ && same_terminal(STDIN_FILENO, STDOUT_FILENO)) {
       enable_processed_input();
       ask_cursor_position();
+    } else {
+      ask_cursor_through_output();
     }
     return true;
+  }
+
+  // Asks where the cursor is with standard input elsewhere (a file, a
+  // pipe): through the controlling terminal, when standard output is that
+  // terminal and the program is its foreground job (a background job
+  // reading it would be stopped). It is made raw only for the wait, at most
+  // CURSOR_REPORT_WAIT_MS, and read a byte at a time so that what was typed
+  // after the answer stays for whoever reads the terminal next; what was
+  // typed before it is lost.
+  void ask_cursor_through_output() {
+    if (!cursor_reports_) return;
+    const char* name = ::ttyname(STDOUT_FILENO);
+    if (name == nullptr) return;
+    const int fd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return;
+    termios saved{};
+    if (!same_terminal(fd, STDOUT_FILENO) || ::tcgetsid(fd) != ::getsid(0) || ::tcgetpgrp(fd) != ::getpgrp() ||
+        ::tcgetattr(fd, &saved) != 0) {
+      ::close(fd);
+      return;
+    }
+    termios raw = saved;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    guard_input_settings(fd, saved);
+    guard_input_raw(true);
+    KeyDecoder decoder;
+    reset_key_decoder(decoder, text_mode_);
+    decoder.report_expected = true;
+    if (::tcsetattr(fd, TCSANOW, &raw) == 0) {
+      send_screen_update();
+      static const char request[] = "\x1b[6n";
+      if (write_stdout(request, sizeof request - 1)) {
+        const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
+        std::vector<KeyEventRecord> typed;  // dropped
+        while (!decoder.report_received) {
+          const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+          if (left <= 0) break;
+          pollfd p{fd, POLLIN, 0};
+          const int n = ::poll(&p, 1, static_cast<int>(left));
+          if (n < 0 && errno != EINTR) break;
+          if (n <= 0) continue;
+          char byte;
+          if (::read(fd, &byte, 1) != 1) break;
+          typed.clear();
+          decode_key_bytes(decoder, &byte, 1, &typed);
+        }
+      }
+    }
+    while (::tcsetattr(fd, TCSANOW, &saved) != 0 && errno == EINTR) {
+    }
+    guard_input_raw(false);
+    ::close(fd);
+    if (!decoder.report_received) {
+      cursor_reports_ = false;
+      return;
+    }
+    take_cursor_report(decoder.report_row, decoder.report_column);
+  }
+
+  // The cursor where the terminal says it is (1-based). At the start, a
+  // cursor in the last column may be one waiting to wrap after output that
+  // filled the row: the program starts on a fresh row then, as a console's
+  // cursor would have moved on to it.
+  void take_cursor_report(int row, int column) {
+    screen_.cursor.x = static_cast<int16_t>(std::clamp(column - 1, 0, screen_.columns - 1));
+    screen_.cursor.y = static_cast<int16_t>(std::clamp(row - 1, 0, screen_.rows - 1));
+    screen_.at_known = false;
+    if (start_placed_) return;
+    start_placed_ = true;
+    if (column < screen_.columns) return;
+    screen_.out.append("\r\n");
+    screen_.cursor.x = 0;
+    screen_.cursor.y = static_cast<int16_t>(std::min(screen_.cursor.y + 1, screen_.rows - 1));
   }
 
   // Asks the terminal where its cursor is and waits a bounded time for the
@@ -374,9 +456,7 @@ class PosixConsolePort final : public ConsolePort {
       return;
     }
     decoder_.report_received = false;
-    screen_.cursor.x = static_cast<int16_t>(std::clamp(decoder_.report_column - 1, 0, screen_.columns - 1));
-    screen_.cursor.y = static_cast<int16_t>(std::clamp(decoder_.report_row - 1, 0, screen_.rows - 1));
-    screen_.at_known = false;
+    take_cursor_report(decoder_.report_row, decoder_.report_column);
   }
 
   // Hands the update collected so far to the terminal in one write.
@@ -528,6 +608,7 @@ class PosixConsolePort final : public ConsolePort {
   Clock::time_point last_byte_{};
   std::deque<InputRecord> events_;
   bool cursor_reports_ = true;  // the terminal answers cursor requests
+  bool start_placed_ = false;   // the first answer was taken
 
   // Terminal screen.
   bool screen_on_ = false;
