@@ -59,11 +59,6 @@ namespace zw {
 namespace {
 
 constexpr int CURSOR_REPORT_WAIT_MS = 500;
-
-bool same_terminal_settings(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
-         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
 constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 // The terminal is read in pieces of at most this many bytes, and only once
 // the keys decoded from the last piece have been handed out: whatever is
@@ -72,6 +67,11 @@ constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 constexpr size_t TERMINAL_READ_MAX = 1024;
 
 using Clock = std::chrono::steady_clock;
+
+bool same_terminal_settings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
 
 class PosixConsolePort final : public ConsolePort {
  public:
