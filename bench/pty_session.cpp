@@ -5,6 +5,12 @@
 //       left out), then Ctrl+C. Succeeds when the program ended by itself or
 //       by the interrupt, nothing else, and left the terminal's modes as it
 //       found them.
+//   zw_pty_session paste MIB LIMIT_KIB -- CMD [ARGS...]
+//       at a number's prompt, pastes MIB MiB of digits and Backspaces at
+//       full speed, then
+//       ends the cycle and the program with Escape. Succeeds when the
+//       program ended with status 0, its peak RSS stayed at most LIMIT_KIB
+//       and the terminal's modes are as it found them.
 //   zw_pty_session measure KEYS CYCLES -- CMD [ARGS...]
 //       types CYCLES cycles "+ 2 3" and then a line of KEYS characters, one
 //       key at a time, waiting for the echo; ends with Escape. Prints
@@ -16,10 +22,12 @@
 //       first byte of its echo.
 //
 // A cursor position request (ESC [ 6 n) is answered as a terminal would.
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <utmp.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -85,14 +93,20 @@ void type(const std::string& keys) {
   }
 }
 
+long peak_rss_kib = 0;  // of the program, once it has ended
+
 // Waits for the program to end, at most `seconds`; -1 when it had to be
 // killed.
 int wait_end(pid_t pid, int seconds) {
   const double end = now() + seconds;
   int status = 0;
   while (now() < end) {
-    const pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) return status;
+    rusage usage{};
+    const pid_t r = wait4(pid, &status, WNOHANG, &usage);
+    if (r == pid) {
+      peak_rss_kib = usage.ru_maxrss;
+      return status;
+    }
     drain(20, false);
   }
   kill(pid, SIGKILL);
@@ -111,7 +125,7 @@ int main(int argc, char** argv) {
   int dash = 1;
   while (dash < argc && std::strcmp(argv[dash], "--") != 0) ++dash;
   if (argc < 4 || dash >= argc - 1) {
-    std::fprintf(stderr, "usage: zw_pty_session storm SEED BYTES | measure KEYS CYCLES -- CMD...\n");
+    std::fprintf(stderr, "usage: zw_pty_session storm SEED BYTES | paste MIB LIMIT_KIB | measure KEYS CYCLES -- CMD...\n");
     return 2;
   }
   const std::string mode = argv[1];
@@ -201,6 +215,30 @@ int main(int argc, char** argv) {
     std::sort(times.begin(), times.end());
     std::printf("latency %.3f %.3f\n", times[times.size() / 2], times[(times.size() * 99) / 100]);
     return 0;
+  if (mode == "paste") {
+    type("+\r");
+    drain(1000, true);
+    // Written without blocking, so that the program's output (a beep for
+    // every digit past the line's end) is read meanwhile.
+    fcntl(master_fd, F_SETFL, fcntl(master_fd, F_GETFL) | O_NONBLOCK);
+    // A digit and Backspace, so that what the line editor keeps of the
+    // paste stays short: the memory measured is the input's.
+    std::string chunk;
+    while (chunk.size() < 65536) chunk += "7\x7f";
+    const double start = now();
+    for (long i = 0; i < a * 16; ++i) type(chunk);
+    const double seconds = now() - start;
+    // Escape waiting with the last Enter, so that the cycle's poll finds it.
+    type("\r3\r\x1b");
+    const int status = wait_end(pid, 20);
+    termios after{};
+    tcgetattr(master_fd, &after);
+    const bool ended_well = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const bool restored = same_modes(before, after);
+    const bool flat = peak_rss_kib <= b;
+    std::printf("paste %ld MiB in %.1fs: %s, peak RSS %ld KiB (limit %ld), terminal %s\n", a, seconds,
+                ended_well ? "exited 0" : "FAILED", peak_rss_kib, b, restored ? "restored" : "NOT RESTORED");
+    return ended_well && restored && flat ? 0 : 1;
   }
 
   // measure

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -165,6 +166,8 @@ TEST(TerminalProgram, EditingKeys) {
        "Operation: +", "Summe:  5", 0},
       {"unknown sequences vanish whole", {"+", "\x1b[99~", "\x1b[1;5Y", "\x1b[?7u", "\x1bO~"}, "Operation: +",
        "Summe:  5", 0},
+      {"mouse reports vanish whole: x10, sgr, urxvt", {"\x1b[M 4%", "+", "\x1b[<0;3;4M", "\x1b[32;3;4M"},
+       "Operation: +", "Summe:  5", 0},
   };
   for (const Case& c : cases) {
     Terminal t(Options{});
@@ -185,6 +188,31 @@ TEST(TerminalProgram, EditingKeys) {
     EXPECT_EQ(t.bells(), c.bells) << c.name;
     finish_with_escape(t);
   }
+}
+
+// The program's memory stays flat however much is pasted.
+TEST(TerminalProgram, APasteKeepsMemoryFlat) {
+  Terminal t(Options{});
+  ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
+  t.type("+\r");
+  ASSERT_TRUE(t.wait_for_row(9, "Nummmer 1:")) << t.screen();
+  const long before = t.peak_rss_kib();
+  // An AddressSanitizer build holds freed memory back (up to 256 MiB) and
+  // runs slower: there the paste is smaller and memory goes unmeasured.
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr size_t PASTE = 256 << 10;
+  constexpr long LIMIT_KIB = 1 << 20;
+#else
+  constexpr size_t PASTE = 4 << 20;
+  constexpr long LIMIT_KIB = 2 << 10;
+#endif
+  // Into a number's line, which takes 67 characters and beeps at the rest.
+  t.paste(std::string(PASTE, '7'));
+  t.type("\r3\r");
+  ASSERT_TRUE(t.wait_for_text("Summe:")) << t.screen();
+  const long grown = t.peak_rss_kib() - before;
+  EXPECT_LT(grown, LIMIT_KIB) << "peak RSS " << before << " KiB before the paste";
+  finish_with_escape(t);
 }
 
 TEST(TerminalProgram, EscapeClearsTheLine) {
@@ -297,6 +325,15 @@ TEST(TerminalProgram, Utf8CharactersTakeOneCellEach) {
   finish_with_escape(t);
 }
 
+// SIGCONT, then (once a key typed after it has been echoed and taken back
+// with Backspace) `keys`.
+void continue_then(Terminal& t, const std::string& keys) {
+  ::kill(t.program(), SIGCONT);
+  t.type("1");
+  ASSERT_TRUE(t.wait_for_row(8, "Operation: 1")) << t.screen();
+  t.type("\x7f" + keys);
+}
+
 TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
   struct Case {
     const char* name;
@@ -313,6 +350,33 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
       {"sighup", [](Terminal& t) { ::kill(t.program(), SIGHUP); }, SIGHUP},
       {"a crash", [](Terminal& t) { ::kill(t.program(), SIGSEGV); }, SIGSEGV},
       {"an abort", [](Terminal& t) { ::kill(t.program(), SIGABRT); }, SIGABRT},
+      // A resume that followed no stop (or a stop the program could not
+      // see) must not make the raw settings the ones to give back.
+      {"sigcont without a stop, then escape", [](Terminal& t) { continue_then(t, "+\r1\r2\r\x1b"); }, 0},
+      {"sigcont without a stop, then ctrl+c", [](Terminal& t) { continue_then(t, "12\x03"); }, SIGINT},
+      {"sigstop, sigcont, escape",
+       [](Terminal& t) {
+         ::kill(t.program(), SIGSTOP);
+         int status = -1;
+         ASSERT_TRUE(t.wait_status(&status) && WIFSTOPPED(status));
+         continue_then(t, "+\r1\r2\r\x1b");
+       },
+       0},
+      // Every other signal whose default action ends the process.
+      {"sigusr1", [](Terminal& t) { ::kill(t.program(), SIGUSR1); }, SIGUSR1},
+      {"sigusr2", [](Terminal& t) { ::kill(t.program(), SIGUSR2); }, SIGUSR2},
+      {"sigalrm while the cursor is hidden",
+       [](Terminal& t) {
+         t.type(std::string(300, 'z') + "\x1b[H");
+         ASSERT_TRUE(t.wait_for([&] { return t.cursor().row == 8 && t.cursor().col == 11; })) << t.screen();
+         ::kill(t.program(), SIGALRM);
+       },
+       SIGALRM},
+      {"sigxcpu", [](Terminal& t) { ::kill(t.program(), SIGXCPU); }, SIGXCPU},
+      {"sigxfsz", [](Terminal& t) { ::kill(t.program(), SIGXFSZ); }, SIGXFSZ},
+      {"sigprof", [](Terminal& t) { ::kill(t.program(), SIGPROF); }, SIGPROF},
+      {"sigvtalrm", [](Terminal& t) { ::kill(t.program(), SIGVTALRM); }, SIGVTALRM},
+      {"a real-time signal", [](Terminal& t) { ::kill(t.program(), SIGRTMIN + 2); }, SIGRTMIN + 2},
   };
   for (const Case& c : cases) {
     Terminal t(Options{});
@@ -426,6 +490,34 @@ TEST(TerminalProgram, SizeChangesAreSeen) {
   finish_with_escape(t);
 }
 
+// A screen squeezed to one row (or column) is no console while it is so;
+// once it is restored, the program draws on it again.
+TEST(TerminalProgram, ASqueezedScreenComesBack) {
+  Terminal t(Options{});
+  ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+  t.resize(80, 1);
+  // A letter not on the screen yet, twice: the first write finds the
+  // screen squeezed, the second is written as to a file.
+  t.type("y");
+  ASSERT_TRUE(t.wait_for_text("y")) << t.all_text();
+  t.type("y");
+  ASSERT_TRUE(t.wait_for([&] {
+    const std::string text = t.all_text();
+    return std::count(text.begin(), text.end(), 'y') == 2;
+  })) << t.all_text();
+  t.resize(80, 24);
+  t.type("\x7f\x7f+\r2\r3\r");
+  ASSERT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
+  ASSERT_TRUE(t.wait_for([&] { return t.row(t.cursor().row) == "Operation:" && t.cursor().col == 11; }))
+      << t.screen();
+  const int prompt = t.cursor().row;
+  EXPECT_EQ(t.row(prompt - 1), "Summe:  5") << t.screen();
+  EXPECT_EQ(t.row(prompt - 2), "Nummmer 2: 3") << t.screen();
+  EXPECT_EQ(t.row(prompt - 3), "Nummmer 1: 2") << t.screen();
+  EXPECT_EQ(t.row(prompt - 4), "Operation: +") << t.screen();
+  finish_with_escape(t);
+}
+
 // The rows within which output scrolls are fixed at the first output; a
 // screen grown taller afterwards keeps its new rows out of the scrolling.
 TEST(TerminalProgram, ARegionShorterThanTheScreenScrollsInItsMargin) {
@@ -461,6 +553,78 @@ TEST(TerminalProgram, RedirectedOutputWithKeysFromTheTerminal) {
   EXPECT_NE(out.find("Summe:  5\r\n"), std::string::npos) << out;
   EXPECT_EQ(out.find('\x1b'), std::string::npos) << "no escape sequence goes to a file";
   EXPECT_EQ(t.all_text(), std::string(24, '\n')) << "nothing on the screen";
+}
+
+// `zahlwerk | head -1`: once the reader has gone, keys typed end the
+// program quietly instead of leaving it running unseen on a raw terminal.
+TEST(TerminalProgram, OutputGoneEndsTheProgram) {
+  Options o;
+  o.output_to_pipe = true;
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_raw());
+  t.close_output();
+  t.type("+\r2\r");
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+}
+
+// A terminal without a screen to draw on is written to as a file, in its
+// own encoding.
+TEST(TerminalProgram, DumbTerminalGetsItsOwnEncoding) {
+  Options o;
+  o.term = "dumb";
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_raw());
+  ASSERT_TRUE(t.wait_for_text("Operation:")) << t.all_text();
+  t.type("\xc3\xa4");
+  ASSERT_TRUE(t.wait_for_text("Operation: \xc3\xa4\n")) << t.all_text();
+  t.type("\x03");
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status)) << t.all_text();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+  EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+}
+
+// The program starts below what the shell left on the screen: with its
+// keys from a file too, and after output that filled the last column
+// (where a terminal's cursor waits to wrap).
+TEST(TerminalProgram, StartsBelowTheShellsOutput) {
+  struct Case {
+    const char* name;
+    bool input_from_file;
+    std::string earlier;
+  };
+  const std::string full_row = std::string(79, ' ') + "X";
+  const Case cases[] = {
+      {"input from a file", true, "$ zahlwerk\r\n"},
+      {"input from a file, last column filled", true, "$ x\r\n" + full_row},
+      {"keys from the terminal, last column filled", false, "$ x\r\n" + full_row},
+  };
+  for (const Case& c : cases) {
+    Options o;
+    o.input_from_file = c.input_from_file;
+    o.input = "+,2,3\n";
+    o.earlier_output = c.earlier;
+    Terminal t(o);
+    if (c.input_from_file) {
+      int status = -1;
+      ASSERT_TRUE(t.wait_end(&status)) << c.name;
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " status " << status;
+      EXPECT_TRUE(same_settings(t.settings(), t.settings_before())) << c.name;
+      ASSERT_TRUE(t.wait_for_text("Summe:  5")) << c.name << "\n" << t.all_text();
+    } else {
+      ASSERT_TRUE(t.wait_for_prompt(1)) << c.name << "\n" << t.screen();
+    }
+    const int first = c.earlier.find("\r\n") + 2 == c.earlier.size() ? 1 : 2;
+    EXPECT_EQ(t.row(0), c.earlier.substr(0, c.earlier.find('\r'))) << c.name << "\n" << t.screen();
+    if (first == 2) {
+      EXPECT_EQ(t.row(1), full_row) << c.name << "\n" << t.screen();
+    }
+    EXPECT_EQ(t.row(first), START_80[0]) << c.name << "\n" << t.screen();
+    if (!c.input_from_file) finish_with_escape(t);
+  }
 }
 
 TEST(TerminalProgram, RedirectedInputWithTheScreen) {

@@ -127,13 +127,18 @@ class ConsolePort {
   virtual bool write_bytes(const char* bytes, size_t count, size_t* written) = 0;
   // The record in which write_bytes collects its bytes, for a caller that
   // appends to it directly while it has room (append_to_block); nullptr
-  // when write_bytes keeps none.
+  // when write_bytes keeps none or changes the bytes on their way. Asked
+  // once, when the console is bound.
   virtual RedirectedOutput* redirected_output() = 0;
   virtual void beep(int frequency_hz, int duration_ms) = 0;
   // Ends one console update: a port that batches hands it to the device now.
   virtual void end_update() = 0;
   // Hands every buffered byte to its device (before waiting, at exit).
   virtual void flush() = 0;
+  // True when the screen's size changed since the last call, as far as the
+  // port learns of it by itself (a terminal's SIGWINCH); a port that does
+  // not learns nothing.
+  virtual bool take_size_change() { return false; }
 
   // Console input.
   virtual bool peek_input(InputRecord* record, int* count) = 0;

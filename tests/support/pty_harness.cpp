@@ -23,6 +23,7 @@ bool same_settings(const termios& a, const termios& b) {
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -92,12 +93,44 @@ Terminal::~Terminal() {
   if (master_ >= 0) ::close(master_);
   if (slave_ >= 0) ::close(slave_);
   if (vt_ != nullptr) vterm_free(vt_);
+  close_output();
   if (!input_path_.empty()) ::unlink(input_path_.c_str());
   if (!output_path_.empty()) ::unlink(output_path_.c_str());
 }
 
 void Terminal::type(const std::string& bytes) {
   ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+void Terminal::paste(const std::string& bytes) {
+  const int flags = ::fcntl(master_, F_GETFL);
+  ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  size_t done = 0;
+  const auto until = std::chrono::steady_clock::now() + PATIENCE;
+  while (done < bytes.size() && std::chrono::steady_clock::now() < until) {
+    pollfd p{master_, POLLIN | POLLOUT, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    if (p.revents & POLLIN) pump(0);
+    if (p.revents & POLLOUT) {
+      const ssize_t n = ::write(master_, bytes.data() + done, std::min<size_t>(bytes.size() - done, 4096));
+      if (n > 0) done += static_cast<size_t>(n);
+    }
+  }
+  ::fcntl(master_, F_SETFL, flags);
+  EXPECT_EQ(done, bytes.size()) << "the program stopped taking input";
+}
+
+long Terminal::peak_rss_kib() const {
+  const std::string path = "/proc/" + std::to_string(program_) + "/status";
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return -1;
+  char line[256];
+  long kib = -1;
+  while (std::fgets(line, sizeof line, f) != nullptr) {
+    if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+  }
+  std::fclose(f);
+  return kib;
 }
 
 bool Terminal::wait_for(const std::function<bool()>& done) {
@@ -219,6 +252,11 @@ void Terminal::hang_up() {
   master_ = -1;
 }
 
+void Terminal::close_output() {
+  if (output_pipe_[0] >= 0) ::close(output_pipe_[0]);
+  output_pipe_[0] = -1;
+}
+
 std::string Terminal::output_file() const {
   std::string s;
   if (FILE* f = std::fopen(output_path_.c_str(), "rb")) {
@@ -279,11 +317,15 @@ std::string Terminal::temp_file(const std::string& content) {
 void Terminal::start() {
   if (options_.input_from_file) input_path_ = temp_file(options_.input);
   if (options_.output_to_file) output_path_ = temp_file("");
+  if (options_.output_to_pipe) {
+    ASSERT_EQ(::pipe(output_pipe_), 0);
+  }
   int pipe_fds[2];
   ASSERT_EQ(::pipe(pipe_fds), 0);
   session_ = ::fork();
   if (session_ == 0) {
     ::close(pipe_fds[0]);
+    if (output_pipe_[0] >= 0) ::close(output_pipe_[0]);
     ::close(master_);
     ::setsid();
     ::ioctl(slave_, TIOCSCTTY, 0);
@@ -303,6 +345,7 @@ void Terminal::start() {
     }
   }
   ::close(pipe_fds[1]);
+  if (output_pipe_[1] >= 0) ::close(output_pipe_[1]);
   status_pipe_ = pipe_fds[0];
   ASSERT_EQ(::read(status_pipe_, &program_, sizeof program_), static_cast<ssize_t>(sizeof program_));
   ::fcntl(status_pipe_, F_SETFL, O_NONBLOCK);
@@ -319,13 +362,16 @@ void Terminal::run_program() {
   const rlimit no_core{0, 0};
   ::setrlimit(RLIMIT_CORE, &no_core);
   const int in = options_.input_from_file ? ::open(input_path_.c_str(), O_RDONLY) : slave_;
-  const int out = options_.output_to_file ? ::open(output_path_.c_str(), O_WRONLY | O_TRUNC) : slave_;
+  const int out = options_.output_to_file   ? ::open(output_path_.c_str(), O_WRONLY | O_TRUNC)
+                  : options_.output_to_pipe ? output_pipe_[1]
+                                            : slave_;
   ::dup2(in, 0);
   ::dup2(out, 1);
   ::dup2(slave_, 2);
   const std::string lang = "LANG=" + options_.locale;
   const std::string all = "LC_ALL=" + options_.locale;
-  char* const env[] = {const_cast<char*>("TERM=xterm"), const_cast<char*>(lang.c_str()),
+  const std::string term = "TERM=" + options_.term;
+  char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
                        const_cast<char*>(all.c_str()), nullptr};
   ::execle(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr), env);
   ::_exit(127);

@@ -28,11 +28,13 @@ struct Options {
   int columns = 80;
   int rows = 24;
   std::string locale = "C.UTF-8";
+  std::string term = "xterm";
   std::string earlier_output;       // on the screen before the program starts
   bool answer_requests = true;      // the emulator answers cursor requests
   bool input_from_file = false;     // standard input redirected from `input`
   std::string input;
   bool output_to_file = false;      // standard output redirected to a file
+  bool output_to_pipe = false;      // standard output a pipe (close_output)
 };
 
 // A terminal emulator with the program running in it.
@@ -45,6 +47,11 @@ class Terminal {
 
   // Keys as the terminal sends them.
   void type(const std::string& bytes);
+  // A paste: `bytes` as fast as the program takes them, its output let
+  // into the emulator meanwhile.
+  void paste(const std::string& bytes);
+  // The program's peak resident memory so far, in KiB; -1 when unknown.
+  long peak_rss_kib() const;
 
   // Lets the program's output into the emulator until `done` holds; false
   // when it has not after a generous while.
@@ -84,6 +91,9 @@ class Terminal {
   // Closes the terminal's side, as when its window is closed.
   void hang_up();
 
+  // The reader of the pipe on standard output leaves (Options::output_to_pipe).
+  void close_output();
+
   // What the program wrote to standard output (Options::output_to_file).
   std::string output_file() const;
 
@@ -115,6 +125,7 @@ class Terminal {
   bool ended_ = false;
   std::string input_path_;
   std::string output_path_;
+  int output_pipe_[2] = {-1, -1};
 };
 
 }  // namespace zw::e2e

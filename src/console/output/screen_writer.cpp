@@ -42,8 +42,11 @@ void read_view(Console& con) {
   con.screen.view_read = true;
 }
 
+// Read again when the port saw the size change: a view that was no console
+// (one row high, one column wide) is otherwise never read again, as only a
+// console write reads it.
 const ScreenView& view(Console& con) {
-  if (!con.screen.view_read) read_view(con);
+  if (!con.screen.view_read || con.port->take_size_change()) read_view(con);
   return con.screen.view;
 }
 

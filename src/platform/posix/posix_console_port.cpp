@@ -19,14 +19,19 @@
 // action. A terminal that hangs up without a signal (end of file, EIO or
 // POLLHUP on it) is the close event too, and then the end of the input, as
 // a redirected stream ends (lose_terminal): the program finishes its cycle
-// and ends by its usual road.
+// and ends by its usual road. So does standard output that is gone for good
+// (a pipe whose reader left) while the keys come from a terminal.
 //
 // What the port itself sends to the terminal (the screen's sequences are
 // listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
 //   ESC [ 6 n            cursor position request, once at start, on resume
 //                        and after a size change (answer: ESC [ row ; col R,
-//                        awaited at most CURSOR_REPORT_WAIT_MS)
+//                        awaited at most CURSOR_REPORT_WAIT_MS); with
+//                        standard input elsewhere, once at start, answered
+//                        on the controlling terminal
+//   CR LF                at start, when the cursor stood in the last column
 //   ESC [ ? 25 l         on resume, when the program had the cursor hidden
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
@@ -35,8 +40,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/output_block.h"
@@ -53,8 +60,18 @@ namespace {
 
 constexpr int CURSOR_REPORT_WAIT_MS = 500;
 constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
+// The terminal is read in pieces of at most this many bytes, and only once
+// the keys decoded from the last piece have been handed out: whatever is
+// typed or pasted waits in the terminal's own buffer, and what the program
+// holds stays below one piece's worth.
+constexpr size_t TERMINAL_READ_MAX = 1024;
 
 using Clock = std::chrono::steady_clock;
+
+bool same_terminal_settings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
 
 class PosixConsolePort final : public ConsolePort {
  public:
@@ -65,6 +82,7 @@ class PosixConsolePort final : public ConsolePort {
     ::signal(SIGPIPE, SIG_IGN);
     input_tty_ = ::isatty(STDIN_FILENO) == 1;
     output_tty_ = output_is_screen();
+    output_terminal_ = ::isatty(STDOUT_FILENO) == 1;
   }
 
   ~PosixConsolePort() override {
@@ -72,11 +90,11 @@ class PosixConsolePort final : public ConsolePort {
     remove_terminal_guard();
   }
 
-  bool input_is_console() override { return input_tty_ && !terminal_lost_; }
+  bool input_is_console() override { return input_tty_ && !input_ended_; }
 
   // Processed input on a terminal: raw input with the signal keys kept.
   bool enable_processed_input() override {
-    if (!input_tty_ || terminal_lost_) return false;
+    if (!input_tty_ || input_ended_) return false;
     if (input_raw_) return true;
     take_over_terminal();
     if (!enter_raw_input()) return false;
@@ -145,11 +163,30 @@ class PosixConsolePort final : public ConsolePort {
   // Window and buffer are the same rectangle: there is nothing to move.
   bool set_window(SmallRect) override { return open_screen(); }
 
+  // A terminal written to as a file (TERM=dumb, a screen too small) gets
+  // the bytes in its own encoding.
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
-    return output_write(out_, bytes, count, written, write_stdout);
+    bool ok;
+    if (output_terminal_) {
+      if (!output_mode_known_) {
+        output_mode_ = locale_text_mode();
+        output_mode_known_ = true;
+      }
+      converted_.clear();
+      append_terminal_text(bytes, count, output_mode_, &converted_);
+      size_t n = 0;
+      ok = output_write(out_, converted_.data(), converted_.size(), &n, write_stdout);
+      *written = ok ? count : 0;
+    } else {
+      ok = output_write(out_, bytes, count, written, write_stdout);
+    }
+    if (!ok) end_input();
+    return ok;
   }
 
-  RedirectedOutput* redirected_output() override { return &out_; }
+  // A terminal written to as a file gets its bytes converted, so only files
+  // and pipes take the block directly.
+  RedirectedOutput* redirected_output() override { return output_terminal_ ? nullptr : &out_; }
 
   void beep(int, int) override {
     if (open_screen()) screen_bell(screen_);
@@ -171,6 +208,14 @@ class PosixConsolePort final : public ConsolePort {
       send_screen_update();
     }
     output_flush(out_, write_stdout);
+    if (out_.failed) end_input();
+  }
+
+  bool take_size_change() override {
+    service_signals();
+    const bool changed = size_changed_;
+    size_changed_ = false;
+    return changed;
   }
 
   // ---- Console input -----------------------------------------------------
@@ -208,7 +253,7 @@ class PosixConsolePort final : public ConsolePort {
 
   void wait_input(int timeout_ms) override {
     flush();
-    if (terminal_lost_) {
+    if (input_ended_) {
       // Nothing will come: the wait is only a pause, never a busy loop.
       if (events_.empty()) ::poll(nullptr, 0, std::max(timeout_ms, 0));
       return;
@@ -234,7 +279,7 @@ class PosixConsolePort final : public ConsolePort {
     // the program does can be seen any more: the input counts as ended, so
     // the program stops at the end of the cycle instead of reading on, for
     // ever when the input never ends.
-    if (out_.failed || terminal_lost_) return 0;
+    if (out_.failed || input_ended_) return 0;
     return read_stdin_some(buffer, count);
   }
 
@@ -267,6 +312,17 @@ class PosixConsolePort final : public ConsolePort {
     return false;
   }
 
+  // Raw input again after a resume. Settings the shell set while the
+  // program was stopped are the ones to give back at the end; the
+  // program's own raw ones, still in place after a SIGCONT without a stop,
+  // never are.
+  bool retake_raw_input() {
+    termios found{};
+    if (::tcgetattr(STDIN_FILENO, &found) != 0) return false;
+    if (same_terminal_settings(found, raw_)) return apply_raw();
+    return enter_raw_input();
+  }
+
   bool apply_raw() {
     while (::tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_) != 0) {
       if (errno != EINTR) return false;
@@ -289,13 +345,91 @@ class PosixConsolePort final : public ConsolePort {
     // Without an answer the cursor is taken to be at the start of the
     // bottom row: output then only ever scrolls what is above it.
     reset_terminal_screen(screen_, text_mode_, columns, rows, {0, static_cast<int16_t>(rows - 1)});
-    // The answer comes on standard input, which must be this terminal in raw
-    // mode; otherwise it would show up as typed text.
+    // The answer comes on standard input when that is this terminal, in raw
+    // mode (otherwise it would show up as typed text); when standard input
+    // is not, on the terminal itself.
     if (input_tty_ && same_terminal(STDIN_FILENO, STDOUT_FILENO)) {
       enable_processed_input();
       ask_cursor_position();
+    } else {
+      ask_cursor_through_output();
     }
     return true;
+  }
+
+  // Asks where the cursor is with standard input elsewhere (a file, a
+  // pipe): through the controlling terminal, when standard output is that
+  // terminal and the program is its foreground job (a background job
+  // reading it would be stopped). It is made raw only for the wait, at most
+  // CURSOR_REPORT_WAIT_MS, and read a byte at a time so that what was typed
+  // after the answer stays for whoever reads the terminal next; what was
+  // typed before it is lost.
+  void ask_cursor_through_output() {
+    if (!cursor_reports_) return;
+    const char* name = ::ttyname(STDOUT_FILENO);
+    if (name == nullptr) return;
+    const int fd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return;
+    termios saved{};
+    if (!same_terminal(fd, STDOUT_FILENO) || ::tcgetsid(fd) != ::getsid(0) || ::tcgetpgrp(fd) != ::getpgrp() ||
+        ::tcgetattr(fd, &saved) != 0) {
+      ::close(fd);
+      return;
+    }
+    termios raw = saved;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    guard_input_settings(fd, saved);
+    guard_input_raw(true);
+    KeyDecoder decoder;
+    reset_key_decoder(decoder, text_mode_);
+    decoder.report_expected = true;
+    if (::tcsetattr(fd, TCSANOW, &raw) == 0) {
+      send_screen_update();
+      static const char request[] = "\x1b[6n";
+      if (write_stdout(request, sizeof request - 1)) {
+        const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
+        std::vector<KeyEventRecord> typed;  // dropped
+        while (!decoder.report_received) {
+          const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+          if (left <= 0) break;
+          pollfd p{fd, POLLIN, 0};
+          const int n = ::poll(&p, 1, static_cast<int>(left));
+          if (n < 0 && errno != EINTR) break;
+          if (n <= 0) continue;
+          char byte;
+          if (::read(fd, &byte, 1) != 1) break;
+          typed.clear();
+          decode_key_bytes(decoder, &byte, 1, &typed);
+        }
+      }
+    }
+    while (::tcsetattr(fd, TCSANOW, &saved) != 0 && errno == EINTR) {
+    }
+    guard_input_raw(false);
+    ::close(fd);
+    if (!decoder.report_received) {
+      cursor_reports_ = false;
+      return;
+    }
+    take_cursor_report(decoder.report_row, decoder.report_column);
+  }
+
+  // The cursor where the terminal says it is (1-based). At the start, a
+  // cursor in the last column may be one waiting to wrap after output that
+  // filled the row: the program starts on a fresh row then, as a console's
+  // cursor would have moved on to it.
+  void take_cursor_report(int row, int column) {
+    screen_.cursor.x = static_cast<int16_t>(std::clamp(column - 1, 0, screen_.columns - 1));
+    screen_.cursor.y = static_cast<int16_t>(std::clamp(row - 1, 0, screen_.rows - 1));
+    screen_.at_known = false;
+    if (start_placed_) return;
+    start_placed_ = true;
+    if (column < screen_.columns) return;
+    screen_.out.append("\r\n");
+    screen_.cursor.x = 0;
+    screen_.cursor.y = static_cast<int16_t>(std::min(screen_.cursor.y + 1, screen_.rows - 1));
   }
 
   // Asks the terminal where its cursor is and waits a bounded time for the
@@ -310,22 +444,23 @@ class PosixConsolePort final : public ConsolePort {
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
     while (!decoder_.report_received) {
+      // Keys in the way of the answer are not read past the bound: the
+      // answer is then taken out of the keys when it comes.
+      if (events_.size() >= 2 * TERMINAL_READ_MAX) return;
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
       if (left <= 0) break;
       pollfd p{STDIN_FILENO, POLLIN, 0};
       const int n = ::poll(&p, 1, static_cast<int>(left));
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
-      if (terminal_lost_) return;
+      if (input_ended_) return;
     }
     if (!decoder_.report_received) {
       cursor_reports_ = false;  // a late answer is still taken out of the keys
       return;
     }
     decoder_.report_received = false;
-    screen_.cursor.x = static_cast<int16_t>(std::clamp(decoder_.report_column - 1, 0, screen_.columns - 1));
-    screen_.cursor.y = static_cast<int16_t>(std::clamp(decoder_.report_row - 1, 0, screen_.rows - 1));
-    screen_.at_known = false;
+    take_cursor_report(decoder_.report_row, decoder_.report_column);
   }
 
   // Hands the update collected so far to the terminal in one write.
@@ -334,6 +469,7 @@ class PosixConsolePort final : public ConsolePort {
     if (!out_.failed && !write_stdout(screen_.out.data(), screen_.out.size())) {
       out_.failed = true;
       if (errno == EIO) lose_terminal();
+      end_input();
     }
     screen_.out.clear();
   }
@@ -346,10 +482,12 @@ class PosixConsolePort final : public ConsolePort {
     const bool continued = notes.continued;
     if (!continued && !notes.resized) return;
     drain_wake_pipe();
-    // Settings changed while the program was stopped are the ones to give
-    // back at the end.
-    if (continued && input_raw_) enter_raw_input();
+    if (continued && input_raw_) retake_raw_input();
     if (!screen_on_) return;
+    size_changed_ = true;
+    // Text written as to a file (a screen too small) is on the terminal
+    // before the cursor is asked for.
+    output_flush(out_, write_stdout);
     int columns = 0, rows = 0;
     read_screen_size(&columns, &rows);
     resize_terminal_screen(screen_, columns, rows);
@@ -357,15 +495,15 @@ class PosixConsolePort final : public ConsolePort {
     ask_cursor_position();
   }
 
-  // Reads what the terminal has sent and decodes it into the event queue.
-  // False when nothing was there.
+  // Reads a piece of what the terminal has sent and decodes it into the
+  // event queue. False when nothing was there.
   bool read_terminal() {
-    char buf[4096];
+    char buf[TERMINAL_READ_MAX];
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n > 0) {
-      std::vector<KeyEventRecord> keys;
-      decode_key_bytes(decoder_, buf, static_cast<size_t>(n), &keys);
-      queue_keys(keys);
+      decoded_.clear();
+      decode_key_bytes(decoder_, buf, static_cast<size_t>(n), &decoded_);
+      queue_keys(decoded_);
       last_byte_ = Clock::now();
       return true;
     }
@@ -373,13 +511,13 @@ class PosixConsolePort final : public ConsolePort {
     return false;
   }
 
-  // Everything the terminal has sent so far, without waiting, except for
-  // the rest of a sequence that stopped short: that is awaited up to its
-  // deadline, and then settled.
+  // What the terminal has sent so far, a piece at a time (TERMINAL_READ_MAX),
+  // without waiting, except for the rest of a sequence that stopped short:
+  // that is awaited up to its deadline, and then settled.
   void take_input() {
     service_signals();
     // Keys still queued are handed out first; the terminal is looked at
-    // again once they are gone (one system call per pump, not per event).
+    // again once they are gone.
     if (!events_.empty()) return;
     for (;;) {
       int timeout = 0;
@@ -391,7 +529,9 @@ class PosixConsolePort final : public ConsolePort {
         return;
       }
       if (n > 0 && (p.revents & POLLIN)) {
-        if (read_terminal()) continue;
+        // A piece that gave no key (part of a sequence, a cursor report)
+        // is followed by the next.
+        if (read_terminal() && events_.empty()) continue;
         return;
       }
       if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lose_terminal();
@@ -423,10 +563,7 @@ class PosixConsolePort final : public ConsolePort {
 
   // The terminal hung up. The close event goes to the control handler and
   // the terminal is given back as far as it still takes anything. Then the
-  // input ends as a redirected stream ends: the line being typed is ended
-  // as by Enter (what was typed counts, as the last line of a stream counts
-  // without its line end), and from then on standard input is no console
-  // and reads as empty. Nothing waits on the terminal any more.
+  // input ends.
   void lose_terminal() {
     if (terminal_lost_) return;
     terminal_lost_ = true;
@@ -434,6 +571,20 @@ class PosixConsolePort final : public ConsolePort {
     if (handler != nullptr) handler(guarded_ctrl_context(), ConsoleEvent::CLOSE);
     release_terminal();
     if (output_tty_ && same_terminal(STDIN_FILENO, STDOUT_FILENO)) out_.failed = true;
+    end_input();
+  }
+
+  // The input ends as a redirected stream ends, once the terminal hung up
+  // or standard output is gone for good (its reader left, `| head -1`):
+  // nothing the program does could be seen any more. The terminal is given
+  // back, the line being typed is ended as by Enter (what was typed counts,
+  // as the last line of a stream counts without its line end), and from
+  // then on standard input is no console and reads as empty. Nothing waits
+  // on the terminal any more.
+  void end_input() {
+    if (input_ended_) return;
+    input_ended_ = true;
+    release_terminal();
     if (!input_raw_) return;
     std::vector<KeyEventRecord> keys;
     if (key_decoder_pending(decoder_)) decode_key_deadline(decoder_, &keys);
@@ -443,22 +594,30 @@ class PosixConsolePort final : public ConsolePort {
   }
 
   bool input_tty_ = false;
-  bool output_tty_ = false;
+  bool output_tty_ = false;       // a terminal with a screen to draw on
+  bool output_terminal_ = false;  // a terminal, with a screen or written to as a file
+  bool output_mode_known_ = false;
+  TextMode output_mode_ = TextMode::SINGLE_BYTE;
+  std::string converted_;  // bytes in the terminal's encoding
   bool taken_over_ = false;
-  bool terminal_lost_ = false;  // hung up: input has ended
+  bool terminal_lost_ = false;  // hung up
+  bool input_ended_ = false;    // hung up, or output gone: no more input
   TextMode text_mode_ = TextMode::SINGLE_BYTE;
 
   // Terminal input.
   bool input_raw_ = false;
   termios raw_{};
   KeyDecoder decoder_;
+  std::vector<KeyEventRecord> decoded_;  // keys of the piece just read
   Clock::time_point last_byte_{};
   std::deque<InputRecord> events_;
   bool cursor_reports_ = true;  // the terminal answers cursor requests
+  bool start_placed_ = false;   // the first answer was taken
 
   // Terminal screen.
   bool screen_on_ = false;
   TerminalScreen screen_;
+  bool size_changed_ = false;  // since take_size_change last said
   uint32_t cursor_size_ = 25;
 
   // Standard output, once it failed (a terminal's too), and its block when

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -12,9 +13,28 @@ namespace zw {
 
 namespace {
 
-constexpr int HANDLED_SIGNALS[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
-                                   SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
-constexpr int HANDLED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
+// The named signals the guard handles; besides them, every real-time
+// signal (SIGRTMIN..SIGRTMAX), whose default action also ends the process.
+constexpr int HANDLED_SIGNALS[] = {
+    SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
+    SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS,
+    SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+#ifdef SIGLOST
+    SIGLOST,
+#endif
+#ifdef __linux__
+    SIGIO, SIGPWR,  // these two end the process on Linux only
+#endif
+};
+constexpr int NAMED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
+// Slots for the named signals, then for the real-time ones.
+constexpr int SLOT_COUNT = NAMED_COUNT + 64;
 
 struct TerminalGuard {
   std::atomic<bool> input_raw{false};   // `saved` must be put back on `input_fd`
@@ -28,7 +48,8 @@ struct TerminalGuard {
   std::atomic<bool> resized{false};
   int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
   bool installed = false;
-  struct sigaction previous[HANDLED_COUNT] = {};
+  struct sigaction previous[SLOT_COUNT] = {};
+  bool handled[SLOT_COUNT] = {};  // a handler of the guard's is in place
 };
 
 TerminalGuard g_guard;
@@ -36,9 +57,14 @@ TerminalGuard g_guard;
 static_assert(std::atomic<CtrlHandler>::is_always_lock_free);
 static_assert(std::atomic<bool>::is_always_lock_free);
 
+int slot_count() { return NAMED_COUNT + std::min(SIGRTMAX - SIGRTMIN + 1, SLOT_COUNT - NAMED_COUNT); }
+
+int slot_signal(int slot) { return slot < NAMED_COUNT ? HANDLED_SIGNALS[slot] : SIGRTMIN + (slot - NAMED_COUNT); }
+
 int signal_slot(int sig) {
-  for (int i = 0; i < HANDLED_COUNT; ++i)
+  for (int i = 0; i < NAMED_COUNT; ++i)
     if (HANDLED_SIGNALS[i] == sig) return i;
+  if (sig >= SIGRTMIN && sig - SIGRTMIN < slot_count() - NAMED_COUNT) return NAMED_COUNT + (sig - SIGRTMIN);
   return -1;
 }
 
@@ -84,9 +110,11 @@ void on_control_signal(int sig) {
   errno = saved_errno;
 }
 
-void on_crash_signal(int sig) {
+// A fault raised by an instruction comes back on return; any other signal
+// whose default action ends the process ends it here.
+void on_ending_signal(int sig) {
   give_terminal_back();
-  end_by_signal(sig);  // a fault raised by an instruction comes back on return
+  end_by_signal(sig);
 }
 
 void on_stop_signal(int) {
@@ -135,9 +163,9 @@ void install_terminal_guard() {
   } else {
     g_guard.wake_pipe[0] = g_guard.wake_pipe[1] = -1;
   }
-  for (int i = 0; i < HANDLED_COUNT; ++i) {
-    const int sig = HANDLED_SIGNALS[i];
-    ::sigaction(sig, nullptr, &g_guard.previous[i]);
+  for (int i = 0; i < slot_count(); ++i) {
+    const int sig = slot_signal(i);
+    if (::sigaction(sig, nullptr, &g_guard.previous[i]) != 0) continue;
     // A signal the caller ignores (nohup, background jobs) stays ignored.
     if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
     struct sigaction sa {};
@@ -158,10 +186,10 @@ void install_terminal_guard() {
         sa.sa_flags = SA_RESTART;
         break;
       default:
-        sa.sa_handler = on_crash_signal;
+        sa.sa_handler = on_ending_signal;
         break;
     }
-    ::sigaction(sig, &sa, nullptr);
+    g_guard.handled[i] = ::sigaction(sig, &sa, nullptr) == 0;
   }
 }
 
@@ -170,9 +198,10 @@ void remove_terminal_guard() {
   g_guard.ctrl_handler.store(nullptr);
   g_guard.ctrl_context.store(nullptr);
   if (!g_guard.installed) return;
-  for (int i = 0; i < HANDLED_COUNT; ++i) {
-    if (g_guard.previous[i].sa_handler == SIG_IGN) continue;
-    ::sigaction(HANDLED_SIGNALS[i], &g_guard.previous[i], nullptr);
+  for (int i = 0; i < slot_count(); ++i) {
+    if (!g_guard.handled[i]) continue;
+    ::sigaction(slot_signal(i), &g_guard.previous[i], nullptr);
+    g_guard.handled[i] = false;
   }
   g_guard.installed = false;
 }

@@ -188,6 +188,8 @@ void to_ground(KeyDecoder& d) {
   d.utf8_need = 0;
   d.utf8_len = 0;
   d.code_point = 0;
+  d.mouse_values_left = 0;
+  d.mouse_value_tail = false;
 }
 
 // Splits "1;5" into numbers; false for anything but digits and semicolons
@@ -369,6 +371,14 @@ void decode_byte(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
           d.params[d.params_len++] = static_cast<char>(b);
           return;
         }
+        if (d.state == State::CSI && d.params_len == 0 && b == 'M') {
+          // An X10 or normal mouse report: three raw values follow, which
+          // would otherwise be typed as characters.
+          d.state = State::MOUSE_X10;
+          d.mouse_values_left = 3;
+          d.mouse_value_tail = false;
+          return;
+        }
         if ((b >= 0x40 && b <= 0x7E) || b == '$') {
           dispatch(d, d.state == State::CSI ? '[' : 'O', static_cast<char>(b), keys);
           return;
@@ -398,6 +408,24 @@ void decode_byte(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
       case State::UTF8:
         if (decode_utf8_continuation(d, b, keys)) return;
         continue;
+
+      case State::MOUSE_X10:
+        // Each value is one byte of 32 or more, or in UTF-8 mode a two-byte
+        // character for the values above 95 (mode 1005).
+        if (d.mouse_value_tail && b >= 0x80 && b <= 0xBF) {
+          d.mouse_value_tail = false;
+          if (d.mouse_values_left == 0) to_ground(d);
+          return;
+        }
+        d.mouse_value_tail = false;
+        if (d.mouse_values_left == 0 || b < 0x20 || b == 0x7F) {
+          to_ground(d);
+          continue;
+        }
+        --d.mouse_values_left;
+        if (d.mode == TextMode::UTF8 && b >= 0xC2 && b <= 0xDF) d.mouse_value_tail = true;
+        if (d.mouse_values_left == 0 && !d.mouse_value_tail) to_ground(d);
+        return;
     }
   }
 }

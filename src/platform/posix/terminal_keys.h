@@ -25,7 +25,7 @@ constexpr int KEY_SEQUENCE_DEADLINE_MS = 30;
 constexpr int KEY_SEQUENCE_MAX = 32;
 
 struct KeyDecoder {
-  enum class State : uint8_t { GROUND, ESCAPE, CSI, CSI_LINUX, SS3, DISCARD, UTF8 };
+  enum class State : uint8_t { GROUND, ESCAPE, CSI, CSI_LINUX, SS3, DISCARD, UTF8, MOUSE_X10 };
 
   TextMode mode = TextMode::UTF8;
   State state = State::GROUND;
@@ -39,6 +39,10 @@ struct KeyDecoder {
   uint32_t code_point = 0;
   int utf8_need = 0;
   int utf8_len = 0;
+  // X10 mouse report (ESC [ M b x y) being skipped: values still to come,
+  // and whether the one being skipped is a two-byte UTF-8 one (mode 1005).
+  int mouse_values_left = 0;
+  bool mouse_value_tail = false;
   // A cursor-position report (ESC [ row ; col R) is awaited: the next one is
   // taken as the report instead of as a key. Stays set until one arrives.
   bool report_expected = false;

@@ -58,6 +58,21 @@ size_t encode_utf8(uint32_t cp, char out[4]) {
   return 4;
 }
 
+void append_terminal_text(const char* bytes, size_t count, TextMode mode, std::string* out) {
+  for (size_t i = 0; i < count; ++i) {
+    const auto byte = static_cast<uint8_t>(bytes[i]);
+    if (byte < 0x80) {
+      out->push_back(static_cast<char>(byte));
+    } else if (mode == TextMode::SINGLE_BYTE) {
+      out->push_back(byte <= 0x9F ? '?' : static_cast<char>(byte));
+    } else {
+      char glyph[4];
+      const uint32_t cp = cp1252_to_unicode(byte);
+      out->append(glyph, encode_utf8(cp != 0 ? cp : REPLACEMENT, glyph));
+    }
+  }
+}
+
 size_t cell_glyph(uint8_t byte, TextMode mode, char out[4]) {
   const bool control = byte < 0x20 || byte == 0x7F;
   if (mode == TextMode::SINGLE_BYTE) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zw {
 
@@ -26,6 +27,13 @@ int unicode_to_cp1252(uint32_t code_point);
 // visible picture (or "?" on a single-byte terminal), so every byte takes
 // exactly one cell.
 size_t cell_glyph(uint8_t byte, TextMode mode, char out[4]);
+
+// Appends `count` bytes of the program's code page to `out` as a terminal
+// shows them when written as text: control bytes pass (they are line ends,
+// bells, backspaces); on a UTF-8 terminal the upper half becomes UTF-8 (the
+// undefined bytes the replacement character); on a single-byte one the C1
+// bytes 0x80..0x9F, controls there, become "?".
+void append_terminal_text(const char* bytes, size_t count, TextMode mode, std::string* out);
 
 // Appends the UTF-8 form of `code_point` (up to 4 bytes) to `out`; returns
 // the count.

@@ -34,6 +34,25 @@ TEST(TerminalText, GlyphsTakeOneCellAndNeverAControlByte) {
   }
 }
 
+// Text written to a terminal as to a file: control bytes stay controls.
+TEST(TerminalText, TextForATerminalInItsEncoding) {
+  struct Case {
+    std::string bytes;
+    TextMode mode;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"a\xe4\r\n\a\b", TextMode::UTF8, "a\xc3\xa4\r\n\a\b"},
+      {"\x80\x81", TextMode::UTF8, "\xe2\x82\xac\xef\xbf\xbd"},
+      {"a\xe4\x9b\r\n", TextMode::SINGLE_BYTE, "a\xe4?\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    append_terminal_text(c.bytes.data(), c.bytes.size(), c.mode, &out);
+    EXPECT_EQ(out, c.want) << c.bytes;
+  }
+}
+
 TEST(TerminalText, Windows1252RoundTrips) {
   for (int b = 0; b < 256; ++b) {
     const uint32_t cp = cp1252_to_unicode(static_cast<uint8_t>(b));
