@@ -279,16 +279,16 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
 
 // Both take a whole plain item straight from the read block when they can
 // (the road input_next_item takes first, without the copy).
-void input_text(Console& con, std::string* dest) {
+void input_text(Console& con, TextItem* dest) {
   const char* start = nullptr;
   bool looks_float = false;
   const int32_t length = take_whole_item(con.input, INPUT_TEXT_MAX, WHOLE_TEXT_KINDS, &start, &looks_float);
   if (length >= 0) {
-    dest->assign(start, static_cast<size_t>(length));
+    std::memcpy(dest->bytes, start, static_cast<size_t>(length));
+    dest->length = length;
   } else {
-    char buffer[INPUT_TEXT_MAX + 1];
-    const Item item = input_next_item(con, buffer, INPUT_TEXT_MAX, ItemMode::TEXT);
-    dest->assign(buffer, ::strnlen(buffer, static_cast<size_t>(item.length)));
+    const Item item = input_next_item(con, dest->bytes, INPUT_TEXT_MAX, ItemMode::TEXT);
+    dest->length = static_cast<int32_t>(::strnlen(dest->bytes, static_cast<size_t>(item.length)));
   }
   con.last_error = 0;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -39,9 +40,11 @@ struct Input {
     return d;
   }
   std::string text() {
-    std::string s = "old";
-    input_text(*con, &s);
-    return s;
+    TextItem item;
+    item.length = 3;
+    std::memcpy(item.bytes, "old", 3);
+    input_text(*con, &item);
+    return std::string(item.view());
   }
 };
 
