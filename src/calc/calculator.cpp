@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <string>
 
 #include "calc/operations.h"
 #include "console/console.h"
@@ -70,6 +69,18 @@ int compare_text(std::optional<std::string_view> left, std::optional<std::string
   return left->size() > right->size() ? 1 : -1;
 }
 
+namespace {
+
+// What one cycle reads and what stays from cycle to cycle.
+struct CalculatorState {
+  TextItem operation;
+  double number1 = 0;
+  double number2 = 0;
+  double result = 0;
+};
+
+}  // namespace
+
 void run_calculator(Console& con) {
   CalculatorState state;
   // Banner, heading, an empty line, the menu in print zones, an empty line.
@@ -88,7 +99,7 @@ void run_calculator(Console& con) {
 
     // The codes differ from one another and from the question text: one
     // look finds the one row, if any, that the text equals.
-    const int op = find_operation(state.operation);
+    const int op = find_operation(state.operation.view());
     const bool one_number = op >= 0 && OPERATIONS[op].one_number;
     ask(con, PROMPT_NUMBER1);
     input_double(con, &state.number1);
@@ -102,7 +113,7 @@ void run_calculator(Console& con) {
       state.result = row.formula(state.result, state.number1, state.number2);
       print_text(con, 0, row.label, 0);
       print_double(con, 0, state.result, END_LINE);
-    } else if (is_question_text(state.operation)) {
+    } else if (is_question_text(state.operation.view())) {
       print_text(con, 0, ANSWER_TEXT, END_LINE);
     }
 

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <limits>
-#include <string>
 #include <string_view>
 
 namespace zw {
@@ -12,12 +11,6 @@ namespace zw {
 // (calc/extended.h) and round to double once, on storage.
 constexpr double PI = 3.141592653589793;
 
-struct CalculatorState {
-  std::string operation;
-  double number1 = 0;
-  double number2 = 0;
-  double result = 0;
-};
 
 using Formula = double (*)(double result, double number1, double number2);
 

@@ -43,9 +43,16 @@ enum class AfterLine : uint8_t { STAY, NEW_LINE };  // a line end after the type
 // Starts a statement: on a console shows the prompt and takes a typed line;
 // on redirected input shows nothing and items come from the stream.
 void input_prompt(Console& con, std::string_view prompt, QuestionMark mark, AfterLine after);
+// A text item in a buffer of its own.
+struct TextItem {
+  int32_t length = 0;
+  char bytes[INPUT_TEXT_MAX + 1] = {};
+  std::string_view view() const { return {bytes, static_cast<size_t>(length)}; }
+};
+
 // Take the next item as a text (up to its first zero byte) or as a number;
 // an item past the end of input is the empty text or 0.
-void input_text(Console& con, std::string* dest);
+void input_text(Console& con, TextItem* dest);
 void input_double(Console& con, double* dest);
 
 // How an item is split: a text item keeps blanks and "d"/"D"; a number item

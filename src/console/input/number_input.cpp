@@ -1,5 +1,6 @@
 #include "console/input/number_input.h"
 
+#include <cfloat>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -64,10 +65,100 @@ Unsigned text_to_unsigned(const char* text, int32_t length) {
   return static_cast<Unsigned>(std::strtoull(p, nullptr, 10));
 }
 
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+constexpr long double TEN_POWERS[28] = {
+    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
+    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};  // exact: 5^27 < 2^64
+
+// Eight ASCII digits at `p` as their number, or false if any byte is not
+// a digit (the byte order of x86).
+inline bool eight_digits(const char* p, uint64_t* value) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  const uint64_t nibbles = (v & 0xF0F0F0F0F0F0F0F0) | (((v + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4);
+  if (nibbles != 0x3333333333333333) return false;
+  v -= 0x3030303030303030;
+  v = v * 10 + (v >> 8);  // pairs
+  *value = ((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
+            ((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32))) >> 32;
+  return true;
+}
+
+// Adds the run of digits at `p` to `digits` and returns the byte after it.
+// Past 19 digits the value wraps; the caller gives up on such a run.
+inline const char* add_digits(const char* p, const char* end, uint64_t* digits) {
+  uint64_t eight;
+  while (end - p >= 8 && eight_digits(p, &eight)) {
+    *digits = *digits * 100000000 + eight;
+    p += 8;
+  }
+  for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
+    *digits = *digits * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  return p;
+}
+
+// A decimal item of at most 19 digits whose power of ten is within 27 of
+// its digits: the digits and 10^k are exact in the extended format, so one
+// multiplication or division rounds the exact value once, to 64 bits (or
+// to 53, if the unit is set so). Rounding that to a double again gives the
+// correctly rounded double unless the 64-bit result lies exactly halfway
+// between two doubles: the true value cannot be on the other side of a
+// halfway point without the 64-bit result landing on it. Then, and for
+// every other text, false: the library conversion decides.
+bool short_decimal_to_double(const char* text, int32_t length, double* value) {
+  const char* p = text;
+  const char* end = text + length;
+  const bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  uint64_t digits = 0;
+  const char* first = p;
+  p = add_digits(p, end, &digits);
+  int count = static_cast<int>(p - first);
+  int scale = 0;  // the power of ten the digits are multiplied by
+  if (p < end && *p == '.') {
+    const char* fraction = ++p;
+    p = add_digits(p, end, &digits);
+    scale = -static_cast<int>(p - fraction);
+    count -= scale;
+  }
+  if (count == 0 || count > 19) return false;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    const bool exponent_negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    int exponent = 0;
+    int exponent_digits = 0;
+    for (; p < end && *p >= '0' && *p <= '9' && exponent_digits < 5; ++p, ++exponent_digits) {
+      exponent = exponent * 10 + (*p - '0');
+    }
+    if (exponent_digits == 0) return false;
+    scale += exponent_negative ? -exponent : exponent;
+  }
+  if (p != end || scale < -27 || scale > 27) return false;
+  const long double whole = static_cast<long double>(digits);
+  const long double x = scale < 0 ? whole / TEN_POWERS[-scale] : whole * TEN_POWERS[scale];
+  static_assert(sizeof(long double) >= 10);
+  uint64_t significand;
+  std::memcpy(&significand, &x, sizeof significand);  // the 64-bit significand comes first
+  if ((significand & 0x7FF) == 0x400) return false;
+  const double rounded = static_cast<double>(x);
+  *value = negative ? -rounded : rounded;
+  return true;
+}
+#endif
+
 }  // namespace
 
 double item_to_double(const char* item, int32_t length, bool looks_float) {
-  if (looks_float) return text_to_double(item);
+  if (looks_float) {
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+    double value;
+    if (short_decimal_to_double(item, length, &value)) return value;
+#endif
+    return text_to_double(item);
+  }
   if (length <= 9) return static_cast<double>(text_to_int32(item, length));
   if (length <= 18 || item[0] == '&') return static_cast<double>(text_to_int64(item, length));
   return text_to_double(item);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace zw {
 namespace {
@@ -65,6 +66,51 @@ TEST(DoubleConversion, AgreesWithStrtodOnGeneratedTexts) {
       EXPECT_EQ(str(got), str(want)) << text;
       EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
     }
+  }
+}
+
+TEST(DoubleConversion, DecimalItemsAgreeWithStrtod) {
+  // Decimal items of up to 19 digits with small powers of ten take a short
+  // road; the values right at and beside the halfway point between two
+  // doubles (the integers from 2^53 to 2^63 with their parts of a unit)
+  // are where a second rounding would show.
+  std::vector<std::string> texts = {"0.5", "-0.0", "1.", ".5", "+2.5", "1e5", "1E-5", "1e", "1e+",
+                                    "-.e1", "1.5e27", "1.5e28", "123e-27", "1e-28", "9007199254740993.0",
+                                    "9007199254740993.001", "9007199254740992.999", "1234567890123456789.5"};
+  uint64_t seed = 0x9E3779B97F4A7C15ull;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return seed >> 11;
+  };
+  for (int bit = 53; bit < 63; ++bit) {
+    for (int i = 0; i < 300; ++i) {
+      const uint64_t spacing = 1ULL << (bit - 52);
+      const uint64_t halfway = ((1ULL << bit) | (next() & ((1ULL << bit) - 1) & ~(spacing - 1))) + spacing / 2;
+      const int64_t offset = static_cast<int64_t>(next() % 3) - 1;
+      std::string text = i % 3 == 0 ? "-" : "";
+      text += std::to_string(halfway + static_cast<uint64_t>(offset));
+      const char* tails[] = {"", ".0", ".00", ".001", ".999", ".5", ".01"};
+      text += tails[next() % 7];
+      if (i % 2) text.insert(text.size() - next() % 17, 1, '.');
+      texts.push_back(text);
+    }
+  }
+  for (int i = 0; i < 30000; ++i) {  // random digits, point and exponent
+    std::string text;
+    const int digits = 1 + static_cast<int>(next() % 20);
+    for (int d = 0; d < digits; ++d) text += static_cast<char>('0' + next() % 10);
+    text.insert(next() % (text.size() + 1), 1, '.');
+    if (next() % 2) {
+      text += next() % 2 ? 'e' : 'E';
+      text += std::to_string(static_cast<int>(next() % 71) - 35);
+    }
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    const double want = std::strtod(text.c_str(), nullptr);
+    const double got = item_to_double(text.c_str(), static_cast<int32_t>(text.size()), true);
+    EXPECT_EQ(str(got), str(want)) << text;
+    EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
   }
 }
 

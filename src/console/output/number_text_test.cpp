@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -93,6 +94,45 @@ TEST(NumberText, WholeNumbersMatchPrintfGeneralConversion) {
     std::snprintf(want, sizeof want, "%.16g", v);
     ASSERT_EQ(text_of(v), want[0] == '-' ? std::string(want) : std::string(" ") + want) << want;
     ASSERT_EQ(text_of(v, LeadingBlank::OMIT), want);
+  }
+}
+
+TEST(NumberText, MatchesPrintfAcrossTheDecadesOfTheWholeNumberRoad) {
+  // Magnitudes from 1e-16 to 1e46 are rounded to 16 digits with whole-number
+  // arithmetic, the rest by the library: every binary exponent there and at
+  // its edges, both neighbours of each power of ten, and exact halves at the
+  // 17th digit (ties go to the even 16th).
+  std::vector<double> values;
+  uint64_t seed = 0x853C49E6748FEA9Bull;
+  for (int q = -110; q <= 160; ++q) {
+    for (int i = 0; i < 100; ++i) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      const uint64_t m = (1ULL << 52) | (seed >> 12);
+      values.push_back(std::ldexp(static_cast<double>(m), q));
+    }
+  }
+  for (int k = -18; k <= 46; ++k) {
+    const double p = std::pow(10.0, k);
+    for (double v : {p, std::nextafter(p, 0.0), std::nextafter(p, 1e300), 9.999999999999999 * p,
+                     9.9999999999999995 * p, 9.999999999999998 * p}) {
+      values.push_back(v);
+    }
+  }
+  for (int e = -6; e <= 15; ++e) {  // j / 2^(16-e), j odd: 17 digits ending in 5
+    const uint64_t low = static_cast<uint64_t>(std::ldexp(std::pow(10.0, e), 16 - e)) + 1;
+    const uint64_t span = std::min<uint64_t>(8 * low, (1ULL << 53) - low);
+    for (int i = 0; i < 50; ++i) {
+      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+      const uint64_t j = (low + (seed >> 11) % span) | 1;
+      values.push_back(std::ldexp(static_cast<double>(j), e - 16));
+    }
+  }
+  for (double v : values) {
+    for (double signed_v : {v, -v}) {
+      char want[64];
+      std::snprintf(want, sizeof want, "%.16g", signed_v);
+      ASSERT_EQ(text_of(signed_v, LeadingBlank::OMIT), want) << std::hexfloat << signed_v;
+    }
   }
 }
 
