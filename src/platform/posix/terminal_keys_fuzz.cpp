@@ -100,8 +100,9 @@ void check_tokens(TextMode mode, bool kitty, Bytes& in) {
         token = kind == 1 ? "\x1b[" : "\x1bO";
         for (size_t i = 0; i < length; ++i) token += static_cast<char>(0x30 + in.next() % 0x10);
         char final = static_cast<char>(0x40 + in.next() % 0x3F);
-        // "ESC [ [" opens the Linux console's function keys, still pending.
-        if (kind == 1 && length == 0 && final == '[') final = 'A';
+        // "ESC [ [" opens the Linux console's function keys and "ESC [ M"
+        // a mouse report, both still pending.
+        if (kind == 1 && length == 0 && (final == '[' || final == 'M')) final = 'A';
         token += final;
         break;
       }
