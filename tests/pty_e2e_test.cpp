@@ -417,6 +417,107 @@ TEST(TerminalProgram, CtrlZStopsWithTheTerminalGivenBack) {
   finish_with_escape(t);
 }
 
+// A terminal that speaks the kitty keyboard protocol: keys arrive as its
+// reports, press and release. `c` pressed and let go, as it reports a
+// character key with its text.
+std::string kitty_tap(char c) {
+  const std::string code = std::to_string(static_cast<int>(c));
+  return "\x1b[" + code + ";;" + code + "u\x1b[" + code + ";1:3u";
+}
+const std::string KITTY_ENTER = "\x1b[13u\x1b[13;1:3u";
+const std::string KITTY_ESCAPE = "\x1b[27u\x1b[27;1:3u";
+// A cycle with Escape waiting behind it: the program ends.
+const std::string KITTY_LAST_CYCLE =
+    kitty_tap('+') + KITTY_ENTER + kitty_tap('1') + KITTY_ENTER + kitty_tap('1') + KITTY_ENTER + KITTY_ESCAPE;
+// Left Ctrl held with a key: the control key's press, the key's, both let go.
+std::string kitty_ctrl(char c) {
+  const std::string code = std::to_string(static_cast<int>(c));
+  return "\x1b[57442;5u\x1b[" + code + ";5u\x1b[" + code + ";5:3u\x1b[57442;1:3u";
+}
+
+TEST(TerminalProgram, KittyKeysWithoutGuessing) {
+  Options o;
+  o.kitty_keyboard = true;
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
+  ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+  // Escape and a letter in one read: the line is cleared, the letter typed.
+  t.type(kitty_tap('7') + kitty_tap('7'));
+  ASSERT_TRUE(t.wait_for_row(8, "Operation: 77")) << t.screen();
+  t.type("\x1b[27u\x1b[104;;104u\x1b[27;1:3u\x1b[104;1:3u");
+  ASSERT_TRUE(t.wait_for_row(8, "Operation: h")) << t.screen();
+  // Alt held while keypad 6 and 5 are typed (Num Lock on) enters "A" when
+  // it is let go.
+  t.type(KITTY_ESCAPE + "\x1b[57443;129u\x1b[57405;131u\x1b[57405;131:3u\x1b[57404;131u\x1b[57404;131:3u"
+         "\x1b[57443;129:3u");
+  ASSERT_TRUE(t.wait_for_row(8, "Operation: A")) << t.screen();
+  // A paste still comes as bytes.
+  t.type(KITTY_ESCAPE + "+" + KITTY_ENTER + "2\r" + kitty_tap('3') + KITTY_ENTER + KITTY_ESCAPE);
+  ASSERT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 0 && t.keyboard_pushes() == 0; }));
+}
+
+// Every way out pops the flags, once: the shell never gets the protocol.
+// Ctrl+C, Ctrl+\ and Ctrl+Z arrive as key reports and still signal.
+TEST(TerminalProgram, KittyFlagsPoppedOnEveryWayOut) {
+  struct Case {
+    const char* name;
+    std::function<void(Terminal&)> end;
+    int signal;  // 0: exits with status 0
+  };
+  const Case cases[] = {
+      {"escape", [](Terminal& t) { t.type(KITTY_LAST_CYCLE); }, 0},
+      {"ctrl+c", [](Terminal& t) { t.type(kitty_tap('1') + kitty_ctrl('c') + kitty_tap('2')); }, SIGINT},
+      {"ctrl+backslash", [](Terminal& t) { t.type(kitty_ctrl('\\')); }, SIGQUIT},
+      {"sigterm", [](Terminal& t) { ::kill(t.program(), SIGTERM); }, SIGTERM},
+      {"sighup", [](Terminal& t) { ::kill(t.program(), SIGHUP); }, SIGHUP},
+      {"sigusr1", [](Terminal& t) { ::kill(t.program(), SIGUSR1); }, SIGUSR1},
+      {"sigcont without a stop, then escape",
+       [](Terminal& t) {
+         ::kill(t.program(), SIGCONT);
+         t.type(kitty_tap('1'));
+         ASSERT_TRUE(t.wait_for_row(8, "Operation: 1")) << t.screen();
+         t.type(KITTY_ESCAPE + KITTY_LAST_CYCLE);
+       },
+       0},
+      {"ctrl+z, fg, escape",
+       [](Terminal& t) {
+         t.type(kitty_ctrl('z'));
+         int status = -1;
+         ASSERT_TRUE(t.wait_status(&status) && WIFSTOPPED(status)) << status;
+         EXPECT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 0; }));
+         EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+         ::kill(t.program(), SIGCONT);
+         ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+         t.type(kitty_tap('4'));
+         ASSERT_TRUE(t.wait_for_row(8, "Operation: 4")) << t.screen();
+         t.type(KITTY_ESCAPE + KITTY_LAST_CYCLE);
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    Options o;
+    o.kitty_keyboard = true;
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << c.name << "\n" << t.screen();
+    ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; })) << c.name;
+    c.end(t);
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status)) << c.name;
+    if (c.signal == 0) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " status " << status;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.name << " status " << status;
+    }
+    EXPECT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 0 && t.keyboard_pushes() == 0; }))
+        << c.name << ": flags " << t.keyboard_flags() << ", pushes " << t.keyboard_pushes();
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before())) << c.name;
+  }
+}
+
 TEST(TerminalProgram, ClosingTheTerminalEndsTheProgram) {
   Terminal t(Options{});
   ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();

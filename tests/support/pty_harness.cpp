@@ -301,7 +301,32 @@ void Terminal::pump(int timeout_ms) {
   if (::poll(&p, 1, timeout_ms) <= 0 || !(p.revents & POLLIN)) return;
   char buf[8192];
   const ssize_t n = ::read(master_, buf, sizeof buf);
-  if (n > 0) vterm_input_write(vt_, buf, static_cast<size_t>(n));
+  if (n <= 0) return;
+  if (options_.kitty_keyboard) keyboard_requests(buf, static_cast<size_t>(n));
+  vterm_input_write(vt_, buf, static_cast<size_t>(n));
+}
+
+// The kitty keyboard protocol's query, push and pop, as a terminal that
+// speaks it takes them (each within one read). The answer goes out before
+// the emulator answers what follows in the same read.
+void Terminal::keyboard_requests(const char* s, size_t len) {
+  const std::string out(s, len);
+  for (size_t at = out.find("\x1b["); at != std::string::npos; at = out.find("\x1b[", at + 1)) {
+    size_t end = at + 2;
+    while (end < out.size() && out[end] >= 0x20 && out[end] <= 0x3F) ++end;
+    if (end >= out.size() || out[end] != 'u' || end == at + 2) continue;
+    const std::string params = out.substr(at + 2, end - at - 2);
+    if (params == "?") {
+      const std::string answer = "\x1b[?" + std::to_string(keyboard_flags_) + "u";
+      on_output(answer.data(), answer.size(), this);
+    } else if (params[0] == '>') {
+      keyboard_stack_.push_back(keyboard_flags_);
+      keyboard_flags_ = std::atoi(params.c_str() + 1);
+    } else if (params[0] == '<') {
+      keyboard_flags_ = keyboard_stack_.empty() ? 0 : keyboard_stack_.back();
+      if (!keyboard_stack_.empty()) keyboard_stack_.pop_back();
+    }
+  }
 }
 
 std::string Terminal::temp_file(const std::string& content) {

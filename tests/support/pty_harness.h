@@ -35,6 +35,7 @@ struct Options {
   std::string input;
   bool output_to_file = false;      // standard output redirected to a file
   bool output_to_pipe = false;      // standard output a pipe (close_output)
+  bool kitty_keyboard = false;      // the terminal answers ESC [ ? u, keeps a flag stack
 };
 
 // A terminal emulator with the program running in it.
@@ -75,6 +76,10 @@ class Terminal {
   bool cursor_visible() const { return cursor_visible_; }
   int bells() const { return bells_; }
   const termios& settings_before() const { return before_; }
+  // Keyboard flags (Options::kitty_keyboard) in force, and how many pushes
+  // are on the stack.
+  int keyboard_flags() const { return keyboard_flags_; }
+  int keyboard_pushes() const { return static_cast<int>(keyboard_stack_.size()); }
   termios settings() const;
   pid_t program() const { return program_; }
 
@@ -126,6 +131,9 @@ class Terminal {
   std::string input_path_;
   std::string output_path_;
   int output_pipe_[2] = {-1, -1};
+  int keyboard_flags_ = 0;
+  std::vector<int> keyboard_stack_;
+  void keyboard_requests(const char* s, size_t len);
 };
 
 }  // namespace zw::e2e

@@ -203,6 +203,7 @@ stop_terminal() {
 # cleared and the letter typed ("clears").
 escape_letter() {
   case $term in
+    kitty) echo clears ;;
     *) echo lost ;;
   esac
 }
@@ -210,6 +211,7 @@ escape_letter() {
 # number; only a terminal that reports the release of Alt can do that.
 alt_keypad() {
   case $term in
+    kitty) echo yes ;;
     *) echo no ;;
   esac
 }

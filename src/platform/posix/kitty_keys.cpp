@@ -330,7 +330,9 @@ bool decode_kitty_sequence(KittyKeyState& s, const char* params, size_t count, c
       const uint32_t shifted = f.subs[0] > 1 ? f.value[0][1] : 0;
       k.ch = cp1252_or_zero((state & KeyState::SHIFT) && shifted != 0 ? shifted : code);
     }
-    keys->push_back(make_event(k, state, down));
+    // A character the code page lacks, on a key a US keyboard lacks, is
+    // no key at all: as typed text, it is dropped.
+    if (k.vk != 0 || k.ch != 0) keys->push_back(make_event(k, state, down));
     // Further characters of the text (a composed sequence) follow as keys
     // without a place on the keyboard.
     if (has_text && down) {

@@ -164,6 +164,14 @@ TEST(KittyKeys, OtherSequencesAreNoKeys) {
         << c.params << c.final;
     EXPECT_TRUE(events.empty()) << c.params << c.final;
   }
+  // Keys taken that give no event: a media key, and a character neither
+  // the code page nor a US keyboard has (U+2716).
+  for (const char* params : {"57428", "10006", "10006;1:3"}) {
+    KittyKeyState s;
+    std::vector<KeyEventRecord> events;
+    EXPECT_TRUE(decode_kitty_sequence(s, params, std::string(params).size(), 'u', &events)) << params;
+    EXPECT_TRUE(events.empty()) << params;
+  }
 }
 
 TEST(KittyKeys, FlagsAnswer) {

@@ -29,6 +29,13 @@
 //                        awaited at most CURSOR_REPORT_WAIT_MS); with
 //                        standard input elsewhere, once at start, answered
 //                        on the controlling terminal
+//   ESC [ ? u            kitty keyboard protocol query, at start, in the
+//                        same write before the first cursor request; an
+//                        answer (ESC [ ? flags u) before the cursor report
+//                        means the terminal speaks the protocol
+//   ESC [ > 31 u         push of the keyboard flags (kitty_keys.h), after
+//                        such an answer and again on resume; popped on every
+//                        way out (terminal_guard.cpp)
 //   CR LF                at start, when the cursor stood in the last column
 //   ESC [ ? 25 l         on resume, when the program had the cursor hidden
 #include <fcntl.h>
@@ -48,6 +55,7 @@
 
 #include "platform/output_block.h"
 #include "platform/platform_port.h"
+#include "platform/posix/kitty_keys.h"
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_keys.h"
@@ -435,11 +443,21 @@ class PosixConsolePort final : public ConsolePort {
   // Asks the terminal where its cursor is and waits a bounded time for the
   // answer; keys typed meanwhile are kept. A terminal that did not answer
   // once is not asked again.
+  //
+  // The first time, the kitty keyboard protocol is asked for in the same
+  // write: the terminal answers in order, so its flags come before the
+  // cursor report when it speaks the protocol, and the wait is no longer.
   void ask_cursor_position() {
     if (!input_raw_ || !cursor_reports_) return;
+    const bool ask_keyboard = !keyboard_asked_;
+    keyboard_asked_ = true;
+    if (ask_keyboard) {
+      decoder_.kitty_flags = -1;
+      screen_.out.append(KITTY_QUERY);
+    }
+    screen_.out.append("\x1b[6n");
     send_screen_update();
-    static const char request[] = "\x1b[6n";
-    if (!write_stdout(request, sizeof request - 1)) return;
+    if (out_.failed) return;
     decoder_.report_expected = true;
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
@@ -461,6 +479,16 @@ class PosixConsolePort final : public ConsolePort {
     }
     decoder_.report_received = false;
     take_cursor_report(decoder_.report_row, decoder_.report_column);
+    if (ask_keyboard && decoder_.kitty_flags >= 0) use_kitty_keyboard();
+  }
+
+  // The terminal reports keys by the kitty protocol from now on: press,
+  // repeat and release, with every modifier.
+  void use_kitty_keyboard() {
+    guard_keyboard_pushed();
+    screen_.out.append(KITTY_PUSH);
+    send_screen_update();
+    decoder_.kitty = true;
   }
 
   // Hands the update collected so far to the terminal in one write.
@@ -492,6 +520,10 @@ class PosixConsolePort final : public ConsolePort {
     read_screen_size(&columns, &rows);
     resize_terminal_screen(screen_, columns, rows);
     if (continued && !screen_.shown_visible) screen_.out.append("\x1b[?25l");
+    if (continued && input_raw_ && keyboard_flags_popped()) {
+      guard_keyboard_pushed();
+      screen_.out.append(KITTY_PUSH);
+    }
     ask_cursor_position();
   }
 
@@ -544,18 +576,49 @@ class PosixConsolePort final : public ConsolePort {
     }
   }
 
+  // The signal the line discipline raises for the control byte this key
+  // sends (the terminal's intr, quit and susp characters), 0 for none.
+  int signal_of_key(const KeyEventRecord& k) const {
+    const uint32_t ctrl = KeyState::LEFT_CTRL | KeyState::RIGHT_CTRL;
+    const uint32_t alt = KeyState::LEFT_ALT | KeyState::RIGHT_ALT;
+    if (!(k.control_state & ctrl) || (k.control_state & alt) || k.ch == 0 || k.ch >= 0x20) return 0;
+    if (!(raw_.c_lflag & ISIG)) return 0;
+    const struct {
+      int index;
+      int sig;
+    } keys[] = {{VINTR, SIGINT}, {VQUIT, SIGQUIT}, {VSUSP, SIGTSTP}};
+    for (const auto& key : keys) {
+      const cc_t c = raw_.c_cc[key.index];
+      if (c != _POSIX_VDISABLE && c == k.ch) return key.sig;
+    }
+    return 0;
+  }
+
   int deadline_left_ms() const {
     const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last_byte_).count();
     return static_cast<int>(std::max<long long>(0, KEY_SEQUENCE_DEADLINE_MS - passed));
   }
 
-  // A key press and its release, as a console reports them.
+  // Key events as a console reports them: each press followed by its
+  // release, which the decoder gives only with the kitty protocol on.
   void queue_keys(const std::vector<KeyEventRecord>& keys) {
     for (const KeyEventRecord& k : keys) {
+      if (decoder_.kitty) {
+        // The terminal sends Ctrl+C, Ctrl+\ and Ctrl+Z as key reports
+        // instead of the bytes that make the line discipline raise
+        // SIGINT, SIGQUIT and SIGTSTP: they are raised here, and their
+        // handlers do what they do for those bytes. Neither the press nor
+        // the release is a key.
+        if (const int sig = signal_of_key(k); sig != 0) {
+          if (k.key_down) ::raise(sig);
+          continue;
+        }
+      }
       InputRecord rec;
       rec.type = InputEventKind::KEY;
       rec.key = k;
       events_.push_back(rec);
+      if (decoder_.kitty) continue;
       rec.key.key_down = false;
       events_.push_back(rec);
     }
@@ -589,6 +652,10 @@ class PosixConsolePort final : public ConsolePort {
     std::vector<KeyEventRecord> keys;
     if (key_decoder_pending(decoder_)) decode_key_deadline(decoder_, &keys);
     keys.push_back(key_event_for_char('\r'));
+    if (decoder_.kitty) {
+      keys.push_back(keys.back());
+      keys.back().key_down = false;
+    }
     queue_keys(keys);
     input_raw_ = false;
   }
@@ -612,6 +679,7 @@ class PosixConsolePort final : public ConsolePort {
   Clock::time_point last_byte_{};
   std::deque<InputRecord> events_;
   bool cursor_reports_ = true;  // the terminal answers cursor requests
+  bool keyboard_asked_ = false;  // the kitty protocol query was sent
   bool start_placed_ = false;   // the first answer was taken
 
   // Terminal screen.

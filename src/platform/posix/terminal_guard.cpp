@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/kitty_keys.h"
+
 namespace zw {
 
 namespace {
@@ -42,6 +44,8 @@ struct TerminalGuard {
   termios saved{};
   std::atomic<bool> screen_used{false};  // the cursor may be hidden
   std::atomic<bool> margins_used{false};
+  std::atomic<bool> keyboard_wanted{false};  // the port uses its keyboard flags
+  std::atomic<bool> keyboard_pushed{false};  // and they are on the terminal now
   std::atomic<CtrlHandler> ctrl_handler{nullptr};
   std::atomic<void*> ctrl_context{nullptr};
   std::atomic<bool> continued{false};
@@ -218,10 +222,20 @@ void guard_screen_used() { g_guard.screen_used.store(true); }
 
 void guard_margins_used() { g_guard.margins_used.store(true); }
 
+void guard_keyboard_pushed() {
+  g_guard.keyboard_wanted.store(true);
+  g_guard.keyboard_pushed.store(true);
+}
+
+bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
+
 // On the way out, when the screen was used: ESC 7 ESC [ r ESC 8 (margins
-// off, cursor kept) when a margin was ever set, then ESC [ ? 25 h.
+// off, cursor kept) when a margin was ever set, then ESC [ ? 25 h; and
+// ESC [ < u when keyboard flags are pushed. The pop is sent once per push:
+// a second one would pop what the shell may have pushed.
 void give_terminal_back() {
-  if (g_guard.screen_used.load()) {
+  const bool pop = g_guard.keyboard_pushed.exchange(false);
+  if (g_guard.screen_used.load() || pop) {
     char seq[32];
     size_t n = 0;
     auto add = [&](const char* s) {
@@ -229,8 +243,11 @@ void give_terminal_back() {
       std::memcpy(seq + n, s, len);
       n += len;
     };
-    if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
-    add("\x1b[?25h");
+    if (pop) add(KITTY_POP);
+    if (g_guard.screen_used.load()) {
+      if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
+      add("\x1b[?25h");
+    }
     [[maybe_unused]] ssize_t w = ::write(STDOUT_FILENO, seq, n);
   }
   if (g_guard.input_raw.load()) ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
@@ -240,6 +257,7 @@ void release_terminal() {
   give_terminal_back();
   g_guard.input_raw.store(false);
   g_guard.screen_used.store(false);
+  g_guard.keyboard_wanted.store(false);
 }
 
 // The context is stored before the handler and cleared after it, so a

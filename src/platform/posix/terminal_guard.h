@@ -18,6 +18,9 @@
 //                    the terminal is given back, then the signal ends the
 //                    process as it would have
 // A signal the caller ignores (nohup, background jobs) stays ignored.
+// Keyboard flags the port pushed (the kitty protocol) are popped wherever
+// the terminal is given back, Ctrl+Z included; the port pushes them again
+// on resume.
 //
 // A handler reaches nothing but the guard's own record, which lives at file
 // scope for that reason; the port fills it while it owns the terminal.
@@ -44,6 +47,12 @@ void guard_input_raw(bool raw);
 // was set: both are undone on the way out.
 void guard_screen_used();
 void guard_margins_used();
+// The port is about to push its keyboard flags (KITTY_PUSH): from now on
+// every way out pops them (KITTY_POP), once per push.
+void guard_keyboard_pushed();
+// Flags the port pushed were popped while it keeps the terminal (a stop):
+// they are to be pushed again.
+bool keyboard_flags_popped();
 
 // Gives the terminal back: async-signal-safe, and harmless when repeated or
 // when the terminal is gone.

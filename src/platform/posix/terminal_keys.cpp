@@ -179,7 +179,15 @@ KeyEventRecord char_key(uint8_t ch, bool alt) {
   return k;
 }
 
-void emit(std::vector<KeyEventRecord>* keys, const KeyEventRecord& k) { keys->push_back(k); }
+// A key decoded from plain bytes or a classic sequence: its press, and
+// with the kitty protocol on its release too, which the terminal does not
+// report for it.
+void emit(const KeyDecoder& d, std::vector<KeyEventRecord>* keys, const KeyEventRecord& k) {
+  keys->push_back(k);
+  if (!d.kitty) return;
+  keys->push_back(k);
+  keys->back().key_down = false;
+}
 
 void to_ground(KeyDecoder& d) {
   d.state = KeyDecoder::State::GROUND;
@@ -223,19 +231,35 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
   int p[4] = {};
   int n = 0;
   const bool alt = d.alt;
+  const int params_len = d.params_len;
   const bool ok = parse_params(d, p, &n);
   to_ground(d);
-  if (!ok) return;
 
-  if (kind == '[' && final == 'R' && n == 2 && d.report_expected) {
+  if (ok && kind == '[' && final == 'R' && n == 2 && d.report_expected) {
     // An Escape typed just before the report looks like its Alt prefix.
-    if (alt) emit(keys, control_key(ESC, false));
+    if (alt) emit(d, keys, control_key(ESC, false));
     d.report_expected = false;
     d.report_received = true;
     d.report_row = p[0];
     d.report_column = p[1];
     return;
   }
+  if (kind == '[') {
+    const int flags = kitty_flags_answer(d.params, static_cast<size_t>(params_len), final);
+    if (flags >= 0) {
+      d.kitty_flags = flags;
+      return;
+    }
+    if (d.kitty) {
+      // An Escape byte before a key report is no prefix: the protocol
+      // reports Alt itself.
+      const size_t before = keys->size();
+      if (alt) emit(d, keys, control_key(ESC, false));
+      if (decode_kitty_sequence(d.kitty_keys, d.params, static_cast<size_t>(params_len), final, keys)) return;
+      keys->resize(before);
+    }
+  }
+  if (!ok) return;
 
   uint8_t number = 0;
   int mod = 1;
@@ -267,7 +291,7 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
     // a character by its number.
     if ((state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT)) && s.vk >= VKEY_NUMPAD0 && s.vk <= VKEY_NUMPAD0 + 9)
       ch = 0;
-    emit(keys, make_key(s.vk, s.scan, ch, state));
+    emit(d, keys, make_key(s.vk, s.scan, ch, state));
     return;
   }
 }
@@ -278,9 +302,9 @@ void decode_plain(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
   if (b < 0x80 || d.mode == TextMode::SINGLE_BYTE) {
     to_ground(d);
     if (b < 0x80) {
-      emit(keys, char_key(b, alt));
+      emit(d, keys, char_key(b, alt));
     } else {
-      emit(keys, make_key(0, 0, b, alt_state(alt)));
+      emit(d, keys, make_key(0, 0, b, alt_state(alt)));
     }
     return;
   }
@@ -326,7 +350,7 @@ bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, std::vector<KeyEventReco
   const bool alt = d.alt;
   const int byte = unicode_to_cp1252(d.code_point);
   to_ground(d);
-  if (byte >= 0x80) emit(keys, make_key(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
+  if (byte >= 0x80) emit(d, keys, make_key(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
   return true;
 }
 
@@ -351,7 +375,7 @@ void decode_byte(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
           return;
         }
         // Escape, Escape, something else: the first was the Escape key.
-        if (d.alt) emit(keys, control_key(ESC, false));
+        if (d.alt) emit(d, keys, control_key(ESC, false));
         d.alt = true;
         if (b == ESC) return;
         decode_plain(d, b, keys);
@@ -446,15 +470,15 @@ void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys) {
   const bool alt = d.alt;
   switch (d.state) {
     case State::ESCAPE:
-      emit(keys, control_key(ESC, false));
-      if (alt) emit(keys, control_key(ESC, false));
+      emit(d, keys, control_key(ESC, false));
+      if (alt) emit(d, keys, control_key(ESC, false));
       break;
     case State::CSI:
     case State::SS3:
       // Escape and "[" or "O" with nothing after it were typed as Alt+key.
       if (d.params_len == 0) {
-        if (alt) emit(keys, control_key(ESC, false));
-        emit(keys, char_key(d.state == State::CSI ? '[' : 'O', true));
+        if (alt) emit(d, keys, control_key(ESC, false));
+        emit(d, keys, char_key(d.state == State::CSI ? '[' : 'O', true));
       }
       break;
     default:

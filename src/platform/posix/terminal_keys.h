@@ -8,6 +8,12 @@
 // arrived, and is told when no further byte came within the deadline; only
 // then does an Escape at the end of the input count as the Escape key.
 // Unknown or broken sequences are dropped whole.
+//
+// With the kitty keyboard protocol on (`kitty`), the terminal reports every
+// press and release itself (kitty_keys.h); the decoder hands those on as
+// they come, and gives a key that still arrives as plain bytes (a paste)
+// its release at once. The terminal's answer to the protocol query is
+// noted in either mode.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +21,7 @@
 #include <vector>
 
 #include "platform/console_port.h"
+#include "platform/posix/kitty_keys.h"
 #include "platform/posix/terminal_text.h"
 
 namespace zw {
@@ -49,11 +56,20 @@ struct KeyDecoder {
   bool report_received = false;
   int report_row = 0;  // 1-based, as the terminal sent it
   int report_column = 0;
+  // The kitty keyboard protocol is on: its key reports are decoded, with
+  // the modifier keys held as `kitty_keys` says.
+  bool kitty = false;
+  KittyKeyState kitty_keys;
+  // The flags the terminal last answered to KITTY_QUERY, -1 before any
+  // answer.
+  int kitty_flags = -1;
 };
 
 void reset_key_decoder(KeyDecoder& d, TextMode mode);
 
-// Decodes `count` bytes, appending key-down events to `keys`.
+// Decodes `count` bytes, appending key events to `keys`: key-down events
+// only, whose release is the caller's to add, or with `kitty` on, presses
+// and releases both.
 void decode_key_bytes(KeyDecoder& d, const char* bytes, size_t count,
                       std::vector<KeyEventRecord>* keys);
 // No byte arrived within the deadline: settles what was collected (a lone

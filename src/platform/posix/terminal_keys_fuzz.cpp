@@ -8,6 +8,8 @@
 //    deadline) gives exactly the keys of its tokens decoded one by one: no
 //    byte of a sequence, broken or unknown, ever becomes a typed character,
 //    and nothing of one token leaks into the next.
+// Both with the kitty keyboard protocol off and on (its reports decoded,
+// releases included).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +28,9 @@ constexpr uint32_t KNOWN_STATE = KeyState::RIGHT_ALT | KeyState::LEFT_ALT | KeyS
                                  KeyState::LEFT_CTRL | KeyState::SHIFT | KeyState::NUM_LOCK | KeyState::SCROLL_LOCK |
                                  KeyState::CAPS_LOCK | KeyState::ENHANCED;
 
-void check_well_formed(const Keys& keys) {
+void check_well_formed(const Keys& keys, bool kitty) {
   for (const KeyEventRecord& k : keys) {
-    if (!k.key_down || k.repeat_count != 1) std::abort();
+    if ((!kitty && !k.key_down) || k.repeat_count != 1) std::abort();
     if ((k.control_state & ~KNOWN_STATE) != 0) std::abort();
     // A key without a character must say which key it is.
     if (k.ch == 0 && k.virtual_key == 0) std::abort();
@@ -48,15 +50,17 @@ bool same(const Keys& a, const Keys& b) {
 }
 
 // Property 1 on the raw input.
-void check_pieces(TextMode mode, const uint8_t* data, size_t size) {
+void check_pieces(TextMode mode, bool kitty, const uint8_t* data, size_t size) {
   const char* bytes = reinterpret_cast<const char*>(data);
   KeyDecoder whole;
   reset_key_decoder(whole, mode);
+  whole.kitty = kitty;
   Keys one_piece;
   decode_key_bytes(whole, bytes, size, &one_piece);
 
   KeyDecoder pieces;
   reset_key_decoder(pieces, mode);
+  pieces.kitty = kitty;
   Keys many;
   // Piece lengths come from the bytes themselves: 1 to 4.
   for (size_t at = 0; at < size;) {
@@ -65,20 +69,21 @@ void check_pieces(TextMode mode, const uint8_t* data, size_t size) {
     at += n;
   }
   if (!same(one_piece, many) || whole.state != pieces.state) std::abort();
-  check_well_formed(one_piece);
+  check_well_formed(one_piece, kitty);
 
   decode_key_deadline(whole, &one_piece);
-  check_well_formed(one_piece);
+  check_well_formed(one_piece, kitty);
   if (key_decoder_pending(whole)) std::abort();
   Keys next;
   decode_key_bytes(whole, "q", 1, &next);
-  if (next.size() != 1 || next[0].ch != 'q' || next[0].control_state != 0) std::abort();
+  if (next.size() != (kitty ? 2u : 1u) || next[0].ch != 'q' || next[0].control_state != 0) std::abort();
 }
 
 // Property 2: tokens decoded together and one by one.
-void check_tokens(TextMode mode, Bytes& in) {
+void check_tokens(TextMode mode, bool kitty, Bytes& in) {
   KeyDecoder stream;
   reset_key_decoder(stream, mode);
+  stream.kitty = kitty;
   Keys together;
   Keys alone;
   while (!in.empty()) {
@@ -111,20 +116,27 @@ void check_tokens(TextMode mode, Bytes& in) {
         deadline = true;
         break;
     }
+    const KittyKeyState stream_keys_before = stream.kitty_keys;
     decode_key_bytes(stream, token.data(), token.size(), &together);
     if (deadline) decode_key_deadline(stream, &together);
     if (key_decoder_pending(stream)) std::abort();
 
     KeyDecoder fresh;
     reset_key_decoder(fresh, mode);
+    fresh.kitty = kitty;
+    // The modifier keys held so far carry over from token to token.
+    fresh.kitty_keys = stream_keys_before;
     Keys own;
     decode_key_bytes(fresh, token.data(), token.size(), &own);
     if (deadline) decode_key_deadline(fresh, &own);
-    // A sequence is one key at most: none of its bytes is typed.
-    if ((kind >= 1 && kind <= 3) && own.size() > 1) std::abort();
+    // A sequence is one key at most: none of its bytes is typed. A kitty
+    // report is a press or a release, or a press and the further
+    // characters of its text.
+    if (!kitty && (kind >= 1 && kind <= 3) && own.size() > 1) std::abort();
+    if (kitty && (kind >= 1 && kind <= 3) && own.size() > 1 && !own[0].key_down) std::abort();
     alone.insert(alone.end(), own.begin(), own.end());
   }
-  check_well_formed(together);
+  check_well_formed(together, kitty);
   if (!same(together, alone)) std::abort();
 }
 
@@ -135,8 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zw;
   if (size < 1) return 0;
   const TextMode mode = data[0] & 1 ? TextMode::SINGLE_BYTE : TextMode::UTF8;
-  check_pieces(mode, data + 1, size - 1);
+  const bool kitty = data[0] & 2;
+  check_pieces(mode, kitty, data + 1, size - 1);
   Bytes in{data + 1, size - 1};
-  check_tokens(mode, in);
+  check_tokens(mode, kitty, in);
   return 0;
 }

@@ -261,5 +261,51 @@ TEST(TerminalKeys, CursorReportIsTakenOutOfTheKeys) {
   EXPECT_EQ(keys[0].ch, 27);
 }
 
+// With the kitty protocol on: its reports are keys with their own releases,
+// what still comes as bytes gets a release at once, the cursor report and
+// the flags answer are no keys, and a report split across reads is one.
+TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
+  struct Event {
+    bool down;
+    uint16_t vk;
+    uint8_t ch;
+  };
+  struct KittyCase {
+    const char* name;
+    std::vector<std::string> pieces;
+    std::vector<Event> want;
+  };
+  const KittyCase cases[] = {
+      {"Escape, then h", {"\x1b[27u\x1b[104;;104u\x1b[27;1:3u"},
+       {{true, VKEY_ESCAPE, 27}, {true, 'H', 'h'}, {false, VKEY_ESCAPE, 27}}},
+      {"split report", {"\x1b[10", "4;1:3", "u"}, {{false, 'H', 'h'}}},
+      {"pasted bytes", {"ab"}, {{true, 'A', 'a'}, {false, 'A', 'a'}, {true, 'B', 'b'}, {false, 'B', 'b'}}},
+      {"cursor report first, then Ctrl+F3", {"\x1b[3;1R\x1b[1;5R"}, {{true, 0x72, 0}}},
+      {"flags answer, Up and its release", {"\x1b[?31u\x1b[A\x1b[1;1:3A"}, {{true, VKEY_UP, 0}, {false, VKEY_UP, 0}}},
+      {"Escape byte before a report", {"\x1b\x1b[97u"}, {{true, VKEY_ESCAPE, 27}, {false, VKEY_ESCAPE, 27}, {true, 'A', 'a'}}},
+  };
+  for (const KittyCase& c : cases) {
+    KeyDecoder d;
+    reset_key_decoder(d, TextMode::UTF8);
+    d.kitty = true;
+    d.report_expected = true;
+    std::vector<KeyEventRecord> keys;
+    for (const std::string& piece : c.pieces) decode_key_bytes(d, piece.data(), piece.size(), &keys);
+    ASSERT_EQ(keys.size(), c.want.size()) << c.name;
+    for (size_t i = 0; i < keys.size(); ++i) {
+      EXPECT_EQ(keys[i].key_down, c.want[i].down) << c.name << " key " << i;
+      EXPECT_EQ(keys[i].virtual_key, c.want[i].vk) << c.name << " key " << i;
+      EXPECT_EQ(keys[i].ch, c.want[i].ch) << c.name << " key " << i;
+    }
+  }
+  // The flags answer is noted with the protocol off too, and is no key.
+  KeyDecoder d;
+  reset_key_decoder(d, TextMode::UTF8);
+  std::vector<KeyEventRecord> keys;
+  decode_key_bytes(d, "\x1b[?0u\x1b[u", 8, &keys);
+  EXPECT_EQ(d.kitty_flags, 0);
+  EXPECT_TRUE(keys.empty());
+}
+
 }  // namespace
 }  // namespace zw
