@@ -8,10 +8,11 @@
 #   tests/terminals/run.sh [--program PATH] [TERMINAL...]
 #
 # TERMINAL is xterm, kitty, tmux or screen (all four when none is named).
-# Every terminal runs one session: a cycle, the editing keys, Escape
-# followed at once by a letter, in kitty Alt+keypad entry, and Ctrl+C; then
-# the exit status (130), the terminal settings (the same as before) and the
-# keyboard flags the terminal reports afterwards are checked.
+# Every terminal runs the program twice. The first run: a cycle, the editing
+# keys, Escape followed at once by a letter, in kitty Alt+keypad entry, and
+# Ctrl+C. The second: a cycle, then SIGTERM from outside. After each, the
+# exit status (130, 143), the terminal settings (the same as before) and the
+# keyboard flags the terminal reports are checked.
 # Needs: Xvfb, xterm, kitty, xdotool, tmux, screen. Exit status 0 when every
 # check passed; a failed check prints the screen it was made on.
 set -u
@@ -223,6 +224,19 @@ flags_after() {
   esac
 }
 
+# Run N ended with STATUS by WAY: the status, the terminal settings the same
+# as before, and the keyboard flags.
+expect_way_out() {
+  local run=$1 status=$2 way=$3
+  expect_file "status.$run" "$status" "exit status after $way"
+  checks=$((checks + 1))
+  if ! cmp -s "$out/stty.before.$run" "$out/stty.after.$run"; then
+    fail "terminal settings differ after $way"
+    diff <(tr : '\n' <"$out/stty.before.$run") <(tr : '\n' <"$out/stty.after.$run") | sed 's/^/    /'
+  fi
+  expect_file "flags.$run" "$(flags_after)" "keyboard flags after $way"
+}
+
 run_terminal() {
   echo "== $term"
   start_terminal || return
@@ -273,13 +287,17 @@ run_terminal() {
 
   # Ctrl+C ends the program with the status of SIGINT.
   text 5; keys ctrl+c
-  expect_file status 130 "exit status after Ctrl+C"
-  checks=$((checks + 1))
-  if ! cmp -s "$out/stty.before" "$out/stty.after"; then
-    fail "terminal settings differ after the program"
-    diff <(tr : '\n' <"$out/stty.before") <(tr : '\n' <"$out/stty.after") | sed 's/^/    /'
-  fi
-  expect_file flags "$(flags_after)" "keyboard flags after the program"
+  expect_way_out 1 130 "Ctrl+C"
+
+  # The second run: a cycle, then SIGTERM from outside ends it with the
+  # status of SIGTERM, the terminal given back all the same.
+  expect_last "Operation:" "second run" || { stop_terminal; return; }
+  line "x"; line 6; line 7
+  expect_last "Operation:" "second run: cycle"
+  screen_text | grep -qx 'Produkt:  42 *' || fail "second run: no \"Produkt:  42\""
+  text 8
+  kill -TERM "$(cat "$out/pid.2")"
+  expect_way_out 2 143 "SIGTERM"
   stop_terminal
 }
 
