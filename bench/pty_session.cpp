@@ -125,7 +125,9 @@ int main(int argc, char** argv) {
   int dash = 1;
   while (dash < argc && std::strcmp(argv[dash], "--") != 0) ++dash;
   if (argc < 4 || dash >= argc - 1) {
-    std::fprintf(stderr, "usage: zw_pty_session storm SEED BYTES | paste MIB LIMIT_KIB | measure KEYS CYCLES -- CMD...\n");
+    std::fprintf(stderr,
+                 "usage: zw_pty_session storm SEED BYTES | paste MIB LIMIT_KIB | measure KEYS CYCLES"
+                 " | latency KEYS 0 -- CMD...\n");
     return 2;
   }
   const std::string mode = argv[1];
@@ -215,6 +217,8 @@ int main(int argc, char** argv) {
     std::sort(times.begin(), times.end());
     std::printf("latency %.3f %.3f\n", times[times.size() / 2], times[(times.size() * 99) / 100]);
     return 0;
+  }
+
   if (mode == "paste") {
     type("+\r");
     drain(1000, true);

@@ -277,8 +277,18 @@ class PosixConsolePort final : public ConsolePort {
     if (key_decoder_pending(decoder_)) timeout = std::min(timeout, deadline_left_ms());
     pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
     const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
-    if (n > 0 && (p[1].revents & POLLIN)) drain_wake_pipe();
-    take_input();
+    if (n < 0 || (p[1].revents & POLLIN)) {
+      // A signal came: it is serviced first, which may read the terminal,
+      // and then the terminal is looked at afresh.
+      if (n > 0) drain_wake_pipe();
+      terminal_quiet_ = false;
+      take_input();
+    } else if (n > 0) {
+      take_terminal(p[0].revents);
+    } else {
+      terminal_quiet_ = true;
+      settle_overdue_sequence();
+    }
   }
 
   size_t read_stdin(char* buffer, size_t count) override {
@@ -500,6 +510,10 @@ class PosixConsolePort final : public ConsolePort {
       end_input();
     }
     screen_.out.clear();
+    // Something new is on the screen: the next look for keys is a real one,
+    // so a key typed ahead meanwhile (an Escape behind the last Enter) is
+    // found by the first poll that follows, as a console finds it.
+    terminal_quiet_ = false;
   }
 
   // What the signal handlers left for the main thread: a resume (raw input
@@ -510,6 +524,7 @@ class PosixConsolePort final : public ConsolePort {
     const bool continued = notes.continued;
     if (!continued && !notes.resized) return;
     drain_wake_pipe();
+    terminal_quiet_ = false;  // typed while stopped, or sent on the way
     if (continued && input_raw_) retake_raw_input();
     if (!screen_on_) return;
     size_changed_ = true;
@@ -528,11 +543,13 @@ class PosixConsolePort final : public ConsolePort {
   }
 
   // Reads a piece of what the terminal has sent and decodes it into the
-  // event queue. False when nothing was there.
+  // event queue. False when nothing was there. A piece shorter than the
+  // most that was asked for is all there was.
   bool read_terminal() {
     char buf[TERMINAL_READ_MAX];
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n > 0) {
+      terminal_quiet_ = static_cast<size_t>(n) < sizeof buf;
       decoded_.clear();
       decode_key_bytes(decoder_, buf, static_cast<size_t>(n), &decoded_);
       queue_keys(decoded_);
@@ -551,27 +568,47 @@ class PosixConsolePort final : public ConsolePort {
     // Keys still queued are handed out first; the terminal is looked at
     // again once they are gone.
     if (!events_.empty()) return;
+    take_terminal(0);
+  }
+
+  // Reads the terminal, given what a poll has just found on it (`found`,
+  // its revents), or with a look of its own first when `found` is 0.
+  //
+  // A terminal found quiet (nothing there, or a piece shorter than asked
+  // for) is not looked at again without a wait: the line editor asks for
+  // keys several times for each key, and the wait looks anyway, so each
+  // look would be a system call that finds nothing. Keys typed meanwhile
+  // are taken at the next wait, in order, or at the first look after the
+  // screen changes.
+  void take_terminal(short found) {
     for (;;) {
-      int timeout = 0;
-      if (events_.empty() && key_decoder_pending(decoder_)) timeout = deadline_left_ms();
-      pollfd p{STDIN_FILENO, POLLIN, 0};
-      const int n = ::poll(&p, 1, timeout);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return;
+      if (found == 0) {
+        int timeout = 0;
+        if (key_decoder_pending(decoder_)) {
+          timeout = deadline_left_ms();
+        } else if (terminal_quiet_) {
+          return;
+        }
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        const int n = ::poll(&p, 1, timeout);
+        if (n < 0) {
+          if (errno == EINTR) continue;
+          return;
+        }
+        found = n > 0 ? p.revents : 0;
+        if (found == 0) terminal_quiet_ = true;
       }
-      if (n > 0 && (p.revents & POLLIN)) {
+      if (found & POLLIN) {
         // A piece that gave no key (part of a sequence, a cursor report)
         // is followed by the next.
-        if (read_terminal() && events_.empty()) continue;
+        if (read_terminal() && events_.empty()) {
+          found = 0;
+          continue;
+        }
         return;
       }
-      if (n > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lose_terminal();
-      if (key_decoder_pending(decoder_) && deadline_left_ms() <= 0) {
-        std::vector<KeyEventRecord> keys;
-        decode_key_deadline(decoder_, &keys);
-        queue_keys(keys);
-      }
+      if (found & (POLLHUP | POLLERR | POLLNVAL)) lose_terminal();
+      settle_overdue_sequence();
       return;
     }
   }
@@ -592,6 +629,15 @@ class PosixConsolePort final : public ConsolePort {
       if (c != _POSIX_VDISABLE && c == k.ch) return key.sig;
     }
     return 0;
+  }
+
+  // A sequence that stopped short and whose deadline has passed becomes
+  // the keys it stands for (a lone Escape, mostly).
+  void settle_overdue_sequence() {
+    if (!key_decoder_pending(decoder_) || deadline_left_ms() > 0) return;
+    std::vector<KeyEventRecord> keys;
+    decode_key_deadline(decoder_, &keys);
+    queue_keys(keys);
   }
 
   int deadline_left_ms() const {
@@ -677,6 +723,7 @@ class PosixConsolePort final : public ConsolePort {
   KeyDecoder decoder_;
   std::vector<KeyEventRecord> decoded_;  // keys of the piece just read
   Clock::time_point last_byte_{};
+  bool terminal_quiet_ = false;  // found with nothing more to read, since the last wait
   std::deque<InputRecord> events_;
   bool cursor_reports_ = true;  // the terminal answers cursor requests
   bool keyboard_asked_ = false;  // the kitty protocol query was sent

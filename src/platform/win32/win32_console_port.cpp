@@ -225,11 +225,17 @@ void Win32ConsolePort::flush() {
   output_flush(out_, [this](const char* b, size_t n) { return write_output(b, n); });
 }
 
+// The line editor asks for keys several times for each key and then waits,
+// and the wait ends at once when input is there: a console found without
+// input is taken to be without it until the next wait, so that those asks
+// cost nothing. Keys that come meanwhile are read after that wait, in order.
 bool Win32ConsolePort::peek_input(InputRecord* record, int* count) {
   INPUT_RECORD r;
   DWORD n = 0;
   *count = 0;
+  if (input_quiet_) return true;
   if (!PeekConsoleInputA(as_handle(input()), &r, 1, &n)) return false;
+  input_quiet_ = n == 0;
   if (n > 0) *record = from_win(r);
   *count = static_cast<int>(n);
   return true;
@@ -252,7 +258,11 @@ unsigned Win32ConsolePort::map_virtual_key_char(unsigned vk) {
 void Win32ConsolePort::wait_input(int timeout_ms) {
   flush();
   DWORD ms = timeout_ms > 0 ? static_cast<DWORD>(timeout_ms) : 0;
-  if (input_is_console() && WaitForSingleObject(as_handle(input()), ms) != WAIT_FAILED) return;
+  if (input_is_console()) {
+    const DWORD r = WaitForSingleObject(as_handle(input()), ms);
+    if (r != WAIT_TIMEOUT) input_quiet_ = false;
+    if (r != WAIT_FAILED) return;
+  }
   Sleep(ms);
 }
 

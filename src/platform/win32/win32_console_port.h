@@ -35,6 +35,7 @@ class Win32ConsolePort : public ConsolePort {
   void end_update() override;
   void flush() override;
 
+  // A console found without input is not asked again before the next wait.
   bool peek_input(InputRecord* record, int* count) override;
   bool read_input(InputRecord* record, int* count) override;
   unsigned map_virtual_key_char(unsigned vk) override;
@@ -51,6 +52,7 @@ class Win32ConsolePort : public ConsolePort {
   void* input_ = nullptr;
   void* output_ = nullptr;
   bool stdin_binary_ = false;
+  bool input_quiet_ = false;  // found without input, since the last wait
   RedirectedOutput out_;
 };
 

@@ -314,10 +314,17 @@ TEST_F(Win32ConsoleTest, WaitEndsAtAKeyOrAfterTheTimeGiven) {
   EXPECT_GE(idle, 10u);
   EXPECT_LT(idle, 1000u);
 
+  // Found without input before the key came: the wait takes it in.
+  InputRecord rec;
+  int count = 1;
+  ASSERT_TRUE(port_->peek_input(&rec, &count));
+  EXPECT_EQ(count, 0);
   push(key(true, 1, 'A', 0x1E, 'a', 0));
   t0 = GetTickCount();
   port_->wait_input(5000);
   EXPECT_LT(GetTickCount() - t0, 1000u);
+  ASSERT_TRUE(port_->peek_input(&rec, &count));
+  EXPECT_EQ(count, 1);
 }
 
 }  // namespace
