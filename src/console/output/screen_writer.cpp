@@ -44,10 +44,18 @@ void read_view(Console& con) {
 
 // Read again when the port saw the size change: a view that was no console
 // (one row high, one column wide) is otherwise never read again, as only a
-// console write reads it.
-const ScreenView& view(Console& con) {
-  if (!con.screen.view_read || con.port->take_size_change()) read_view(con);
+// console write reads it. Output that goes straight to a file or a pipe has
+// no size to change, and is not asked on every write.
+const ScreenView& view_asked(Console& con) {
+  if (!con.screen.view_read || (con.screen.redirected == nullptr && con.port->take_size_change())) {
+    read_view(con);
+  }
   return con.screen.view;
+}
+
+inline const ScreenView& view(Console& con) {
+  if (con.screen.view_read && con.screen.redirected != nullptr) return con.screen.view;
+  return view_asked(con);
 }
 
 // Fixed the first time it is needed; later window resizes do not move it.
