@@ -38,7 +38,9 @@ void start_program(int, char**) {
   // The command line is accepted and ignored.
   set_arithmetic_mode();
   std::unique_ptr<ConsolePort> port = make_platform_port();
-  auto con = std::make_unique<Console>();
+  // Not zero-filled: the input block alone is 64 KiB, and runtime_init sets
+  // every field that is read before it is written.
+  auto con = std::make_unique_for_overwrite<Console>();
   runtime_init(*con, port.get());
   g_port = port.release();
   g_console = con.release();
