@@ -145,6 +145,7 @@ line() { text "$1"; keys Return; }
 
 start_terminal() {
   out=$work/$term
+  rm -rf "$out" "$work/kitty.sock"
   mkdir -p "$out"
   local session=("$here/session.sh" "$out" "$program")
   local xterm_opts=(-name zw-matrix -geometry 80x24+0+0
@@ -306,8 +307,19 @@ run_terminal() {
 }
 
 start=$SECONDS
+# Typing through an X server at a terminal now and then loses a race on a
+# busy machine: a terminal whose run fails is run once more, and only the
+# second run counts. What failed the first time is printed all the same.
 for term in "${terminals[@]}"; do
+  failures_before=$failures
+  checks_before=$checks
   run_terminal
+  if ((failures > failures_before)); then
+    echo "   $term: $((failures - failures_before)) failed; running it once more"
+    failures=$failures_before
+    checks=$checks_before
+    run_terminal
+  fi
 done
 echo "$checks checks, $failures failed, $((SECONDS - start)) s"
 ((failures == 0))
