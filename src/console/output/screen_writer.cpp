@@ -46,16 +46,10 @@ void read_view(Console& con) {
 // (one row high, one column wide) is otherwise never read again, as only a
 // console write reads it. Output that goes straight to a file or a pipe has
 // no size to change, and is not asked on every write.
-const ScreenView& view_asked(Console& con) {
-  if (!con.screen.view_read || (con.screen.redirected == nullptr && con.port->take_size_change())) {
-    read_view(con);
-  }
-  return con.screen.view;
-}
-
 inline const ScreenView& view(Console& con) {
-  if (con.screen.view_read && con.screen.redirected != nullptr) return con.screen.view;
-  return view_asked(con);
+  const bool straight = con.screen.redirected != nullptr;
+  if (!con.screen.view_read || (!straight && con.port->take_size_change())) read_view(con);
+  return con.screen.view;
 }
 
 // Fixed the first time it is needed; later window resizes do not move it.

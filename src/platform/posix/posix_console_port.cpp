@@ -76,6 +76,19 @@ constexpr size_t TERMINAL_READ_MAX = 1024;
 
 using Clock = std::chrono::steady_clock;
 
+// Whole milliseconds from now until `until`, 0 or less once it has passed.
+int millis_until(Clock::time_point until) {
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count());
+}
+
+// Sets a terminal's settings, again when a signal interrupted the call.
+bool set_terminal_settings(int fd, int when, const termios& settings) {
+  while (::tcsetattr(fd, when, &settings) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
 bool same_terminal_settings(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
          std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
@@ -228,34 +241,9 @@ class PosixConsolePort final : public ConsolePort {
 
   // ---- Console input -----------------------------------------------------
 
-  bool peek_input(InputRecord* record, int* count) override {
-    *count = 0;
-    if (input_raw_) {
-      take_input();
-    } else if (events_.empty()) {
-      return false;
-    }
-    if (!events_.empty()) {
-      *record = events_.front();
-      *count = 1;
-    }
-    return true;
-  }
+  bool peek_input(InputRecord* record, int* count) override { return next_event(record, count, false); }
 
-  bool read_input(InputRecord* record, int* count) override {
-    *count = 0;
-    if (input_raw_) {
-      take_input();
-    } else if (events_.empty()) {
-      return false;
-    }
-    if (!events_.empty()) {
-      *record = events_.front();
-      events_.pop_front();
-      *count = 1;
-    }
-    return true;
-  }
+  bool read_input(InputRecord* record, int* count) override { return next_event(record, count, true); }
 
   unsigned map_virtual_key_char(unsigned vk) override { return us_layout_vk_char(vk); }
 
@@ -302,6 +290,23 @@ class PosixConsolePort final : public ConsolePort {
   }
 
  private:
+  // The oldest queued event, taken off the queue when `take` is set; the
+  // terminal is read first when it is in raw input.
+  bool next_event(InputRecord* record, int* count, bool take) {
+    *count = 0;
+    if (input_raw_) {
+      take_input();
+    } else if (events_.empty()) {
+      return false;
+    }
+    if (!events_.empty()) {
+      *record = events_.front();
+      if (take) events_.pop_front();
+      *count = 1;
+    }
+    return true;
+  }
+
   // Takes the terminal over, once: the guard's signal handlers in place,
   // the character encoding known (the locale is set by now).
   void take_over_terminal() {
@@ -341,12 +346,7 @@ class PosixConsolePort final : public ConsolePort {
     return enter_raw_input();
   }
 
-  bool apply_raw() {
-    while (::tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_) != 0) {
-      if (errno != EINTR) return false;
-    }
-    return true;
-  }
+  bool apply_raw() { return set_terminal_settings(STDIN_FILENO, TCSADRAIN, raw_); }
 
   // Opens the screen on first use: reads its size and asks the terminal
   // where its cursor is, which switches a terminal on standard input to raw
@@ -410,10 +410,10 @@ class PosixConsolePort final : public ConsolePort {
         const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
         std::vector<KeyEventRecord> typed;  // dropped
         while (!decoder.report_received) {
-          const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+          const int left = millis_until(until);
           if (left <= 0) break;
           pollfd p{fd, POLLIN, 0};
-          const int n = ::poll(&p, 1, static_cast<int>(left));
+          const int n = ::poll(&p, 1, left);
           if (n < 0 && errno != EINTR) break;
           if (n <= 0) continue;
           char byte;
@@ -423,8 +423,7 @@ class PosixConsolePort final : public ConsolePort {
         }
       }
     }
-    while (::tcsetattr(fd, TCSANOW, &saved) != 0 && errno == EINTR) {
-    }
+    set_terminal_settings(fd, TCSANOW, saved);
     guard_input_raw(false);
     ::close(fd);
     if (!decoder.report_received) {
@@ -475,10 +474,10 @@ class PosixConsolePort final : public ConsolePort {
       // Keys in the way of the answer are not read past the bound: the
       // answer is then taken out of the keys when it comes.
       if (events_.size() >= 2 * TERMINAL_READ_MAX) return;
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+      const int left = millis_until(until);
       if (left <= 0) break;
       pollfd p{STDIN_FILENO, POLLIN, 0};
-      const int n = ::poll(&p, 1, static_cast<int>(left));
+      const int n = ::poll(&p, 1, left);
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
       if (input_ended_) return;
