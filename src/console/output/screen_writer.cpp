@@ -65,12 +65,10 @@ const PrintRegion& print_region(Console& con) {
   return r;
 }
 
-// Redirected output: the bytes unchanged; a failing (or stalled) write
-// drops the rest.
+// Redirected output through the port: the bytes unchanged; a failing (or
+// stalled) write drops the rest. (Bytes that fit the port's block go there
+// directly, in write_console.)
 void write_redirected(Console& con, const char* bytes, int32_t length) {
-  if (con.screen.redirected != nullptr && append_to_block(*con.screen.redirected, bytes, static_cast<size_t>(length))) {
-    return;
-  }
   size_t done = 0;
   const size_t total = static_cast<size_t>(length);
   while (done < total) {
