@@ -262,7 +262,7 @@ class PosixConsolePort final : public ConsolePort {
     service_signals();
     if (!events_.empty()) return;
     int timeout = timeout_ms;
-    if (key_decoder_pending(decoder_)) timeout = std::min(timeout, deadline_left_ms());
+    if (key_decoder_awaits_deadline(decoder_)) timeout = std::min(timeout, deadline_left_ms());
     pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
     const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
     if (n < 0 || (p[1].revents & POLLIN)) {
@@ -583,7 +583,7 @@ class PosixConsolePort final : public ConsolePort {
     for (;;) {
       if (found == 0) {
         int timeout = 0;
-        if (key_decoder_pending(decoder_)) {
+        if (key_decoder_awaits_deadline(decoder_)) {
           timeout = deadline_left_ms();
         } else if (terminal_quiet_) {
           return;
@@ -633,7 +633,7 @@ class PosixConsolePort final : public ConsolePort {
   // A sequence that stopped short and whose deadline has passed becomes
   // the keys it stands for (a lone Escape, mostly).
   void settle_overdue_sequence() {
-    if (!key_decoder_pending(decoder_) || deadline_left_ms() > 0) return;
+    if (!key_decoder_awaits_deadline(decoder_) || deadline_left_ms() > 0) return;
     std::vector<KeyEventRecord> keys;
     decode_key_deadline(decoder_, &keys);
     queue_keys(keys);

@@ -489,4 +489,6 @@ void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys) {
 
 bool key_decoder_pending(const KeyDecoder& d) { return d.state != KeyDecoder::State::GROUND; }
 
+bool key_decoder_awaits_deadline(const KeyDecoder& d) { return !d.kitty && key_decoder_pending(d); }
+
 }  // namespace zw

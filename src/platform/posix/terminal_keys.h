@@ -12,8 +12,12 @@
 // With the kitty keyboard protocol on (`kitty`), the terminal reports every
 // press and release itself (kitty_keys.h); the decoder hands those on as
 // they come, and gives a key that still arrives as plain bytes (a paste)
-// its release at once. The terminal's answer to the protocol query is
-// noted in either mode.
+// its release at once. The Escape key then comes as a report of its own, so
+// an Escape byte always starts something: bytes that stopped short are
+// awaited however late the rest comes (a slow line, a remote session), and
+// no deadline applies. What is held meanwhile is bounded (KEY_SEQUENCE_MAX);
+// the next byte settles it as it would without a pause. The terminal's
+// answer to the protocol query is noted in either mode.
 #pragma once
 
 #include <cstddef>
@@ -74,8 +78,13 @@ void decode_key_bytes(KeyDecoder& d, const char* bytes, size_t count,
                       std::vector<KeyEventRecord>* keys);
 // No byte arrived within the deadline: settles what was collected (a lone
 // Escape is the Escape key; Escape + "[" is Alt+[; a cut sequence is dropped).
+// Applies only while key_decoder_awaits_deadline; the end of the input
+// settles whatever is left the same way.
 void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys);
 // True while collected bytes wait for more (or for the deadline).
 bool key_decoder_pending(const KeyDecoder& d);
+// True while collected bytes wait and the deadline would settle them: never
+// with the kitty protocol on.
+bool key_decoder_awaits_deadline(const KeyDecoder& d);
 
 }  // namespace zw

@@ -283,6 +283,10 @@ TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
       {"cursor report first, then Ctrl+F3", {"\x1b[3;1R\x1b[1;5R"}, {{true, 0x72, 0}}},
       {"flags answer, Up and its release", {"\x1b[?31u\x1b[A\x1b[1;1:3A"}, {{true, VKEY_UP, 0}, {false, VKEY_UP, 0}}},
       {"Escape byte before a report", {"\x1b\x1b[97u"}, {{true, VKEY_ESCAPE, 27}, {false, VKEY_ESCAPE, 27}, {true, 'A', 'a'}}},
+      // A report whose bytes stop short ("" marks a pause past the deadline)
+      // is awaited: a lone Escape byte is no Escape key with the protocol on.
+      {"report cut after the escape", {"\x1b", "", "[51;;51u"}, {{true, '3', '3'}}},
+      {"report cut in its parameters", {"\x1b[5", "", "", "1;;51u"}, {{true, '3', '3'}}},
   };
   for (const KittyCase& c : cases) {
     KeyDecoder d;
@@ -290,7 +294,13 @@ TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
     d.kitty = true;
     d.report_expected = true;
     std::vector<KeyEventRecord> keys;
-    for (const std::string& piece : c.pieces) decode_key_bytes(d, piece.data(), piece.size(), &keys);
+    for (const std::string& piece : c.pieces) {
+      if (piece.empty()) {
+        EXPECT_TRUE(key_decoder_pending(d)) << c.name;
+        EXPECT_FALSE(key_decoder_awaits_deadline(d)) << c.name;
+      }
+      decode_key_bytes(d, piece.data(), piece.size(), &keys);
+    }
     ASSERT_EQ(keys.size(), c.want.size()) << c.name;
     for (size_t i = 0; i < keys.size(); ++i) {
       EXPECT_EQ(keys[i].key_down, c.want[i].down) << c.name << " key " << i;
