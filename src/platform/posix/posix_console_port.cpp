@@ -47,6 +47,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -120,7 +121,7 @@ class PosixConsolePort final : public ConsolePort {
     take_over_terminal();
     if (!enter_raw_input()) return false;
     input_raw_ = true;
-    reset_key_decoder(decoder_, text_mode_);
+    reset_key_decoder(decoder_, text_mode_, key_dialect_of(std::getenv("TERM")));
     return true;
   }
 

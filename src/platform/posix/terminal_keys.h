@@ -35,10 +35,21 @@ namespace zw {
 constexpr int KEY_SEQUENCE_DEADLINE_MS = 30;
 constexpr int KEY_SEQUENCE_MAX = 32;
 
+// Where terminals give the same bytes different keys, what TERM names
+// decides: the Linux console sends Shift+Tab as Escape + Tab, and rxvt
+// numbers its shifted function keys from Shift+F1 = F11, so that its
+// "ESC [ 25 ~" is Shift+F3 where the Linux console's and a VT220
+// keyboard's is Shift+F1 (F13).
+enum class KeyDialect : uint8_t { COMMON, LINUX, RXVT };
+
+// The dialect of the terminal named `term` (TERM; nullptr for none).
+KeyDialect key_dialect_of(const char* term);
+
 struct KeyDecoder {
   enum class State : uint8_t { GROUND, ESCAPE, CSI, CSI_LINUX, SS3, DISCARD, UTF8, MOUSE_X10 };
 
   TextMode mode = TextMode::UTF8;
+  KeyDialect dialect = KeyDialect::COMMON;
   State state = State::GROUND;
   // Escape came before the sequence or character being collected (Alt); in
   // state ESCAPE: a second Escape came.
@@ -69,7 +80,7 @@ struct KeyDecoder {
   int kitty_flags = -1;
 };
 
-void reset_key_decoder(KeyDecoder& d, TextMode mode);
+void reset_key_decoder(KeyDecoder& d, TextMode mode, KeyDialect dialect = KeyDialect::COMMON);
 
 // Decodes `count` bytes, appending key events to `keys`: key-down events
 // only, whose release is the caller's to add, or with `kitty` on, presses
