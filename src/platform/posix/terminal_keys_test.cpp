@@ -317,5 +317,43 @@ TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
   EXPECT_TRUE(keys.empty());
 }
 
+// Each bit of the modifier parameter ("ESC [ 1 ; 1+bits A") alone, as the
+// two protocols define it: the kitty keyboard protocol's shift 1, alt 2,
+// ctrl 4, super 8, hyper 16, meta 32, caps_lock 64, num_lock 128, and
+// xterm's Shift 1, Alt 2, Ctrl 4, Meta 8, whose locks follow kitty's. The
+// console has Shift, Ctrl, Alt and the locks; Meta is taken as Alt, Super
+// and Hyper have no state of their own.
+TEST(TerminalKeys, EachModifierBitIsItsOwnKeyState) {
+  struct Case {
+    int bit;
+    uint32_t kitty;
+    uint32_t xterm;
+  };
+  const Case cases[] = {
+      {1, SHIFT, SHIFT},
+      {2, ALT, ALT},
+      {4, CTRL, CTRL},
+      {8, 0, ALT},
+      {16, 0, 0},
+      {32, ALT, 0},
+      {64, KeyState::CAPS_LOCK, KeyState::CAPS_LOCK},
+      {128, KeyState::NUM_LOCK, KeyState::NUM_LOCK},
+  };
+  for (const Case& c : cases) {
+    const std::string report = "\x1b[1;" + std::to_string(c.bit + 1) + "A";
+    for (bool kitty : {true, false}) {
+      KeyDecoder d;
+      reset_key_decoder(d, TextMode::UTF8);
+      d.kitty = kitty;
+      std::vector<KeyEventRecord> keys;
+      decode_key_bytes(d, report.data(), report.size(), &keys);
+      ASSERT_FALSE(keys.empty()) << c.bit;
+      EXPECT_EQ(keys[0].virtual_key, VKEY_UP) << c.bit;
+      EXPECT_EQ(keys[0].control_state, ENH | (kitty ? c.kitty : c.xterm))
+          << "bit " << c.bit << (kitty ? " kitty" : " xterm");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zw
