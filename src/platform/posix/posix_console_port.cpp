@@ -562,7 +562,8 @@ class PosixConsolePort final : public ConsolePort {
 
   // What the terminal has sent so far, a piece at a time (TERMINAL_READ_MAX),
   // without waiting, except for the rest of a sequence that stopped short:
-  // that is awaited up to its deadline, and then settled.
+  // that is awaited up to its deadline, and then settled (with the kitty
+  // protocol on, it waits for its rest, as any key does).
   void take_input() {
     service_signals();
     // Keys still queued are handed out first; the terminal is looked at

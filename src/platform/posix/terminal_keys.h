@@ -31,7 +31,8 @@
 namespace zw {
 
 // How long the port waits for the rest of a sequence whose bytes stopped
-// arriving (an Escape as the last byte read, in particular).
+// arriving (an Escape as the last byte read, in particular), with the kitty
+// protocol off.
 constexpr int KEY_SEQUENCE_DEADLINE_MS = 30;
 constexpr int KEY_SEQUENCE_MAX = 32;
 
