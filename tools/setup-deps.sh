@@ -28,6 +28,9 @@ have_cmd "${CXX:-c++}" || missing+=(g++)
 have_lib gtest/gtest.h gtest || missing+=(libgtest-dev)
 have_lib gmock/gmock.h gmock || missing+=(libgmock-dev)
 have_lib vterm.h vterm || missing+=(libvterm-dev)
+# Header only: decimal numbers are read the same under every C++ library.
+printf '#include <fast_float/fast_float.h>\n' | "${CXX:-c++}" -std=c++20 -x c++ -E - >/dev/null 2>&1 ||
+  missing+=(libfast-float-dev)
 have_cmd tmux || missing+=(tmux)
 # The terminfo entries whose key sequences the suite checks (infocmp).
 if have_cmd infocmp; then
@@ -44,14 +47,15 @@ fi
 
 # CI also cross-builds for Windows and tests both builds under Wine (the
 # 32-bit one needs the i386 wine32), cross-builds for arm64 and tests under
-# qemu, fuzzes with clang, soaks under GNU time, types at real terminals
-# under Xvfb, and builds, checks and installs the packages.
+# qemu, fuzzes with clang, builds the suite with clang and libc++, soaks
+# under GNU time, types at real terminals under Xvfb, and builds, checks
+# and installs the packages.
 need_i386=0
 if ((ci)); then
   dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386 || need_i386=1
   for pkg in g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 wine32:i386 \
              qemu-user g++-aarch64-linux-gnu \
-             clang-14 libclang-rt-14-dev time \
+             clang-14 libclang-rt-14-dev time clang-16 libc++-16-dev libc++abi-16-dev \
              dpkg-dev lintian mandoc man-db file zip unzip \
              xvfb xterm xdotool kitty screen; do
     dpkg -s "$pkg" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$pkg")
