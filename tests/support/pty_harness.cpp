@@ -75,7 +75,7 @@ Terminal::Terminal(const Options& o) : options_(o) {
   screen_ = vterm_obtain_screen(vt_);
   static const VTermScreenCallbacks callbacks = {
       nullptr, nullptr, nullptr, &Terminal::on_termprop, &Terminal::on_bell, nullptr,
-      &Terminal::on_pushline, nullptr};
+      &Terminal::on_pushline, &Terminal::on_popline};
   vterm_screen_set_callbacks(screen_, &callbacks, this);
   vterm_screen_reset(screen_, 1);
   if (!o.earlier_output.empty()) vterm_input_write(vt_, o.earlier_output.data(), o.earlier_output.size());
@@ -291,7 +291,23 @@ int Terminal::on_bell(void* user) {
 int Terminal::on_pushline(int cols, const VTermScreenCell* cells, void* user) {
   std::string s;
   for (int x = 0; x < cols; ++x) append_utf8(&s, cells[x].chars[0] == 0 ? ' ' : cells[x].chars[0]);
-  static_cast<Terminal*>(user)->scrollback_.push_back(trim_right(s));
+  auto* t = static_cast<Terminal*>(user);
+  t->scrollback_.push_back(trim_right(s));
+  t->scrollback_cells_.emplace_back(cells, cells + cols);
+  return 1;
+}
+
+// libvterm asks for a row back when the screen grows taller; it gets the
+// newest row of the scrollback, cut or padded to the new width.
+int Terminal::on_popline(int cols, VTermScreenCell* cells, void* user) {
+  auto* t = static_cast<Terminal*>(user);
+  if (!t->options_.pull_scrollback || t->scrollback_cells_.empty()) return 0;
+  const std::vector<VTermScreenCell>& row = t->scrollback_cells_.back();
+  VTermScreenCell blank{};
+  blank.width = 1;
+  for (int x = 0; x < cols; ++x) cells[x] = x < static_cast<int>(row.size()) ? row[static_cast<size_t>(x)] : blank;
+  t->scrollback_cells_.pop_back();
+  t->scrollback_.pop_back();
   return 1;
 }
 

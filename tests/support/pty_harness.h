@@ -36,6 +36,9 @@ struct Options {
   bool output_to_file = false;      // standard output redirected to a file
   bool output_to_pipe = false;      // standard output a pipe (close_output)
   bool kitty_keyboard = false;      // the terminal answers ESC [ ? u, keeps a flag stack
+  // A window made taller pulls rows back from the scrollback into view, as
+  // xterm, tmux and most terminals do: the content and the cursor move down.
+  bool pull_scrollback = false;
 };
 
 // A terminal emulator with the program running in it.
@@ -107,6 +110,7 @@ class Terminal {
   static int on_termprop(VTermProp prop, VTermValue* val, void* user);
   static int on_bell(void* user);
   static int on_pushline(int cols, const VTermScreenCell* cells, void* user);
+  static int on_popline(int cols, VTermScreenCell* cells, void* user);
 
   void pump(int timeout_ms);
   std::string temp_file(const std::string& content);
@@ -122,6 +126,7 @@ class Terminal {
   bool cursor_visible_ = true;
   int bells_ = 0;
   std::vector<std::string> scrollback_;
+  std::vector<std::vector<VTermScreenCell>> scrollback_cells_;  // for on_popline
   bool holding_ = false;
   std::string held_;
   pid_t session_ = -1;
