@@ -688,6 +688,50 @@ TEST(TerminalProgram, ResizeAtAPromptKeepsTheEchoOnThePromptsRow) {
   }
 }
 
+// The window's width changes while a line is typed: the line is drawn again
+// at the new width, no row of the old layout stays behind, and the editing
+// keys go on at the new width (End, Home, Up over a wrapped line).
+TEST(TerminalProgram, TheLineFollowsANewWidthWhileItIsEdited) {
+  const std::string text = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWX";
+  struct Case {
+    int from, to;
+    int typed;         // characters of `text` typed before the resize
+    std::string keys;  // after it
+    std::string want;
+  };
+  const Case cases[] = {
+      {40, 80, 45, "Z\x1b[HY", "Y" + text.substr(0, 45) + "Z"},
+      {80, 40, 60, "Z\x1b[HY", "Y" + text.substr(0, 60) + "Z"},
+      {80, 40, 60, "\x1b[AY", text.substr(0, 20) + "Y" + text.substr(20, 40)},
+      {40, 60, 10, "Z", text.substr(0, 10) + "Z"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to) + " columns, " + c.keys);
+    Options o;
+    o.columns = c.from;
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    const int prompt = t.cursor().row;
+    const std::string typed = text.substr(0, static_cast<size_t>(c.typed));
+    t.type(typed);
+    const std::vector<std::string> before = wrapped(typed, c.from);
+    ASSERT_TRUE(t.wait_for_row(prompt + static_cast<int>(before.size()) - 1, before.back())) << t.screen();
+    t.resize(c.to, 24);
+    t.type(c.keys);
+    const std::vector<std::string> rows = wrapped(c.want, c.to);
+    ASSERT_TRUE(t.wait_for([&] {
+      for (size_t i = 0; i < rows.size(); ++i)
+        if (t.row(prompt + static_cast<int>(i)) != rows[i]) return false;
+      return true;
+    })) << t.screen();
+    for (int y = prompt + static_cast<int>(rows.size()); y < 24; ++y) EXPECT_EQ(t.row(y), "") << y << t.screen();
+    t.type("\r");
+    ASSERT_TRUE(t.wait_for_row(prompt + static_cast<int>(rows.size()), "Nummmer 1:")) << t.screen();
+    t.type("1\r1\r");
+    finish_with_escape(t);
+  }
+}
+
 TEST(TerminalProgram, RedirectedOutputWithKeysFromTheTerminal) {
   Options o;
   o.output_to_file = true;

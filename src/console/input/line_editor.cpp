@@ -1,5 +1,6 @@
 #include "console/input/line_editor.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "console/console.h"
@@ -29,6 +30,7 @@ struct EditState {
   int32_t row = 0;
   int32_t width = 80;
   int32_t height = 25;
+  uint32_t size_changes = 0;  // the screen's size changes taken in
 };
 
 void move_by(Console& con, EditState& s, int32_t delta) {
@@ -88,13 +90,64 @@ void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
   s.pos = at;
 }
 
+// The screen got a new width while the line was edited: the line is drawn
+// again from its start at the new width, the cells after it to the end of
+// the screen blanked (rows the old width used, left behind), and the cursor
+// put back at pos. Where the line starts now depends on the terminal: one
+// that keeps its rows as they were leaves the cursor's column alone (cut to
+// the new width) and may only have moved the rows up or down; one that
+// re-wraps its lines keeps the line's cells in one run ending at the
+// cursor. The cursor's column tells which of the two happened.
+void redraw_at_new_width(Console& con, EditState& s, int32_t width) {
+  const CursorPos now = get_cursor(con);
+  CursorPos start;
+  if (now.column == std::min(s.col, width)) {
+    start = cell_after(s.col, s.row, -int64_t{s.pos}, s.width);
+    start.row += now.row - s.row;
+  } else {
+    start = cell_after(now.column, now.row, -int64_t{s.pos}, width);
+  }
+  if (start.row < 1) start = CursorPos{1, 1};
+  s.width = width;
+  const int32_t len = static_cast<int32_t>(s.line.size());
+  set_cursor(con, start.row, start.column, HIDE);
+  write_console(con, s.line.data(), len, 0);
+  const CursorPos end = cell_after(start.column, start.row, len, width);
+  int32_t scrolled = 0;
+  if (end.row <= s.height) {
+    write_blanks(con, (s.height - end.row) * width + (width - end.column + 1));
+  } else if (end.row > s.height + 1 || end.column > 1) {
+    scrolled = end.row - s.height;
+  }
+  s.col = start.column;
+  s.row = start.row - scrolled;
+  set_cursor(con, std::max(s.row, 1), s.col, SHOW);
+  move_by(con, s, s.pos);
+}
+
+// Takes in a size change the port reported since the editor last looked.
+// A change of height alone moves no cell of the line: the cursor, read
+// before each key, is enough.
+void follow_size_change(Console& con, EditState& s) {
+  const uint32_t changes = screen_size_changes(con);
+  if (changes == s.size_changes) return;
+  s.size_changes = changes;
+  const ScreenSize size = get_screen_size(con);
+  s.height = size.height;
+  if (size.width != s.width) redraw_at_new_width(con, s, size.width);
+}
+
 // Waits for the next key, at most KEY_WAIT_MS at a time, and returns its
 // code. The cursor place is read once the key is there: a program stopped
 // and resumed while waiting (Ctrl+Z, then fg) finds the cursor where the
 // shell left it, and the line goes on from there.
 KeyCode next_key(Console& con, EditState& s) {
   for (;;) {
-    while (!key_waiting(con)) con.port->wait_input(KEY_WAIT_MS);
+    while (!key_waiting(con)) {
+      con.port->wait_input(KEY_WAIT_MS);
+      follow_size_change(con, s);
+    }
+    follow_size_change(con, s);
     const CursorPos cursor = get_cursor(con);
     s.col = cursor.column;
     s.row = cursor.row;
@@ -110,6 +163,7 @@ std::string edit_line(Console& con) {
   const ScreenSize size = get_screen_size(con);
   s.width = size.width;
   s.height = size.height;
+  s.size_changes = screen_size_changes(con);
   const bool was_visible = (set_cursor(con, 0, 0, SHOW) & VISIBLE_BIT) != 0;
 
   for (;;) {
