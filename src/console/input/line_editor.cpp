@@ -97,12 +97,16 @@ void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
 // that keeps its rows as they were leaves the cursor's column alone (cut to
 // the new width) and may only have moved the rows up or down; one that
 // re-wraps its lines keeps the line's cells in one run ending at the
-// cursor. The cursor's column tells which of the two happened.
+// cursor, and the line's start column. The cursor's column tells which of
+// the two happened; where both would leave it in the same column (80 to 40
+// columns, say), the terminal is taken to re-wrap, as most do.
 void redraw_at_new_width(Console& con, EditState& s, int32_t width) {
   const CursorPos now = get_cursor(con);
+  const CursorPos old_start = cell_after(s.col, s.row, -int64_t{s.pos}, s.width);
+  const int32_t rewrapped_column = cell_after(old_start.column, 1, s.pos, width).column;
   CursorPos start;
-  if (now.column == std::min(s.col, width)) {
-    start = cell_after(s.col, s.row, -int64_t{s.pos}, s.width);
+  if (now.column == std::min(s.col, width) && now.column != rewrapped_column) {
+    start = old_start;
     start.row += now.row - s.row;
   } else {
     start = cell_after(now.column, now.row, -int64_t{s.pos}, width);
