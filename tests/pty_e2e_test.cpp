@@ -790,15 +790,18 @@ TEST(TerminalProgram, StartsBelowTheShellsOutput) {
     const char* name;
     bool input_from_file;
     std::string earlier;
+    bool query_restores_cursor = false;
   };
   const std::string full_row = std::string(79, ' ') + "X";
   const Case cases[] = {
       {"input from a file", true, "$ zahlwerk\r\n"},
       {"input from a file, last column filled", true, "$ x\r\n" + full_row},
       {"keys from the terminal, last column filled", false, "$ x\r\n" + full_row},
+      {"a terminal that reads the keyboard query as restore cursor", false, "$ zahlwerk\r\n", true},
   };
   for (const Case& c : cases) {
     Options o;
+    o.query_restores_cursor = c.query_restores_cursor;
     o.input_from_file = c.input_from_file;
     o.input = "+,2,3\n";
     o.earlier_output = c.earlier;

@@ -319,6 +319,13 @@ void Terminal::pump(int timeout_ms) {
   const ssize_t n = ::read(master_, buf, sizeof buf);
   if (n <= 0) return;
   if (options_.kitty_keyboard) keyboard_requests(buf, static_cast<size_t>(n));
+  if (options_.query_restores_cursor) {
+    std::string out(buf, static_cast<size_t>(n));
+    for (size_t at = out.find("\x1b[?u"); at != std::string::npos; at = out.find("\x1b[?u", at))
+      out.replace(at, 4, "\x1b" "8");
+    vterm_input_write(vt_, out.data(), out.size());
+    return;
+  }
   vterm_input_write(vt_, buf, static_cast<size_t>(n));
 }
 

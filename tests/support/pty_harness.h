@@ -39,6 +39,8 @@ struct Options {
   // A window made taller pulls rows back from the scrollback into view, as
   // xterm, tmux and most terminals do: the content and the cursor move down.
   bool pull_scrollback = false;
+  // ESC [ ? u is read as "restore cursor" (CSI u), as st reads it.
+  bool query_restores_cursor = false;
 };
 
 // A terminal emulator with the program running in it.

@@ -29,10 +29,14 @@
 //                        awaited at most CURSOR_REPORT_WAIT_MS); with
 //                        standard input elsewhere, once at start, answered
 //                        on the controlling terminal
-//   ESC [ ? u            kitty keyboard protocol query, at start, in the
+//   ESC 7 ESC [ ? u ESC 8
+//                        kitty keyboard protocol query, at start, in the
 //                        same write before the first cursor request; an
 //                        answer (ESC [ ? flags u) before the cursor report
-//                        means the terminal speaks the protocol
+//                        means the terminal speaks the protocol. The query
+//                        goes between cursor save and restore: a terminal
+//                        that reads it as "restore cursor" (CSI u) would
+//                        otherwise move its cursor to where it last saved it
 //   ESC [ > 31 u         push of the keyboard flags (kitty_keys.h), after
 //                        such an answer and again on resume; popped on every
 //                        way out (terminal_guard.cpp)
@@ -462,7 +466,9 @@ class PosixConsolePort final : public ConsolePort {
     keyboard_asked_ = true;
     if (ask_keyboard) {
       decoder_.kitty_flags = -1;
+      screen_.out.append("\x1b" "7");
       screen_.out.append(KITTY_QUERY);
+      screen_.out.append("\x1b" "8");
     }
     screen_.out.append("\x1b[6n");
     send_screen_update();
