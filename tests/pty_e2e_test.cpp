@@ -5,10 +5,12 @@
 #ifdef ZW_HAVE_VTERM
 
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <utility>
@@ -515,6 +517,95 @@ TEST(TerminalProgram, KittyFlagsPoppedOnEveryWayOut) {
     EXPECT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 0 && t.keyboard_pushes() == 0; }))
         << c.name << ": flags " << t.keyboard_flags() << ", pushes " << t.keyboard_pushes();
     EXPECT_TRUE(same_settings(t.settings(), t.settings_before())) << c.name;
+  }
+}
+
+// With the keyboard protocol on, Ctrl+C, Ctrl+\\ and Ctrl+Z reach the whole
+// foreground job, as the terminal's own keys do: the script that started
+// the program ends or stops with it, and goes on after fg.
+TEST(TerminalProgram, KittySignalKeysReachTheWholeJob) {
+  struct Case {
+    char key;
+    int signal;
+  };
+  for (const Case& c : {Case{'c', SIGINT}, Case{'\\', SIGQUIT}, Case{'z', SIGTSTP}}) {
+    SCOPED_TRACE(std::string("ctrl+") + c.key);
+    Options o;
+    o.kitty_keyboard = true;
+    o.shell_command = "\"$ZW\"; echo after $?";
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
+    ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+    t.type(kitty_ctrl(c.key));
+    int status = -1;
+    ASSERT_TRUE(t.wait_status(&status)) << "the script goes on\n" << t.screen();
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+    if (c.signal != SIGTSTP) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+      EXPECT_EQ(t.all_text().find("after"), std::string::npos) << t.screen();
+      continue;
+    }
+    ASSERT_TRUE(WIFSTOPPED(status)) << "status " << status;
+    ::kill(-t.program(), SIGCONT);
+    ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+    t.type(KITTY_LAST_CYCLE);
+    ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(t.wait_for_text("after 0")) << t.screen();
+  }
+}
+
+// A job stopped with Ctrl+Z and killed from the shell (kill %1, which also
+// sends SIGCONT) ends at once: it is no longer the terminal's foreground job,
+// so it neither writes to the terminal nor sets it, and leaves the shell's
+// settings alone.
+TEST(TerminalProgram, AStoppedJobKilledFromTheShellEndsAtOnce) {
+  for (const char* sig : {"TERM", "HUP"}) {
+    SCOPED_TRACE(sig);
+    Options o;
+    o.shell_command = std::string("set -m; \"$ZW\"; kill -") + sig + " %1; kill -CONT %1; "
+                      "for i in 1 2 3 4 5 6 7 8 9; do wait %1; s=$?; [ $s = 148 ] || break; sleep 0.1; done; "
+                      "echo ended $s";
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    t.type("\x1a");
+    const std::string want = std::string("ended ") + (sig[0] == 'T' ? "143" : "129");
+    ASSERT_TRUE(t.wait_for_text(want)) << t.all_text();
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+  }
+}
+
+// Whether process `pid` is inside a write(2) call.
+bool in_write(pid_t pid) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/syscall";
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return false;
+  long nr = -1;
+  const bool read = std::fscanf(f, "%ld", &nr) == 1;
+  std::fclose(f);
+  return read && nr == SYS_write;
+}
+
+// A signal that ends the program while the terminal takes no output (not
+// read, or stopped by Ctrl+S) ends it at once: the settings are given back,
+// and the restore bytes are dropped rather than waited for.
+TEST(TerminalProgram, WaysOutDoNotWaitForAStoppedTerminal) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    Terminal t(Options{});
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    t.stop_output();
+    t.type("1");
+    ASSERT_TRUE(t.wait_for([&] { return in_write(t.program()); }));
+    ::kill(t.program(), sig);
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status)) << "the program waits for its output";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+    t.start_output();
   }
 }
 

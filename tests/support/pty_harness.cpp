@@ -247,6 +247,10 @@ void Terminal::resize(int columns, int rows) {
   ::ioctl(master_, TIOCSWINSZ, &ws);
 }
 
+void Terminal::stop_output() { ::tcflow(slave_, TCOOFF); }
+
+void Terminal::start_output() { ::tcflow(slave_, TCOON); }
+
 void Terminal::hang_up() {
   ::close(master_);
   master_ = -1;
@@ -421,8 +425,20 @@ void Terminal::run_program() {
   const std::string term = "TERM=" + options_.term;
   char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
                        const_cast<char*>(all.c_str()), nullptr};
+  if (!options_.shell_command.empty()) run_shell_command(env);
   ::execle(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr), env);
   ::_exit(127);
+}
+
+// Runs Options::shell_command with the environment `env` and ZW, the
+// program's path; returns only when that fails.
+void Terminal::run_shell_command(char* const env[]) {
+  std::vector<char*> shell_env;
+  for (char* const* e = env; *e != nullptr; ++e) shell_env.push_back(*e);
+  std::string zw = "ZW=" ZW_BINARY;
+  shell_env.push_back(zw.data());
+  shell_env.push_back(nullptr);
+  ::execle("/bin/sh", "sh", "-c", options_.shell_command.c_str(), static_cast<char*>(nullptr), shell_env.data());
 }
 
 }  // namespace zw::e2e

@@ -41,6 +41,9 @@ struct Options {
   bool pull_scrollback = false;
   // ESC [ ? u is read as "restore cursor" (CSI u), as st reads it.
   bool query_restores_cursor = false;
+  // When set, `sh -c shell_command` is the foreground job instead of the
+  // program, which it finds as "$ZW".
+  std::string shell_command;
 };
 
 // A terminal emulator with the program running in it.
@@ -98,6 +101,9 @@ class Terminal {
   void release_answers();
 
   void resize(int columns, int rows);
+  // Output to the terminal stopped (as by Ctrl+S) / going again.
+  void stop_output();
+  void start_output();
   // Closes the terminal's side, as when its window is closed.
   void hang_up();
 
@@ -118,6 +124,7 @@ class Terminal {
   std::string temp_file(const std::string& content);
   void start();
   [[noreturn]] void run_program();
+  void run_shell_command(char* const env[]);
 
   Options options_;
   int master_ = -1;

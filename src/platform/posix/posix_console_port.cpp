@@ -636,6 +636,13 @@ class PosixConsolePort final : public ConsolePort {
     return 0;
   }
 
+  // Raises `sig` to the terminal's foreground job, this process among it;
+  // to this process alone when the terminal names none.
+  static void raise_for_terminal(int sig) {
+    const pid_t job = ::tcgetpgrp(STDIN_FILENO);
+    if (job <= 0 || ::kill(-job, sig) != 0) ::raise(sig);
+  }
+
   // A sequence that stopped short and whose deadline has passed becomes
   // the keys it stands for (a lone Escape, mostly).
   void settle_overdue_sequence() {
@@ -657,11 +664,13 @@ class PosixConsolePort final : public ConsolePort {
       if (decoder_.kitty) {
         // The terminal sends Ctrl+C, Ctrl+\ and Ctrl+Z as key reports
         // instead of the bytes that make the line discipline raise
-        // SIGINT, SIGQUIT and SIGTSTP: they are raised here, and their
+        // SIGINT, SIGQUIT and SIGTSTP: they are raised here, to the whole
+        // foreground job as the line discipline raises them (a script or
+        // make that started the program stops or ends with it), and the
         // handlers do what they do for those bytes. Neither the press nor
         // the release is a key.
         if (const int sig = signal_of_key(k); sig != 0) {
-          if (k.key_down) ::raise(sig);
+          if (k.key_down) raise_for_terminal(sig);
           continue;
         }
       }

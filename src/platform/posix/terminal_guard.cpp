@@ -229,13 +229,38 @@ void guard_keyboard_pushed() {
 
 bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
 
+// Whether this process's group is the terminal's foreground job. A job
+// stopped with Ctrl+Z and then killed from the shell (kill %1) is not: a
+// write would land on the shell's line, and setting the terminal would stop
+// it again (SIGTTOU) instead of letting it end.
+bool in_foreground(int fd) { return ::tcgetpgrp(fd) == ::getpgrp(); }
+
+// Writes what goes out without waiting: output the terminal does not take
+// (not read, stopped by flow control) must not hold up the way out. The
+// non-blocking flag belongs to the file description, which the shell shares,
+// so it is put back at once.
+void write_without_waiting(int fd, const char* bytes, size_t count) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return;
+  if (!(flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
+  [[maybe_unused]] ssize_t w = ::write(fd, bytes, count);
+  if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags);
+}
+
 // On the way out, when the screen was used: ESC 7 ESC [ r ESC 8 (margins
 // off, cursor kept) when a margin was ever set, then ESC [ ? 25 h; and
 // ESC [ < u when keyboard flags are pushed. The pop is sent once per push:
 // a second one would pop what the shell may have pushed.
+//
+// The settings go back first, as they need no room in the output; the
+// bytes follow only as far as the terminal takes them at once. A process
+// that is not the terminal's foreground job touches neither.
 void give_terminal_back() {
   const bool pop = g_guard.keyboard_pushed.exchange(false);
-  if (g_guard.screen_used.load() || pop) {
+  if (g_guard.input_raw.load() && in_foreground(g_guard.input_fd)) {
+    ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
+  }
+  if ((g_guard.screen_used.load() || pop) && in_foreground(STDOUT_FILENO)) {
     char seq[32];
     size_t n = 0;
     auto add = [&](const char* s) {
@@ -248,9 +273,8 @@ void give_terminal_back() {
       if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
       add("\x1b[?25h");
     }
-    [[maybe_unused]] ssize_t w = ::write(STDOUT_FILENO, seq, n);
+    write_without_waiting(STDOUT_FILENO, seq, n);
   }
-  if (g_guard.input_raw.load()) ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
 }
 
 void release_terminal() {
