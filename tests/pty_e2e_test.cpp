@@ -650,6 +650,57 @@ TEST(TerminalProgram, KeysTypedBeforeTheCursorReportAreKept) {
   finish_with_escape(t);
 }
 
+// More than a piece's worth typed before the start-up answers arrive: the
+// answers are still read past it, so the keyboard protocol goes on and the
+// program starts below the shell's line; the keys are kept, in order.
+TEST(TerminalProgram, AnswersBehindKeysTypedAheadAreStillTaken) {
+  std::string keys;
+  for (int i = 0; i < 1500; ++i) keys += "a\x7f";
+  keys += "+\r2\r3\r";
+  for (bool kitty : {false, true}) {
+    SCOPED_TRACE(kitty ? "keyboard protocol" : "plain keys");
+    Options o;
+    o.kitty_keyboard = kitty;
+    o.earlier_output = "$ zahlwerk\r\n";
+    Terminal t(o);
+    t.hold_answers();
+    ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
+    t.type(keys);
+    t.release_answers();
+    ASSERT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
+    EXPECT_EQ(t.row(0), "$ zahlwerk") << t.screen();
+    EXPECT_EQ(t.row(1), START_80[0]) << t.screen();
+    EXPECT_EQ(t.row(9), "Operation: +") << t.screen();
+    EXPECT_EQ(t.keyboard_flags(), kitty ? 31 : 0);
+    ASSERT_TRUE(t.wait_for_prompt(2)) << t.screen();
+    t.type(kitty ? KITTY_LAST_CYCLE : "+\r1\r1\r\x1b");
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+}
+
+// Ctrl+C while the start-up answers are on their way: the program collects
+// them before it gives the terminal back, so none reaches the shell.
+TEST(TerminalProgram, CtrlCDuringTheStartUpWaitLeavesNoAnswerForTheShell) {
+  for (bool kitty : {false, true}) {
+    SCOPED_TRACE(kitty ? "keyboard protocol" : "plain keys");
+    Options o;
+    o.kitty_keyboard = kitty;
+    Terminal t(o);
+    t.hold_answers();
+    ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
+    t.type("\x03");
+    t.release_answers();
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(t.pending_input(), "");
+    EXPECT_EQ(t.all_text().find("^["), std::string::npos) << t.screen();
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+  }
+}
+
 TEST(TerminalProgram, ATerminalThatDoesNotAnswerStillWorks) {
   Options o;
   o.answer_requests = false;

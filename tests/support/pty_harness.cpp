@@ -237,6 +237,22 @@ void Terminal::release_answers() {
   held_.clear();
 }
 
+std::string Terminal::pending_input() {
+  pump(50);  // what the terminal itself sent in answer is in by now
+  const termios was = settings();
+  termios raw = was;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+  raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 0;
+  ::tcsetattr(slave_, TCSANOW, &raw);
+  std::string s;
+  char buf[256];
+  ssize_t n;
+  while ((n = ::read(slave_, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+  ::tcsetattr(slave_, TCSANOW, &was);
+  return s;
+}
+
 void Terminal::resize(int columns, int rows) {
   options_.columns = columns;
   options_.rows = rows;

@@ -99,6 +99,9 @@ class Terminal {
   void hold_answers() { holding_ = true; }
   bool answers_held() const { return !held_.empty(); }
   void release_answers();
+  // What waits on the terminal to be read by whoever reads it next (read
+  // with the settings unchanged afterwards).
+  std::string pending_input();
 
   void resize(int columns, int rows);
   // Output to the terminal stopped (as by Ctrl+S) / going again.

@@ -77,6 +77,9 @@ constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 // typed or pasted waits in the terminal's own buffer, and what the program
 // holds stays below one piece's worth.
 constexpr size_t TERMINAL_READ_MAX = 1024;
+// Except while a cursor report is awaited: what was typed ahead of it is
+// read and held (in order, for the line editor) up to this many key events.
+constexpr size_t TYPED_AHEAD_MAX = 128 * 1024;
 
 using Clock = std::chrono::steady_clock;
 
@@ -471,24 +474,37 @@ class PosixConsolePort final : public ConsolePort {
       screen_.out.append("\x1b" "8");
     }
     screen_.out.append("\x1b[6n");
+    guard_answer_owed();
     send_screen_update();
-    if (out_.failed) return;
+    if (out_.failed) {
+      take_answer_owed();
+      return;
+    }
     decoder_.report_expected = true;
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
+    bool held_full = false;
     while (!decoder_.report_received) {
       // Keys in the way of the answer are not read past the bound: the
       // answer is then taken out of the keys when it comes.
-      if (events_.size() >= 2 * TERMINAL_READ_MAX) return;
+      held_full = events_.size() >= TYPED_AHEAD_MAX;
+      if (held_full) break;
       const int left = millis_until(until);
       if (left <= 0) break;
       pollfd p{STDIN_FILENO, POLLIN, 0};
       const int n = ::poll(&p, 1, left);
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
-      if (input_ended_) return;
+      if (input_ended_) break;
     }
+    const bool still_owed = take_answer_owed();
+    if (input_ended_ || held_full) return;
     if (!decoder_.report_received) {
+      if (!still_owed) {
+        // Collected by a stop (Ctrl+Z) during the wait: asked again on resume.
+        if (ask_keyboard) keyboard_asked_ = false;
+        return;
+      }
       cursor_reports_ = false;  // a late answer is still taken out of the keys
       return;
     }

@@ -1,7 +1,9 @@
 #include "platform/posix/terminal_guard.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +48,7 @@ struct TerminalGuard {
   std::atomic<bool> margins_used{false};
   std::atomic<bool> keyboard_wanted{false};  // the port uses its keyboard flags
   std::atomic<bool> keyboard_pushed{false};  // and they are on the terminal now
+  std::atomic<bool> answer_owed{false};      // a cursor report is on its way
   std::atomic<CtrlHandler> ctrl_handler{nullptr};
   std::atomic<void*> ctrl_context{nullptr};
   std::atomic<bool> continued{false};
@@ -227,7 +230,49 @@ void guard_keyboard_pushed() {
   g_guard.keyboard_pushed.store(true);
 }
 
+void guard_answer_owed() { g_guard.answer_owed.store(true); }
+
+bool take_answer_owed() { return g_guard.answer_owed.exchange(false); }
+
 bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
+
+// How long the way out waits for a cursor report still owed.
+constexpr int ANSWER_COLLECT_MS = 150;
+
+int millis_since(const timespec& start) {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int>((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000);
+}
+
+// Reads what the terminal sends on `fd`, a byte at a time, up to the end of
+// a cursor report (ESC [ digits ; digits R; a keyboard flags answer before
+// it is read with it), for at most ANSWER_COLLECT_MS. The answer would
+// otherwise reach whoever reads the terminal next: the shell.
+void collect_owed_answer(int fd) {
+  timespec start{};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  enum { NONE, ESCAPE, PARAMETERS } state = NONE;
+  for (;;) {
+    const int left = ANSWER_COLLECT_MS - millis_since(start);
+    if (left <= 0) return;
+    pollfd p{fd, POLLIN, 0};
+    const int n = ::poll(&p, 1, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || !(p.revents & POLLIN)) return;
+    char byte;
+    if (::read(fd, &byte, 1) != 1) return;
+    if (byte == '\x1b') {
+      state = ESCAPE;
+    } else if (state == ESCAPE && byte == '[') {
+      state = PARAMETERS;
+    } else if (state == PARAMETERS && byte == 'R') {
+      return;
+    } else if (state != PARAMETERS || !((byte >= '0' && byte <= '9') || byte == ';')) {
+      state = NONE;
+    }
+  }
+}
 
 // Whether this process's group is the terminal's foreground job. A job
 // stopped with Ctrl+Z and then killed from the shell (kill %1) is not: a
@@ -252,12 +297,16 @@ void write_without_waiting(int fd, const char* bytes, size_t count) {
 // ESC [ < u when keyboard flags are pushed. The pop is sent once per push:
 // a second one would pop what the shell may have pushed.
 //
-// The settings go back first, as they need no room in the output; the
-// bytes follow only as far as the terminal takes them at once. A process
-// that is not the terminal's foreground job touches neither.
+// A cursor report still owed is collected first, while input is raw (a
+// terminal in the shell's settings would echo it). The settings go back
+// next, as they need no room in the output; the bytes follow only as far as
+// the terminal takes them at once. A process that is not the terminal's
+// foreground job touches neither.
 void give_terminal_back() {
   const bool pop = g_guard.keyboard_pushed.exchange(false);
+  const bool owed = g_guard.answer_owed.exchange(false);
   if (g_guard.input_raw.load() && in_foreground(g_guard.input_fd)) {
+    if (owed) collect_owed_answer(g_guard.input_fd);
     ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
   }
   if ((g_guard.screen_used.load() || pop) && in_foreground(STDOUT_FILENO)) {

@@ -50,6 +50,12 @@ void guard_margins_used();
 // The port is about to push its keyboard flags (KITTY_PUSH): from now on
 // every way out pops them (KITTY_POP), once per push.
 void guard_keyboard_pushed();
+// A cursor report was asked for on the raw input: until it is taken, every
+// way out (a stop too) first collects it from the terminal, for a short
+// while. take_answer_owed: whether it was still owed, which ends that; false
+// once a way out collected it.
+void guard_answer_owed();
+bool take_answer_owed();
 // Flags the port pushed were popped while it keeps the terminal (a stop):
 // they are to be pushed again.
 bool keyboard_flags_popped();
