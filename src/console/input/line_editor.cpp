@@ -102,6 +102,7 @@ void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
 // columns, say), the terminal is taken to re-wrap, as most do.
 void redraw_at_new_width(Console& con, EditState& s, int32_t width) {
   const CursorPos now = get_cursor(con);
+  if (now.row < 1) return;
   const CursorPos old_start = cell_after(s.col, s.row, -int64_t{s.pos}, s.width);
   const int32_t rewrapped_column = cell_after(old_start.column, 1, s.pos, width).column;
   CursorPos start;
@@ -131,11 +132,13 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width) {
 
 // Takes in a size change the port reported since the editor last looked.
 // A change of height alone moves no cell of the line: the cursor, read
-// before each key, is enough.
+// before each key, is enough. A screen squeezed too small to be a console
+// is not drawn on; the line is drawn again once it is one.
 void follow_size_change(Console& con, EditState& s) {
   const uint32_t changes = screen_size_changes(con);
   if (changes == s.size_changes) return;
   s.size_changes = changes;
+  if (!output_is_console(con)) return;
   const ScreenSize size = get_screen_size(con);
   s.height = size.height;
   if (size.width != s.width) redraw_at_new_width(con, s, size.width);
