@@ -836,7 +836,8 @@ TEST(TerminalProgram, ResizeAtAPromptKeepsTheEchoOnThePromptsRow) {
 // at the new width, no row of the old layout stays behind, and the editing
 // keys go on at the new width (End, Home, Up over a wrapped line).
 TEST(TerminalProgram, TheLineFollowsANewWidthWhileItIsEdited) {
-  const std::string text = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWX";
+  std::string text = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  text += text.substr(0, 26);
   struct Case {
     int from, to;
     int typed;         // characters of `text` typed before the resize
@@ -848,6 +849,8 @@ TEST(TerminalProgram, TheLineFollowsANewWidthWhileItIsEdited) {
       {80, 40, 60, "Z\x1b[HY", "Y" + text.substr(0, 60) + "Z"},
       {80, 40, 60, "\x1b[AY", text.substr(0, 20) + "Y" + text.substr(20, 40)},
       {40, 60, 10, "Z", text.substr(0, 10) + "Z"},
+      // The cursor in the same column whether or not the terminal re-wraps.
+      {80, 40, 88, "Z\x1b[HY", "Y" + text.substr(0, 88) + "Z"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to) + " columns, " + c.keys);

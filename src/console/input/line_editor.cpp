@@ -90,27 +90,42 @@ void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
   s.pos = at;
 }
 
+// The later of two cells in reading order.
+CursorPos later_cell(CursorPos a, CursorPos b) {
+  return (a.row > b.row || (a.row == b.row && a.column >= b.column)) ? a : b;
+}
+
 // The screen got a new width while the line was edited: the line is drawn
 // again from its start at the new width, the cells after it to the end of
 // the screen blanked (rows the old width used, left behind), and the cursor
-// put back at pos. Where the line starts now depends on the terminal: one
-// that keeps its rows as they were leaves the cursor's column alone (cut to
-// the new width) and may only have moved the rows up or down; one that
-// re-wraps its lines keeps the line's cells in one run ending at the
-// cursor, and the line's start column. The cursor's column tells which of
-// the two happened; where both would leave it in the same column (80 to 40
-// columns, say), the terminal is taken to re-wrap, as most do.
-void redraw_at_new_width(Console& con, EditState& s, int32_t width) {
+// put back at pos.
+//
+// Where the line starts now depends on the terminal. One that keeps its
+// rows as they were (xterm, st) leaves the cursor's column alone, cut to the
+// new width, and moves rows only when the height changed too. One that
+// re-wraps its lines (tmux, most others) keeps the line's cells in one run
+// ending at the cursor, from the column it started in. The cursor tells
+// which happened, except where both would leave it in the same place (80 to
+// 40 columns, the line at the bottom): then the drawing starts at the later
+// of the two starts, which may leave a stale copy of the line's start above
+// it but never draws over what was printed before the line.
+void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_changed) {
   const CursorPos now = get_cursor(con);
   if (now.row < 1) return;
   const CursorPos old_start = cell_after(s.col, s.row, -int64_t{s.pos}, s.width);
-  const int32_t rewrapped_column = cell_after(old_start.column, 1, s.pos, width).column;
+  CursorPos kept = old_start;
+  kept.row += now.row - s.row;
+  kept.column = std::min(kept.column, width);
+  const CursorPos rewrapped = cell_after(now.column, now.row, -int64_t{s.pos}, width);
+  const bool could_keep = now.column == std::min(s.col, width);
+  const bool could_rewrap = rewrapped.column == old_start.column;
   CursorPos start;
-  if (now.column == std::min(s.col, width) && now.column != rewrapped_column) {
-    start = old_start;
-    start.row += now.row - s.row;
+  if (could_keep != could_rewrap) {
+    start = could_keep ? kept : rewrapped;
+  } else if (could_rewrap && !height_changed && now.row != s.row) {
+    start = rewrapped;  // rows moved though the height did not: re-wrapped
   } else {
-    start = cell_after(now.column, now.row, -int64_t{s.pos}, width);
+    start = later_cell(kept, rewrapped);
   }
   if (start.row < 1) start = CursorPos{1, 1};
   s.width = width;
@@ -140,8 +155,9 @@ void follow_size_change(Console& con, EditState& s) {
   s.size_changes = changes;
   if (!output_is_console(con)) return;
   const ScreenSize size = get_screen_size(con);
+  const bool height_changed = size.height != s.height;
   s.height = size.height;
-  if (size.width != s.width) redraw_at_new_width(con, s, size.width);
+  if (size.width != s.width) redraw_at_new_width(con, s, size.width, height_changed);
 }
 
 // Waits for the next key, at most KEY_WAIT_MS at a time, and returns its
