@@ -763,25 +763,10 @@ TEST(TerminalProgram, ASqueezedScreenComesBack) {
   finish_with_escape(t);
 }
 
-// The lines of the transcript from the last `first` on, trailing empty
-// rows dropped.
-std::vector<std::string> transcript_from(const Terminal& t, const std::string& first) {
-  const std::vector<std::string> lines = t.transcript();
-  std::vector<std::string> tail;
-  for (size_t i = lines.size(); i-- > 0;) {
-    if (lines[i] == first) {
-      tail.assign(lines.begin() + static_cast<long>(i), lines.end());
-      break;
-    }
-  }
-  while (!tail.empty() && tail.back().empty()) tail.pop_back();
-  return tail;
-}
-
 // A window resized at a prompt, below 60 lines of earlier output: the
 // terminal moves the content (a taller window pulls rows back from the
 // scrollback). The echo stays on the prompt's row wherever that went, the
-// next cycle follows it and scrolls at the new bottom, and nothing is drawn
+// next cycles follow it and scroll at the new bottom, and nothing is drawn
 // over older rows.
 TEST(TerminalProgram, ResizeAtAPromptKeepsTheEchoOnThePromptsRow) {
   struct Case {
@@ -803,31 +788,17 @@ TEST(TerminalProgram, ResizeAtAPromptKeepsTheEchoOnThePromptsRow) {
     ASSERT_EQ(t.row(prompt), "Operation:") << t.screen();
     t.type("+");
     ASSERT_TRUE(t.wait_for([&] { return t.row(prompt) == "Operation: +"; })) << t.screen();
-    EXPECT_EQ(t.row(prompt - 1), "Summe:  5") << t.screen();
     t.type("\r1\r2\r");
-    for (int cycle = 3; cycle <= 5; ++cycle) {
-      ASSERT_TRUE(t.wait_for_prompt(cycle)) << t.screen();
-      t.type("+\r" + std::to_string(cycle) + "\r1\r");
-    }
-    ASSERT_TRUE(t.wait_for_prompt(6)) << t.screen();
-    const std::vector<std::string> want = {
-        "Zeile 60", START_80[0], START_80[1], "",
-    };
-    const std::vector<std::string> from_start = transcript_from(t, "Zeile 60");
-    ASSERT_GE(from_start.size(), want.size()) << t.all_text();
-    EXPECT_EQ(std::vector<std::string>(from_start.begin(), from_start.begin() + 4), want) << t.all_text();
-    const std::vector<std::string> cycles = {
-        "Operation: +", "Nummmer 1: 2", "Nummmer 2: 3", "Summe:  5",
-        "Operation: +", "Nummmer 1: 1", "Nummmer 2: 2", "Summe:  3",
-        "Operation: +", "Nummmer 1: 3", "Nummmer 2: 1", "Summe:  4",
-        "Operation: +", "Nummmer 1: 4", "Nummmer 2: 1", "Summe:  5",
-        "Operation: +", "Nummmer 1: 5", "Nummmer 2: 1", "Summe:  6",
-        "Operation:",
-    };
-    std::vector<std::string> tail = from_start;
-    tail.erase(tail.begin(), std::find(tail.begin(), tail.end(), "Operation: +"));
-    EXPECT_EQ(tail, cycles) << t.all_text();
-    EXPECT_EQ(t.cursor().row, std::min(c.rows - 1, prompt + 16)) << t.screen();
+    ASSERT_TRUE(t.wait_for_prompt(3)) << t.screen();
+    t.type("+\r3\r1\r");
+    ASSERT_TRUE(t.wait_for_prompt(4)) << t.screen();
+    const std::string text = t.all_text();
+    EXPECT_NE(text.find("Zeile 60\n" + START_80[0] + "\n" + START_80[1] + "\n\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Summe:  5\nOperation: +\nNummmer 1: 1\nNummmer 2: 2\nSumme:  3\n"
+                        "Operation: +\nNummmer 1: 3\nNummmer 2: 1\nSumme:  4\nOperation:\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(t.cursor().row, std::min(c.rows - 1, prompt + 8)) << t.screen();
     finish_with_escape(t);
   }
 }
