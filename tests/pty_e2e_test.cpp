@@ -4,13 +4,16 @@
 
 #ifdef ZW_HAVE_VTERM
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -520,6 +523,29 @@ TEST(TerminalProgram, KittyFlagsPoppedOnEveryWayOut) {
   }
 }
 
+// Whether every process of process group `group` is stopped.
+bool group_stopped(pid_t group) {
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return false;
+  bool stopped = true;
+  while (const dirent* e = ::readdir(proc)) {
+    const std::string path = std::string("/proc/") + e->d_name + "/stat";
+    FILE* f = std::isdigit(static_cast<unsigned char>(e->d_name[0])) ? std::fopen(path.c_str(), "r") : nullptr;
+    if (f == nullptr) continue;
+    char state = 0;
+    int parent = 0, pgrp = 0;
+    // pid (name) state ppid pgrp: the name may hold blanks, the state follows its ")".
+    char line[512] = {};
+    const bool read = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    const char* after = read ? std::strrchr(line, ')') : nullptr;
+    if (after == nullptr || std::sscanf(after + 1, " %c %d %d", &state, &parent, &pgrp) != 3) continue;
+    if (pgrp == group && state != 'T') stopped = false;
+  }
+  ::closedir(proc);
+  return stopped;
+}
+
 // With the keyboard protocol on, Ctrl+C, Ctrl+\\ and Ctrl+Z reach the whole
 // foreground job, as the terminal's own keys do: the script that started
 // the program ends or stops with it, and goes on after fg.
@@ -548,6 +574,8 @@ TEST(TerminalProgram, KittySignalKeysReachTheWholeJob) {
       continue;
     }
     ASSERT_TRUE(WIFSTOPPED(status)) << "status " << status;
+    // As a shell does for fg, the job is continued once all of it stopped.
+    ASSERT_TRUE(t.wait_for([&] { return group_stopped(t.program()); }));
     ::kill(-t.program(), SIGCONT);
     ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
     t.type(KITTY_LAST_CYCLE);
