@@ -727,6 +727,33 @@ TEST(TerminalProgram, CtrlCDuringTheStartUpWaitLeavesNoAnswerForTheShell) {
   }
 }
 
+// Ctrl+Z while the start-up answers are on their way, and fg a while later:
+// the program asks again on resume, starts below the shell's line and turns
+// the keyboard protocol on.
+TEST(TerminalProgram, CtrlZDuringTheStartUpWaitAsksAgainOnResume) {
+  Options o;
+  o.kitty_keyboard = true;
+  o.earlier_output = "$ zahlwerk\r\n";
+  Terminal t(o);
+  t.hold_answers();
+  ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
+  t.type("\x1a");
+  int status = -1;
+  ASSERT_TRUE(t.wait_status(&status) && WIFSTOPPED(status)) << status;
+  // Stopped for longer than the program waits for an answer.
+  t.pause(700);
+  ::kill(t.program(), SIGCONT);
+  ASSERT_TRUE(t.wait_for([&] { return t.reports_held() == 2; }));
+  t.release_answers();
+  ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+  EXPECT_EQ(t.row(0), "$ zahlwerk") << t.screen();
+  EXPECT_EQ(t.row(1), START_80[0]) << t.screen();
+  EXPECT_EQ(t.keyboard_flags(), 31);
+  t.type(KITTY_LAST_CYCLE);
+  ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
 TEST(TerminalProgram, ATerminalThatDoesNotAnswerStillWorks) {
   Options o;
   o.answer_requests = false;

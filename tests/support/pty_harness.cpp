@@ -237,6 +237,13 @@ void Terminal::release_answers() {
   held_.clear();
 }
 
+int Terminal::reports_held() const { return static_cast<int>(std::count(held_.begin(), held_.end(), 'R')); }
+
+void Terminal::pause(int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < until) pump(10);
+}
+
 std::string Terminal::pending_input() {
   pump(50);  // what the terminal itself sent in answer is in by now
   const termios was = settings();

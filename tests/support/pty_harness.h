@@ -98,6 +98,10 @@ class Terminal {
   // Cursor requests are held back until released.
   void hold_answers() { holding_ = true; }
   bool answers_held() const { return !held_.empty(); }
+  // Cursor reports among them.
+  int reports_held() const;
+  // Lets the program's output into the emulator for `ms` milliseconds.
+  void pause(int ms);
   void release_answers();
   // What waits on the terminal to be read by whoever reads it next (read
   // with the settings unchanged afterwards).
