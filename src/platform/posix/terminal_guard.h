@@ -22,6 +22,11 @@
 // Keyboard flags the port pushed (the kitty protocol) are popped wherever
 // the terminal is given back, Ctrl+Z included; the port pushes them again
 // on resume.
+// Giving the terminal back never waits on it: the settings go back before
+// the bytes, which are dropped when the terminal takes no output (not read,
+// stopped by flow control); a cursor report still owed is awaited for at
+// most 150 ms. A process that is no longer the terminal's foreground job (a
+// stopped job killed from the shell) leaves the terminal alone.
 //
 // A handler reaches nothing but the guard's own record, which lives at file
 // scope for that reason; the port fills it while it owns the terminal.
