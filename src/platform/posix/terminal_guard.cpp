@@ -280,11 +280,16 @@ void collect_owed_answer(int fd) {
   }
 }
 
-// Whether this process's group is the terminal's foreground job. A job
-// stopped with Ctrl+Z and then killed from the shell (kill %1) is not: a
-// write would land on the shell's line, and setting the terminal would stop
-// it again (SIGTTOU) instead of letting it end.
-bool in_foreground(int fd) { return ::tcgetpgrp(fd) == ::getpgrp(); }
+// Whether this process's group may take the terminal: false only when the
+// terminal names another foreground job. A job stopped with Ctrl+Z and then
+// killed from the shell (kill %1) is not in the foreground: a write would
+// land on the shell's line, and setting the terminal would stop it again
+// (SIGTTOU) instead of letting it end. A terminal that is not the
+// controlling one (or no longer is) names none and is given back.
+bool in_foreground(int fd) {
+  const pid_t job = ::tcgetpgrp(fd);
+  return job < 0 || job == ::getpgrp();
+}
 
 // Writes what goes out without waiting: output the terminal does not take
 // (not read, stopped by flow control) must not hold up the way out. The
