@@ -17,6 +17,8 @@ constexpr uint32_t PRIVATE_LAST = 63743;
 // Which modifier key an event is, for the held-key record.
 enum class Side : uint8_t { NONE, LEFT_SHIFT, RIGHT_SHIFT, LEFT_CTRL, RIGHT_CTRL, LEFT_ALT, RIGHT_ALT };
 
+// The right Ctrl and Alt are enhanced keys; the right Shift has a scan code
+// of its own.
 Side side_of(const KeyEventRecord& k) {
   const bool right = (k.control_state & KeyState::ENHANCED) != 0;
   switch (k.virtual_key) {
