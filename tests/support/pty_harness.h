@@ -111,7 +111,6 @@ class Terminal {
   void pump(int timeout_ms);
   std::string temp_file(const std::string& content);
   void start();
-  [[noreturn]] void run_program();
 
   Options options_;
   int master_ = -1;
