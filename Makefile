@@ -19,6 +19,9 @@
 #                  with the x86-64 build, e.g. make test-cross TARGETS="armhf s390x"
 # make edges-cross  the program alone for each of TARGETS, and the stream
 # make test-arm64  make test-cross TARGETS=arm64
+# make test-libcxx  the suite built with clang-16 and libc++ (build-libcxx),
+#                   and its piped output of the mixed and edges streams
+#                   compared with the GNU build's
 # make test-terminals   the calculator typed at in xterm, kitty, tmux and screen
 #                       under Xvfb (tests/terminals/run.sh)
 # make bench      side by side with mawk and a near-limit reference (minutes)
@@ -39,7 +42,7 @@ CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
 EDGE_CYCLES ?= 200000
 
-.PHONY: all run test test-deps test-asan test-terminals build build-tests install uninstall package package-host windows-release clean windows test-windows cross test-cross edges-cross edges-ref arm64 test-arm64 bench fuzz soak
+.PHONY: all run test test-deps test-asan test-libcxx test-terminals build build-tests install uninstall package package-host windows-release clean windows test-windows cross test-cross edges-cross edges-ref arm64 test-arm64 bench fuzz soak
 
 all: build
 
@@ -113,6 +116,27 @@ test-asan: test-deps
 ifeq ($(NO_SKIPS),ON)
 	@cd build-asan && $(NO_SKIPPED)
 endif
+
+# The C++ library of macOS and FreeBSD, as Debian packages it; GoogleTest is
+# then built from its sources with it.
+LIBCXX_CMAKE = $(CONFIGURE) -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16 -DCMAKE_CXX_FLAGS=-stdlib=libc++ \
+	-DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++
+LIBCXX_CYCLES ?= 200000
+
+test-libcxx: test-deps build
+	@$(LIBCXX_CMAKE) -S . -B build-libcxx -DZW_TESTS=ON -DZW_NO_SKIPS=$(NO_SKIPS) >/dev/null
+	@$(CMAKE) --build build-libcxx -j $(JOBS)
+	cd build-libcxx && $(CTEST) --timeout 120
+ifeq ($(NO_SKIPS),ON)
+	@cd build-libcxx && $(NO_SKIPPED)
+endif
+	@for w in mixed edges; do \
+	  build-libcxx/bench/zw_workload $$w $(LIBCXX_CYCLES) >build-libcxx/$$w.in; \
+	  $(BUILD)/zahlwerk <build-libcxx/$$w.in >build-libcxx/$$w.gnu; \
+	  build-libcxx/zahlwerk <build-libcxx/$$w.in >build-libcxx/$$w.libcxx; \
+	  cmp build-libcxx/$$w.gnu build-libcxx/$$w.libcxx || exit 1; \
+	  echo "libc++ output = GNU output, $$w $(LIBCXX_CYCLES): $$(md5sum <build-libcxx/$$w.libcxx | cut -c1-32)"; \
+	done
 
 test-terminals: build
 	tests/terminals/run.sh --program $(BUILD)/zahlwerk
@@ -226,4 +250,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(BUILD) build-install build-deb $(addprefix build-deb-,$(DEB_CROSS)) build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-soft $(addprefix build-,$(ALL_TARGETS))
+	rm -rf $(BUILD) build-install build-deb $(addprefix build-deb-,$(DEB_CROSS)) build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-soft build-libcxx $(addprefix build-,$(ALL_TARGETS))

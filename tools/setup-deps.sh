@@ -28,6 +28,9 @@ have_cmd "${CXX:-c++}" || missing+=(g++)
 have_lib gtest/gtest.h gtest || missing+=(libgtest-dev)
 have_lib gmock/gmock.h gmock || missing+=(libgmock-dev)
 have_lib vterm.h vterm || missing+=(libvterm-dev)
+# Header only: decimal numbers are read the same under every C++ library.
+printf '#include <fast_float/fast_float.h>\n' | "${CXX:-c++}" -std=c++20 -x c++ -E - >/dev/null 2>&1 ||
+  missing+=(libfast-float-dev)
 have_cmd tmux || missing+=(tmux)
 # A locale whose decimal separator is a comma, for the locale tests.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
@@ -37,9 +40,9 @@ fi
 
 # CI also cross-builds for Windows and tests both builds under Wine (the
 # 32-bit one needs the i386 wine32), cross-builds for every Linux processor
-# of the cross matrix and tests under qemu-user, fuzzes with clang, soaks
-# under GNU time, types at real terminals under Xvfb, and builds, checks and
-# installs the packages.
+# of the cross matrix and tests under qemu-user, fuzzes with clang, builds
+# the suite with clang and libc++, soaks under GNU time, types at real
+# terminals under Xvfb, and builds, checks and installs the packages.
 installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
 need_i386=0
 i386_missing=()   # installed apart: see below
@@ -47,7 +50,7 @@ if ((ci)); then
   dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386 || need_i386=1
   for pkg in g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest wine wine64 \
              qemu-user \
-             clang-14 libclang-rt-14-dev time \
+             clang-14 libclang-rt-14-dev time clang-16 libc++-16-dev libc++abi-16-dev \
              dpkg-dev lintian mandoc man-db file zip unzip \
              xvfb xterm xdotool kitty screen; do
     installed "$pkg" || missing+=("$pkg")
