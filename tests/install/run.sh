@@ -94,7 +94,7 @@ cross_package() {  # arch "what file says of it" qemu triplet
   pkg=$(ls build-dist/zahlwerk_*_"$arch".deb 2>/dev/null) || { fail "$arch: no package"; return; }
   check "$arch: the package says Architecture $arch" test "$(dpkg-deb -f "$pkg" Architecture)" == "$arch"
   dpkg-deb -x "$pkg" "$root"
-  check "$arch: its program is one for $arch ($cpu)" grep -q "$cpu" <(file -b "$root/usr/bin/zahlwerk")
+  check "$arch: file finds its program one for $arch" grep -q "$cpu" <(file -b "$root/usr/bin/zahlwerk")
   check "$arch: its program runs a piped session under qemu-$qemu" \
     runs_session_under "qemu-$qemu -L /usr/$triplet -E LD_LIBRARY_PATH=/lib $root/usr/bin/zahlwerk"
 }
