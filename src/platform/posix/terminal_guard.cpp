@@ -21,6 +21,7 @@ constexpr int HANDLED_SIGNALS[] = {
     SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
     SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS,
     SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM,
+    SIGPIPE,  // ignored by the port, so only when the caller has it at default
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
