@@ -226,7 +226,9 @@ edges-ref: build
 edges-check-%:
 	@$(call cross_run,$*) build-$*/zahlwerk <$(EDGES_IN) >build-$*/edges.out
 	@printf '%-8s edges %s\n' $* "$$(sha256sum <build-$*/edges.out | cut -c1-64)"
-	@cmp $(EDGES_OUT) build-$*/edges.out
+	@cmp -s $(EDGES_OUT) build-$*/edges.out || { \
+	  echo "$* output differs from x86-64 on $$(diff $(EDGES_OUT) build-$*/edges.out | grep -c '^<') lines, first:"; \
+	  diff $(EDGES_OUT) build-$*/edges.out | head -n 12 | tr -d '\r'; exit 1; }
 	@echo "$* output = x86-64 output over $(EDGE_CYCLES) generated cycles"
 
 test-cross-%: cross-% edges-ref
