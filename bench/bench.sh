@@ -108,7 +108,7 @@ for w in "${workloads[@]}"; do
     [[ $name == reference ]] && binary=$ref
     read -r count misses < <(valgrind --tool=cachegrind --cache-sim=no --branch-sim=yes \
       --cachegrind-out-file=/dev/null "$binary" <"$out/${w}100k.txt" 2>&1 >/dev/null |
-      tr -d , | awk '/I *refs:/ { i = $NF } /Mispredicts:/ { m = $4 } END { print i, m }')
+      tr -d , | awk '/I *refs:/ { i = $NF } /Mispredicts:/ { m = $3 } END { print i, m }')
     ir[$w.$name]=$count
     mispredicted[$w.$name]=$misses
     printf '  %-8s %-9s %6.0f instructions, %5.1f mispredicted branches per cycle\n' "$w" "$name" \

@@ -30,7 +30,9 @@ struct InputContext {
   size_t block_pos = 0;
   size_t block_len = 0;
   bool at_end = false;
-  char block[STDIN_BLOCK];
+  // Room for a word read at the block's last bytes: the item scan reads
+  // eight bytes at a time and ignores those past the block's length.
+  char block[STDIN_BLOCK + 8];
 };
 
 void reset_input_context(InputContext& in);

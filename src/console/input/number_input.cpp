@@ -164,6 +164,31 @@ double item_to_double(const char* item, int32_t length, bool looks_float) {
   return text_to_double(item);
 }
 
+bool plain_item_to_double(const char* item, int32_t length, bool looks_float, double* value) {
+  if (looks_float) {
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+    return short_decimal_to_double(item, length, value);
+#else
+    return false;
+#endif
+  }
+  // Up to 18 digits: the value is exact in 64 bits, as the integer roads
+  // make it (below 10^9 the 32-bit road gives the same).
+  const bool negative = length > 0 && item[0] == '-';
+  const char* p = item + (negative ? 1 : 0);
+  const char* const end = item + length;
+  if (p == end || length > 18) return false;
+  uint64_t digits = 0;
+  for (; p < end; ++p) {
+    const unsigned d = static_cast<unsigned char>(*p - '0');
+    if (d > 9) return false;
+    digits = digits * 10 + d;
+  }
+  const int64_t whole = static_cast<int64_t>(digits);
+  *value = static_cast<double>(negative ? -whole : whole);
+  return true;
+}
+
 int32_t text_to_int32(const char* text, int32_t length) {
   return static_cast<int32_t>(text_to_unsigned<uint32_t>(text, length));
 }
