@@ -1,5 +1,7 @@
 #include "console/output/number_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -11,27 +13,82 @@ namespace zw {
 namespace {
 constexpr int CONVERSION_ROOM = NUMBER_DIGITS + 8;  // 24 bytes
 
+constexpr uint64_t ONES = 0x0101010101010101;
+
+// The eight decimal digits of `n` (below 10^8) as text, the first digit in
+// the lowest byte: four digits a lane, then two, then one, each step a
+// multiplication by a reciprocal that is exact in that range.
+uint64_t eight_digit_word(uint32_t n) {
+  const uint64_t halves = (n / 10000) | (uint64_t{n % 10000} << 32);
+  const uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007F;
+  const uint64_t pairs = ((halves - hundreds * 100) << 16) | hundreds;
+  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000F;
+  return (((pairs - tens * 10) << 8) | tens) + ONES * '0';
+}
+
+// The 16 digits of `whole` (below 10^16), zeros in front, into d[0..15];
+// d[16..31] are filled with zeros, room for the fixed-size copies that
+// follow.
+void sixteen_digit_text(uint64_t whole, char* d) {
+  const uint64_t first = eight_digit_word(static_cast<uint32_t>(whole / 100000000));
+  const uint64_t second = eight_digit_word(static_cast<uint32_t>(whole % 100000000));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(d, &first, 8);
+    std::memcpy(d + 8, &second, 8);
+  } else {
+    for (int i = 0; i < 8; ++i) {
+      d[i] = static_cast<char>(first >> (8 * i));
+      d[8 + i] = static_cast<char>(second >> (8 * i));
+    }
+  }
+  std::memset(d + 16, '0', 16);
+}
+
+// Where the digits d[0..15] start and end: the first digit that is not
+// '0' (16 if none is), and one past the last such digit (0 if none is).
+int first_nonzero_digit(const char* d) {
+  if constexpr (std::endian::native == std::endian::little) {
+    uint64_t first, second;
+    std::memcpy(&first, d, 8);
+    std::memcpy(&second, d + 8, 8);
+    first ^= ONES * '0';
+    second ^= ONES * '0';
+    return first != 0 ? std::countr_zero(first) / 8 : 8 + std::countr_zero(second) / 8;
+  }
+  int i = 0;
+  while (i < 16 && d[i] == '0') ++i;
+  return i;
+}
+
+int end_of_nonzero_digits(const char* d) {
+  if constexpr (std::endian::native == std::endian::little) {
+    uint64_t first, second;
+    std::memcpy(&first, d, 8);
+    std::memcpy(&second, d + 8, 8);
+    first ^= ONES * '0';
+    second ^= ONES * '0';
+    return second != 0 ? 8 + (71 - std::countl_zero(second)) / 8 : (71 - std::countl_zero(first)) / 8;
+  }
+  int n = 16;
+  while (n > 0 && d[n - 1] == '0') --n;
+  return n;
+}
+
 // Whole numbers below 10^16 have at most 16 digits, so the general form
 // writes them as plain digits: no point, no exponent, nothing rounded.
 // They are most results, and digits from an integer are far cheaper than
 // the general conversion. Negative zero keeps its sign.
 int format_whole_number(double value, LeadingBlank blank, char* out) {
   const bool negative = std::signbit(value);
-  uint64_t whole = static_cast<uint64_t>(negative ? -value : value);
-  char digits[20];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + whole % 10);
-    whole /= 10;
-  } while (whole != 0);
-  int length = 0;
-  if (negative) {
-    out[length++] = '-';
-  } else if (blank == LeadingBlank::ADD) {
-    out[length++] = ' ';
-  }
-  while (n > 0) out[length++] = digits[--n];
-  return length;
+  const uint64_t whole = static_cast<uint64_t>(negative ? -value : value);
+  char d[32];
+  sixteen_digit_text(whole, d);
+  // Zeros in front are dropped, all but the last digit.
+  const int lead = std::min(first_nonzero_digit(d), 15);
+  const int length = negative || blank == LeadingBlank::ADD ? 1 : 0;
+  out[0] = negative ? '-' : ' ';
+  std::memcpy(out + length, d + lead, 16);
+  return length + 16 - lead;
 }
 
 #if defined(__SIZEOF_INT128__)
@@ -132,41 +189,29 @@ constexpr char DIGIT_PAIRS[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// "%.16g" from the 16 digits and the exponent, without the sign.
+// "%.16g" from the 16 digits and the exponent, without the sign. The
+// digits are moved in fixed-size pieces that may run past the text's end
+// (into the room `out` has); the length says where it ends.
 int general_form(uint64_t whole, int e, char* out) {
-  char d[16];
-  for (int i = 14; i >= 0; i -= 2) {
-    const unsigned pair = static_cast<unsigned>(whole % 100);
-    whole /= 100;
-    d[i] = DIGIT_PAIRS[2 * pair];
-    d[i + 1] = DIGIT_PAIRS[2 * pair + 1];
-  }
-  int significant = 16;
-  while (d[significant - 1] == '0') --significant;  // d[0] is never '0'
-  int n = 0;
+  char d[32];
+  sixteen_digit_text(whole, d);
+  const int significant = end_of_nonzero_digits(d);  // d[0] is never '0'
   if (e >= 0 && e < 16) {
-    std::memcpy(out, d, static_cast<size_t>(e + 1));
-    n = e + 1;
-    if (significant > n) {
-      out[n++] = '.';
-      std::memcpy(out + n, d + e + 1, static_cast<size_t>(significant - e - 1));
-      n += significant - e - 1;
-    }
-    return n;
+    std::memcpy(out, d, 16);
+    out[e + 1] = '.';
+    std::memcpy(out + e + 2, d + e + 1, 16);
+    return significant > e + 1 ? significant + 1 : e + 1;
   }
   if (e < 0 && e >= -4) {
-    out[n++] = '0';
-    out[n++] = '.';
-    for (int z = -1; z > e; --z) out[n++] = '0';
-    std::memcpy(out + n, d, static_cast<size_t>(significant));
-    return n + significant;
+    const int zeros = -e - 1;
+    std::memcpy(out, "0.000000", 8);
+    std::memcpy(out + 2 + zeros, d, 16);
+    return 2 + zeros + significant;
   }
-  out[n++] = d[0];
-  if (significant > 1) {
-    out[n++] = '.';
-    std::memcpy(out + n, d + 1, static_cast<size_t>(significant - 1));
-    n += significant - 1;
-  }
+  out[0] = d[0];
+  out[1] = '.';
+  std::memcpy(out + 2, d + 1, 16);
+  int n = significant > 1 ? significant + 1 : 1;
   out[n++] = 'e';
   out[n++] = e < 0 ? '-' : '+';
   const int a = e < 0 ? -e : e;
