@@ -114,6 +114,18 @@ void print_double(Console& con, int device, double value, int end_mask) {
   if (!valid_device(con, device)) return;
   char text[NUMBER_TEXT_ROOM];
   const int length = format_number(value, LeadingBlank::ADD, text);
+  // A number that ends its line goes to a file or a pipe in one write with
+  // the line end.
+  static_assert(NUMBER_TEXT_ROOM >= 23 + 1 + 2);
+  if (length > 0 && end_mask == END_LINE) {
+    text[length] = '\r';
+    text[length + 1] = '\n';
+    if (write_piped(con, text, length + 2)) {
+      con.device.print_column = 0;
+      con.last_error = 0;
+      return;
+    }
+  }
   if (length > 0) put_bytes(con, text, length, Breaks::NONE);
   perform_end_action(con, end_mask);
 }

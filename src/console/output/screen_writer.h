@@ -54,6 +54,10 @@ struct CursorPos {
 };
 
 void write_console(Console& con, const char* bytes, int32_t length, int flags);
+// The common case of write_console: output that goes straight to a file or
+// a pipe, with room in the output block, takes the bytes as they are. False,
+// and nothing written, otherwise.
+bool write_piped(Console& con, const char* bytes, int32_t length);
 ScreenSize get_screen_size(Console& con);
 // 1-based view-relative cursor; 0, 0 when the console cannot be queried.
 CursorPos get_cursor(Console& con);
