@@ -15,7 +15,8 @@ int64_t text_to_int64(const char* text, int32_t length);
 double item_to_double(const char* item, int32_t length, bool looks_float);
 // item_to_double for the items it can take without a zero byte after them
 // (plain digits with an optional "-", and short decimals): false, and
-// nothing stored, for the rest.
+// nothing stored, for the rest. Reads whole words: 8 bytes past the item
+// must be readable.
 bool plain_item_to_double(const char* item, int32_t length, bool looks_float, double* value);
 // strtod rules, "." as the decimal point whatever the locale.
 double text_to_double(const char* text);

@@ -115,9 +115,9 @@ TEST(DoubleConversion, DecimalItemsAgreeWithStrtod) {
   }
 }
 
-// The in-place road reads only the item's bytes (the byte after it here is
-// a digit that would change the value) and agrees with the terminated road
-// wherever it answers.
+// The in-place road reads only the item's bytes (the bytes after it here
+// are digits that would change the value) and agrees with the terminated
+// road wherever it answers.
 TEST(PlainItemToDouble, AgreesWithTerminatedRoad) {
   struct Case {
     const char* text;
@@ -135,7 +135,7 @@ TEST(PlainItemToDouble, AgreesWithTerminatedRoad) {
   };
   for (const Case& c : cases) {
     const std::string text = c.text;
-    const std::string followed = text + "7";
+    const std::string followed = text + "77777777";
     double got = -12345;
     const bool plain = plain_item_to_double(followed.data(), static_cast<int32_t>(text.size()), c.float_marked, &got);
 #if !((defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64)
