@@ -9,11 +9,13 @@
 #include <termios.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/posix/terminal_keys.h"
 #include "support/pty_harness.h"
 
 namespace {
@@ -362,9 +364,8 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
          continue_then(t, "+\r1\r2\r\x1b");
        },
        0},
-      // Every other signal whose default action ends the process.
-      {"sigusr1", [](Terminal& t) { ::kill(t.program(), SIGUSR1); }, SIGUSR1},
-      {"sigusr2", [](Terminal& t) { ::kill(t.program(), SIGUSR2); }, SIGUSR2},
+      // One of the other signals that end the process (the terminal
+      // guard's own test takes each of them), while the cursor is hidden.
       {"sigalrm while the cursor is hidden",
        [](Terminal& t) {
          t.type(std::string(300, 'z') + "\x1b[H");
@@ -372,11 +373,6 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
          ::kill(t.program(), SIGALRM);
        },
        SIGALRM},
-      {"sigxcpu", [](Terminal& t) { ::kill(t.program(), SIGXCPU); }, SIGXCPU},
-      {"sigxfsz", [](Terminal& t) { ::kill(t.program(), SIGXFSZ); }, SIGXFSZ},
-      {"sigprof", [](Terminal& t) { ::kill(t.program(), SIGPROF); }, SIGPROF},
-      {"sigvtalrm", [](Terminal& t) { ::kill(t.program(), SIGVTALRM); }, SIGVTALRM},
-      {"a real-time signal", [](Terminal& t) { ::kill(t.program(), SIGRTMIN + 2); }, SIGRTMIN + 2},
   };
   for (const Case& c : cases) {
     Terminal t(Options{});
@@ -739,6 +735,42 @@ TEST(TerminalProgram, RedirectedInputWithTheScreen) {
   EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
   ASSERT_TRUE(t.wait_for_text("Summe:  5\nErgebnis:  8\n")) << t.all_text();
   EXPECT_NE(t.all_text().find(START_80[0]), std::string::npos);
+}
+
+// ---- Key reports over a slow line ------------------------------------
+
+// Lets the program's output in for `ms` milliseconds, typing nothing: the
+// bytes typed so far reach the program as a piece of their own.
+void pause_typing(Terminal& t, int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  t.wait_for([&] { return std::chrono::steady_clock::now() >= until; });
+}
+
+// With the kitty protocol on, a key report whose bytes come well past the
+// Escape deadline apart (a slow or remote line) is still one key: the line
+// keeps what was typed and gains the key, wherever the report was cut.
+TEST(TerminalProgram, KittyReportCutByAPauseIsOneKey) {
+  Options o;
+  o.kitty_keyboard = true;
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
+  ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+  t.type(kitty_tap('1') + kitty_tap('2'));
+  ASSERT_TRUE(t.wait_for_row(8, "Operation: 12")) << t.screen();
+  const std::string three = kitty_tap('3');
+  std::string want = "Operation: 12";
+  // After the Escape, after "ESC [", within the parameters.
+  for (size_t cut : {1, 2, 5, 8}) {
+    t.type(three.substr(0, cut));
+    pause_typing(t, 4 * zw::KEY_SEQUENCE_DEADLINE_MS);
+    t.type(three.substr(cut));
+    want += "3";
+    ASSERT_TRUE(t.wait_for_row(8, want)) << "cut at " << cut << "\n" << t.screen();
+  }
+  t.type(KITTY_ESCAPE + KITTY_LAST_CYCLE);
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 }  // namespace

@@ -47,6 +47,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -120,7 +121,7 @@ class PosixConsolePort final : public ConsolePort {
     take_over_terminal();
     if (!enter_raw_input()) return false;
     input_raw_ = true;
-    reset_key_decoder(decoder_, text_mode_);
+    reset_key_decoder(decoder_, text_mode_, key_dialect_of(std::getenv("TERM")));
     return true;
   }
 
@@ -262,7 +263,7 @@ class PosixConsolePort final : public ConsolePort {
     service_signals();
     if (!events_.empty()) return;
     int timeout = timeout_ms;
-    if (key_decoder_pending(decoder_)) timeout = std::min(timeout, deadline_left_ms());
+    if (key_decoder_awaits_deadline(decoder_)) timeout = std::min(timeout, deadline_left_ms());
     pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
     const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
     if (n < 0 || (p[1].revents & POLLIN)) {
@@ -561,7 +562,8 @@ class PosixConsolePort final : public ConsolePort {
 
   // What the terminal has sent so far, a piece at a time (TERMINAL_READ_MAX),
   // without waiting, except for the rest of a sequence that stopped short:
-  // that is awaited up to its deadline, and then settled.
+  // that is awaited up to its deadline, and then settled (with the kitty
+  // protocol on, it waits for its rest, as any key does).
   void take_input() {
     service_signals();
     // Keys still queued are handed out first; the terminal is looked at
@@ -583,7 +585,7 @@ class PosixConsolePort final : public ConsolePort {
     for (;;) {
       if (found == 0) {
         int timeout = 0;
-        if (key_decoder_pending(decoder_)) {
+        if (key_decoder_awaits_deadline(decoder_)) {
           timeout = deadline_left_ms();
         } else if (terminal_quiet_) {
           return;
@@ -633,7 +635,7 @@ class PosixConsolePort final : public ConsolePort {
   // A sequence that stopped short and whose deadline has passed becomes
   // the keys it stands for (a lone Escape, mostly).
   void settle_overdue_sequence() {
-    if (!key_decoder_pending(decoder_) || deadline_left_ms() > 0) return;
+    if (!key_decoder_awaits_deadline(decoder_) || deadline_left_ms() > 0) return;
     std::vector<KeyEventRecord> keys;
     decode_key_deadline(decoder_, &keys);
     queue_keys(keys);

@@ -21,6 +21,7 @@ constexpr int HANDLED_SIGNALS[] = {
     SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
     SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS,
     SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM,
+    SIGPIPE,  // ignored by the port, so only when the caller has it at default
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
@@ -38,18 +39,26 @@ constexpr int NAMED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
 // Slots for the named signals, then for the real-time ones.
 constexpr int SLOT_COUNT = NAMED_COUNT + 64;
 
+// The state a signal handler reads or writes: atomics of int and pointer
+// size, the ones every target's atomics handle without a lock (bytes need
+// a lock on some). ARMv5 has no atomic instructions and gets them through
+// the kernel's helpers, which the compiler only knows to be lock-free at
+// run time, hence "sometimes" rather than "always" lock-free there.
+using GuardFlag = std::atomic<int>;
+static_assert(ATOMIC_INT_LOCK_FREE != 0 && ATOMIC_POINTER_LOCK_FREE != 0);
+
 struct TerminalGuard {
-  std::atomic<bool> input_raw{false};   // `saved` must be put back on `input_fd`
+  GuardFlag input_raw{0};  // `saved` must be put back on `input_fd`
   int input_fd = -1;
   termios saved{};
-  std::atomic<bool> screen_used{false};  // the cursor may be hidden
-  std::atomic<bool> margins_used{false};
-  std::atomic<bool> keyboard_wanted{false};  // the port uses its keyboard flags
-  std::atomic<bool> keyboard_pushed{false};  // and they are on the terminal now
+  GuardFlag screen_used{0};  // the cursor may be hidden
+  GuardFlag margins_used{0};
+  GuardFlag keyboard_wanted{0};  // the port uses its keyboard flags
+  GuardFlag keyboard_pushed{0};  // and they are on the terminal now
   std::atomic<CtrlHandler> ctrl_handler{nullptr};
   std::atomic<void*> ctrl_context{nullptr};
-  std::atomic<bool> continued{false};
-  std::atomic<bool> resized{false};
+  GuardFlag continued{0};
+  GuardFlag resized{0};
   int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
   bool installed = false;
   struct sigaction previous[SLOT_COUNT] = {};
@@ -57,9 +66,6 @@ struct TerminalGuard {
 };
 
 TerminalGuard g_guard;
-
-static_assert(std::atomic<CtrlHandler>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
 
 int slot_count() { return NAMED_COUNT + std::min(SIGRTMAX - SIGRTMIN + 1, SLOT_COUNT - NAMED_COUNT); }
 

@@ -14,7 +14,8 @@
 //   SIGCONT, SIGWINCH  noted for the main thread, which is woken
 //   SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, and every
 //   other signal whose default action ends the process (SIGUSR1, SIGUSR2,
-//   SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, the real-time signals)
+//   SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, SIGPIPE, the real-time
+//   signals)
 //                    the terminal is given back, then the signal ends the
 //                    process as it would have
 // A signal the caller ignores (nohup, background jobs) stays ignored.
