@@ -330,7 +330,27 @@ void input_text(Console& con, TextItem* dest) {
 }
 
 void input_double(Console& con, double* dest) {
+  // Most piped number items are plain digits with a sign and a point,
+  // ended by a comma or a line feed in the block: converted as they are
+  // scanned.
+  InputContext& in = con.input;
   char buffer[INPUT_NUMBER_MAX + 1];
+  if (in.source == InputSource::STANDARD_DEVICE && in.putback_count == 0) {
+    const char* const first = in.block + in.block_pos;
+    const char* const end = in.block + std::min(in.block_len, in.block_pos + size_t{INPUT_NUMBER_MAX});
+    const char* stop = nullptr;
+    const PlainNumber plain = plain_number_to_double(first, end, dest, &stop);
+    if (plain != PlainNumber::NONE && stop < end && (*stop == ',' || *stop == '\n')) {
+      if (plain == PlainNumber::LIBRARY) {
+        std::memcpy(buffer, first, static_cast<size_t>(stop - first));
+        buffer[stop - first] = '\0';
+        *dest = text_to_double(buffer);
+      }
+      in.block_pos = static_cast<size_t>(stop + 1 - in.block);
+      con.last_error = 0;
+      return;
+    }
+  }
   const char* start = nullptr;
   Item item;
   item.length = take_whole_item(con.input, INPUT_NUMBER_MAX, ItemMode::NUMBER, &start, &item.looks_float);

@@ -136,6 +136,21 @@ inline const char* add_digits(const char* p, const char* end, uint64_t* digits) 
   return p;
 }
 
+// digits · 10^scale, negative if asked, for at most 19 digits; false when
+// the one rounding cannot be trusted (see below) or the scale is past 27.
+inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, double* value) {
+  if (scale < -27 || scale > 27) return false;
+  const long double whole = static_cast<long double>(digits);
+  const long double x = scale < 0 ? whole / TEN_POWERS[-scale] : whole * TEN_POWERS[scale];
+  static_assert(sizeof(long double) >= 10);
+  uint64_t significand;
+  std::memcpy(&significand, &x, sizeof significand);  // the 64-bit significand comes first
+  if ((significand & 0x7FF) == 0x400) return false;
+  const double rounded = static_cast<double>(x);
+  *value = negative ? -rounded : rounded;
+  return true;
+}
+
 // A decimal item of at most 19 digits whose power of ten is within 27 of
 // its digits: the digits and 10^k are exact in the extended format, so one
 // multiplication or division rounds the exact value once, to 64 bits (or
@@ -175,16 +190,8 @@ bool short_decimal_to_double(const char* text, int32_t length, double* value) {
     if (exponent_digits == 0) return false;
     scale += exponent_negative ? -exponent : exponent;
   }
-  if (p != end || scale < -27 || scale > 27) return false;
-  const long double whole = static_cast<long double>(digits);
-  const long double x = scale < 0 ? whole / TEN_POWERS[-scale] : whole * TEN_POWERS[scale];
-  static_assert(sizeof(long double) >= 10);
-  uint64_t significand;
-  std::memcpy(&significand, &x, sizeof significand);  // the 64-bit significand comes first
-  if ((significand & 0x7FF) == 0x400) return false;
-  const double rounded = static_cast<double>(x);
-  *value = negative ? -rounded : rounded;
-  return true;
+  if (p != end) return false;
+  return scaled_digits_to_double(digits, scale, negative, value);
 }
 #endif
 
@@ -229,6 +236,50 @@ bool plain_item_to_double(const char* item, int32_t length, bool looks_float, do
   const int64_t whole = static_cast<int64_t>(digits);
   *value = static_cast<double>(negative ? -whole : whole);
   return true;
+}
+
+PlainNumber plain_number_to_double(const char* p, const char* end, double* value, const char** stop) {
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  uint64_t digits = 0;
+  const char* const first = p;
+  p = add_digit_words(p, end, &digits);
+  int count = static_cast<int>(p - first);
+  *stop = p;
+  if (p == end || (*p != '.' && *p != 'e' && *p != 'E')) {
+    // An integer item: up to 18 bytes with the sign.
+    if (count == 0 || count + (negative ? 1 : 0) > 18) return PlainNumber::NONE;
+    const int64_t whole = static_cast<int64_t>(digits);
+    *value = static_cast<double>(negative ? -whole : whole);
+    return PlainNumber::CONVERTED;
+  }
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+  // The short decimal road, as short_decimal_to_double takes it.
+  int scale = 0;
+  if (*p == '.') {
+    const char* const fraction = ++p;
+    p = add_digit_words(p, end, &digits);
+    scale = -static_cast<int>(p - fraction);
+    count -= scale;
+  }
+  if (count == 0 || count > 19) return PlainNumber::NONE;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    const bool exponent_negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    int exponent = 0;
+    int exponent_digits = 0;
+    for (; p < end && *p >= '0' && *p <= '9' && exponent_digits < 5; ++p, ++exponent_digits) {
+      exponent = exponent * 10 + (*p - '0');
+    }
+    if (exponent_digits == 0) return PlainNumber::NONE;
+    scale += exponent_negative ? -exponent : exponent;
+  }
+  *stop = p;
+  return scaled_digits_to_double(digits, scale, negative, value) ? PlainNumber::CONVERTED : PlainNumber::LIBRARY;
+#else
+  return PlainNumber::NONE;
+#endif
 }
 
 int32_t text_to_int32(const char* text, int32_t length) {

@@ -18,6 +18,15 @@ double item_to_double(const char* item, int32_t length, bool looks_float);
 // nothing stored, for the rest. Reads whole words: 8 bytes past the item
 // must be readable.
 bool plain_item_to_double(const char* item, int32_t length, bool looks_float, double* value);
+// The number at `p` if it is the plain kind most items are: an optional
+// "-", digits, a point with digits after it or none, an exponent. `*stop`
+// is the byte after it, and an item of exactly those bytes is what
+// item_to_double makes of it: CONVERTED, the value stored; or LIBRARY, a
+// decimal item that takes text_to_double. NONE, for anything else: the
+// bytes are to be split and converted the general way. Reads whole words:
+// 8 bytes past `end` must be readable.
+enum class PlainNumber : uint8_t { NONE, CONVERTED, LIBRARY };
+PlainNumber plain_number_to_double(const char* p, const char* end, double* value, const char** stop);
 // strtod rules, "." as the decimal point whatever the locale.
 double text_to_double(const char* text);
 

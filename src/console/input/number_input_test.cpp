@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zw {
@@ -150,6 +151,39 @@ TEST(PlainItemToDouble, AgreesWithTerminatedRoad) {
     EXPECT_EQ(str(got), str(want)) << text;
     EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
   }
+}
+
+// Converted as scanned, an item ended by a comma gives what the general
+// road gives for its bytes: random items of digits, points, signs and
+// exponent letters, followed by digits that must not be read into them.
+TEST(PlainNumberToDouble, EqualsItemToDoubleForTheItemItEnds) {
+  uint64_t s = 0x2545F4914F6CDD1DULL;
+  const auto next = [&s] {
+    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+    return s;
+  };
+  constexpr std::string_view ALPHABET = "0123456789012345678901234567890123456789..--+eE";
+  int converted = 0;
+  for (int i = 0; i < 100000; ++i) {
+    std::string item;
+    const size_t length = 1 + next() % 24;
+    for (size_t k = 0; k < length; ++k) item += ALPHABET[next() % ALPHABET.size()];
+    const std::string text = item + ",12345678";
+    double got = 0;
+    const char* stop = nullptr;
+    const PlainNumber kind = plain_number_to_double(text.data(), text.data() + item.size() + 1, &got, &stop);
+    if (kind == PlainNumber::NONE || stop != text.data() + item.size()) continue;
+    const bool looks_float = item.find_first_of(".eE") != std::string::npos;
+    if (kind == PlainNumber::LIBRARY) {
+      ASSERT_TRUE(looks_float) << item;
+      got = text_to_double(item.c_str());
+    }
+    const double want = item_to_double(item.c_str(), static_cast<int32_t>(item.size()), looks_float);
+    ASSERT_EQ(str(got), str(want)) << item;
+    ASSERT_EQ(std::signbit(got), std::signbit(want)) << item;
+    ++converted;
+  }
+  EXPECT_GT(converted, 10000);  // the generator reaches the road
 }
 
 }  // namespace
