@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <system_error>
 
 namespace zw {
@@ -129,7 +130,7 @@ bool scale_exactly(uint64_t m, int q, int s, uint64_t* whole, int* half) {
     const Wide rest = product & ((static_cast<Wide>(1) << k) - 1);
     const Wide one_half = static_cast<Wide>(1) << (k - 1);
     *whole = static_cast<uint64_t>(x);
-    *half = rest < one_half ? -1 : rest == one_half ? 0 : 1;
+    *half = (rest > one_half) - (rest < one_half);
     return true;
   }
   const int t = -s;
@@ -141,9 +142,19 @@ bool scale_exactly(uint64_t m, int q, int s, uint64_t* whole, int* half) {
   const uint64_t rest = static_cast<uint64_t>(numerator - x * POW5[t]);
   const uint64_t twice = rest * 2;  // below 2^64: rest < 5^27 < 2^63
   *whole = static_cast<uint64_t>(x);
-  *half = twice < POW5[t] ? -1 : twice == POW5[t] ? 0 : 1;
+  *half = (twice > POW5[t]) - (twice < POW5[t]);
   return true;
 }
+
+// The doubles nearest to 10^-20 .. 10^50.
+constexpr int POW10_FIRST = -20;
+constexpr double POW10[] = {
+    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7,
+    1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+    1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26,
+    1e27, 1e28, 1e29, 1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38, 1e39, 1e40, 1e41, 1e42,
+    1e43, 1e44, 1e45, 1e46, 1e47, 1e48, 1e49, 1e50};
+static_assert(std::size(POW10) == 71);
 
 // The 16 significant digits of `magnitude` (finite, above zero), rounded
 // to nearest with ties to even as "%.16g" rounds, and the decimal exponent
@@ -157,9 +168,13 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   if (biased == 0 || biased == 0x7FF) return false;
   const uint64_t m = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
   const int q = biased - 1075;
-  // floor(log10(2^(q+52))), or one below the decimal exponent; the loop
-  // corrects it either way.
-  const int guess = ((q + 52) * 78913) >> 18;
+  // floor(log10(2^(q+52))) is the decimal exponent or one below it; the
+  // nearest double to the next power of ten tells which (but for the value
+  // equal to a power rounded down; the loop corrects that).
+  int guess = ((q + 52) * 78913) >> 18;
+  if (guess + 1 >= POW10_FIRST && guess + 1 < POW10_FIRST + static_cast<int>(std::size(POW10))) {
+    guess += magnitude >= POW10[guess + 1 - POW10_FIRST] ? 1 : 0;
+  }
   int s = 15 - guess;
   uint64_t whole = 0;
   int half = 0;
@@ -173,7 +188,7 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
       break;
     }
   }
-  if (half > 0 || (half == 0 && (whole & 1) != 0)) ++whole;
+  whole += (half > 0) | ((half == 0) & static_cast<int>(whole & 1));
   int e = 15 - s;
   if (whole == TEN_16) {
     whole = TEN_15;
