@@ -45,8 +45,8 @@ void sixteen_digit_text(uint64_t whole, char* d) {
   std::memset(d + 16, '0', 16);
 }
 
-// Where the digits d[0..15] start and end: the first digit that is not
-// '0' (16 if none is), and one past the last such digit (0 if none is).
+// Where the digits d[0..15] start: the first digit that is not '0' (16 if
+// none is).
 int first_nonzero_digit(const char* d) {
   if constexpr (std::endian::native == std::endian::little) {
     uint64_t first, second;
@@ -59,20 +59,6 @@ int first_nonzero_digit(const char* d) {
   int i = 0;
   while (i < 16 && d[i] == '0') ++i;
   return i;
-}
-
-int end_of_nonzero_digits(const char* d) {
-  if constexpr (std::endian::native == std::endian::little) {
-    uint64_t first, second;
-    std::memcpy(&first, d, 8);
-    std::memcpy(&second, d + 8, 8);
-    first ^= ONES * '0';
-    second ^= ONES * '0';
-    return second != 0 ? 8 + (71 - std::countl_zero(second)) / 8 : (71 - std::countl_zero(first)) / 8;
-  }
-  int n = 16;
-  while (n > 0 && d[n - 1] == '0') --n;
-  return n;
 }
 
 // Whole numbers below 10^16 have at most 16 digits, so the general form
@@ -197,6 +183,22 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   *digits = whole;
   *exponent = e;
   return true;
+}
+
+// Where the digits d[0..15] end: one past the last digit that is not '0'
+// (0 if none is).
+int end_of_nonzero_digits(const char* d) {
+  if constexpr (std::endian::native == std::endian::little) {
+    uint64_t first, second;
+    std::memcpy(&first, d, 8);
+    std::memcpy(&second, d + 8, 8);
+    first ^= ONES * '0';
+    second ^= ONES * '0';
+    return second != 0 ? 8 + (71 - std::countl_zero(second)) / 8 : (71 - std::countl_zero(first)) / 8;
+  }
+  int n = 16;
+  while (n > 0 && d[n - 1] == '0') --n;
+  return n;
 }
 
 constexpr char DIGIT_PAIRS[] =
