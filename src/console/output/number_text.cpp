@@ -27,38 +27,46 @@ uint64_t eight_digit_word(uint32_t n) {
   return (((pairs - tens * 10) << 8) | tens) + ONES * '0';
 }
 
-// The 16 digits of `whole` (below 10^16), zeros in front, into d[0..15];
-// d[16..31] are filled with zeros, room for the fixed-size copies that
-// follow.
-void sixteen_digit_text(uint64_t whole, char* d) {
-  const uint64_t first = eight_digit_word(static_cast<uint32_t>(whole / 100000000));
-  const uint64_t second = eight_digit_word(static_cast<uint32_t>(whole % 100000000));
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(d, &first, 8);
-    std::memcpy(d + 8, &second, 8);
-  } else {
-    for (int i = 0; i < 8; ++i) {
-      d[i] = static_cast<char>(first >> (8 * i));
-      d[8 + i] = static_cast<char>(second >> (8 * i));
-    }
-  }
-  std::memset(d + 16, '0', 16);
+// The 16 digits of a number below 10^16, zeros in front, as text in two
+// words: digit i in byte i % 8 (counted from the lowest) of the first word
+// for i < 8, of the second after that. They stay in registers: bytes
+// stored and loaded again in other widths would stall the loads.
+struct DigitText {
+  uint64_t first, second;
+};
+
+DigitText sixteen_digit_text(uint64_t whole) {
+  return {eight_digit_word(static_cast<uint32_t>(whole / 100000000)),
+          eight_digit_word(static_cast<uint32_t>(whole % 100000000))};
 }
 
-// Where the digits d[0..15] start: the first digit that is not '0' (16 if
-// none is).
-int first_nonzero_digit(const char* d) {
+// Digit i, for i < 8.
+char digit_at(const DigitText& t, int i) { return static_cast<char>(t.first >> (8 * i)); }
+
+// Stores 16 bytes at `out`: the digits from `from` (below 16) on, then
+// bytes that only fill the piece.
+void put_digits(char* out, const DigitText& t, int from) {
+#if defined(__SIZEOF_INT128__)
   if constexpr (std::endian::native == std::endian::little) {
-    uint64_t first, second;
-    std::memcpy(&first, d, 8);
-    std::memcpy(&second, d + 8, 8);
-    first ^= ONES * '0';
-    second ^= ONES * '0';
-    return first != 0 ? std::countr_zero(first) / 8 : 8 + std::countr_zero(second) / 8;
+    const unsigned __int128 text = ((static_cast<unsigned __int128>(t.second) << 64) | t.first) >> (8 * from);
+    std::memcpy(out, &text, 16);
+    return;
   }
-  int i = 0;
-  while (i < 16 && d[i] == '0') ++i;
-  return i;
+#endif
+  char d[32];
+  for (int i = 0; i < 8; ++i) {
+    d[i] = static_cast<char>(t.first >> (8 * i));
+    d[8 + i] = static_cast<char>(t.second >> (8 * i));
+  }
+  std::memset(d + 16, '0', 16);
+  std::memcpy(out, d + from, 16);
+}
+
+// Where the digits start: the first that is not '0' (16 if none is).
+int first_nonzero_digit(const DigitText& t) {
+  const uint64_t first = t.first ^ (ONES * '0');
+  const uint64_t second = t.second ^ (ONES * '0');
+  return first != 0 ? std::countr_zero(first) / 8 : 8 + std::countr_zero(second) / 8;
 }
 
 // Whole numbers below 10^16 have at most 16 digits, so the general form
@@ -68,13 +76,12 @@ int first_nonzero_digit(const char* d) {
 int format_whole_number(double value, LeadingBlank blank, char* out) {
   const bool negative = std::signbit(value);
   const uint64_t whole = static_cast<uint64_t>(negative ? -value : value);
-  char d[32];
-  sixteen_digit_text(whole, d);
+  const DigitText digits = sixteen_digit_text(whole);
   // Zeros in front are dropped, all but the last digit.
-  const int lead = std::min(first_nonzero_digit(d), 15);
+  const int lead = std::min(first_nonzero_digit(digits), 15);
   const int length = negative || blank == LeadingBlank::ADD ? 1 : 0;
   out[0] = negative ? '-' : ' ';
-  std::memcpy(out + length, d + lead, 16);
+  put_digits(out + length, digits, lead);
   return length + 16 - lead;
 }
 
@@ -185,20 +192,11 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   return true;
 }
 
-// Where the digits d[0..15] end: one past the last digit that is not '0'
-// (0 if none is).
-int end_of_nonzero_digits(const char* d) {
-  if constexpr (std::endian::native == std::endian::little) {
-    uint64_t first, second;
-    std::memcpy(&first, d, 8);
-    std::memcpy(&second, d + 8, 8);
-    first ^= ONES * '0';
-    second ^= ONES * '0';
-    return second != 0 ? 8 + (71 - std::countl_zero(second)) / 8 : (71 - std::countl_zero(first)) / 8;
-  }
-  int n = 16;
-  while (n > 0 && d[n - 1] == '0') --n;
-  return n;
+// Where the digits end: one past the last that is not '0' (0 if none is).
+int end_of_nonzero_digits(const DigitText& t) {
+  const uint64_t first = t.first ^ (ONES * '0');
+  const uint64_t second = t.second ^ (ONES * '0');
+  return second != 0 ? 8 + (71 - std::countl_zero(second)) / 8 : (71 - std::countl_zero(first)) / 8;
 }
 
 constexpr char DIGIT_PAIRS[] =
@@ -210,24 +208,23 @@ constexpr char DIGIT_PAIRS[] =
 // digits are moved in fixed-size pieces that may run past the text's end
 // (into the room `out` has); the length says where it ends.
 int general_form(uint64_t whole, int e, char* out) {
-  char d[32];
-  sixteen_digit_text(whole, d);
-  const int significant = end_of_nonzero_digits(d);  // d[0] is never '0'
+  const DigitText digits = sixteen_digit_text(whole);
+  const int significant = end_of_nonzero_digits(digits);  // the first digit is never '0'
   if (e >= 0 && e < 16) {
-    std::memcpy(out, d, 16);
+    put_digits(out, digits, 0);
     out[e + 1] = '.';
-    std::memcpy(out + e + 2, d + e + 1, 16);
+    put_digits(out + e + 2, digits, e < 15 ? e + 1 : 15);  // with 16 before the point none come after
     return significant > e + 1 ? significant + 1 : e + 1;
   }
   if (e < 0 && e >= -4) {
     const int zeros = -e - 1;
     std::memcpy(out, "0.000000", 8);
-    std::memcpy(out + 2 + zeros, d, 16);
+    put_digits(out + 2 + zeros, digits, 0);
     return 2 + zeros + significant;
   }
-  out[0] = d[0];
+  out[0] = digit_at(digits, 0);
   out[1] = '.';
-  std::memcpy(out + 2, d + 1, 16);
+  put_digits(out + 2, digits, 1);
   int n = significant > 1 ? significant + 1 : 1;
   out[n++] = 'e';
   out[n++] = e < 0 ? '-' : '+';

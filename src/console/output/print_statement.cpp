@@ -134,18 +134,18 @@ void print_double(Console& con, int device, double value, int end_mask) {
 
 void print_result_line(Console& con, int device, std::string_view text, double value) {
   if (!valid_device(con, device)) return;
-  // To a file or a pipe a short text, the number and the line end go out
-  // in one write; the column is 0 after it either way.
+  // To a file or a pipe a short text, the number and the line end are made
+  // in the output block itself; the column is 0 after them either way.
   constexpr size_t TEXT_MAX = 32;
-  char line[TEXT_MAX + NUMBER_TEXT_ROOM + 2];
   if (text.size() <= TEXT_MAX) {
-    const int32_t text_length = static_cast<int32_t>(text.size());
-    copy_short(line, text.data(), text.size());
-    const int length = format_number(value, LeadingBlank::ADD, line + text_length);
-    if (length > 0) {
-      line[text_length + length] = '\r';
-      line[text_length + length + 1] = '\n';
-      if (write_piped(con, line, text_length + length + 2)) {
+    if (char* line = piped_room(con, TEXT_MAX + NUMBER_TEXT_ROOM + 2)) {
+      const int32_t text_length = static_cast<int32_t>(text.size());
+      copy_short(line, text.data(), text.size());
+      const int length = format_number(value, LeadingBlank::ADD, line + text_length);
+      if (length > 0) {
+        line[text_length + length] = '\r';
+        line[text_length + length + 1] = '\n';
+        commit_piped(con, static_cast<size_t>(text_length + length + 2));
         con.device.print_column = 0;
         con.last_error = 0;
         return;
