@@ -127,7 +127,7 @@ void run_calculator(Console& con) {
 
     if (op >= 0) {
       const Operation& row = OPERATIONS[op];
-      state.result = apply_operation(op, state.result, state.number1, state.number2);
+      state.result = row.formula(state.result, state.number1, state.number2);
       print_result_line(con, 0, row.label, state.result);
     } else if (is_question_text(state.operation.view())) {
       print_text(con, 0, ANSWER_TEXT, END_LINE);

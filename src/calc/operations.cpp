@@ -47,59 +47,6 @@ const Operation OPERATIONS[13] = {
     {"rf", " rf (Rechteck-F)", false, formula_rf, "Ergebnis: "},
 };
 
-#if (defined(__i386__) || defined(__x86_64__)) && !defined(ZW_SOFT_EXTENDED)
-namespace {
-
-// Every formula but the power is one extended operation on number1 and an
-// operand taken from number2 or a constant: n2 + n1, n1 - n2, a · n1 or
-// n1 / n2. The rest follow exactly: 2·n2 is exact; n1 / 2 is n1 · 0.5;
-// (n1 + n1) · 2 is 4 · n1; (n1 · pi) · 2 is (pi · 2) · n1, scaling by two
-// commuting with the rounding (no value here comes near either end of the
-// extended range). All four are worked out and the row's taken, so the
-// unit never waits on a jump it could not foresee.
-enum class Shape : uint8_t { SUM, DIFFERENCE, PRODUCT, QUOTIENT, POWER };
-enum class Operand : uint8_t { NUMBER2, TWICE_NUMBER2, CONSTANT };
-
-struct FormulaShape {
-  Shape shape;
-  Operand operand;
-  long double constant;
-};
-
-// shape                operand                 constant
-constexpr FormulaShape SHAPES[13] = {
-    {Shape::SUM,        Operand::NUMBER2,       0},              // +
-    {Shape::DIFFERENCE, Operand::NUMBER2,       0},              // -
-    {Shape::PRODUCT,    Operand::NUMBER2,       0},              // x
-    {Shape::QUOTIENT,   Operand::NUMBER2,       0},              // /
-    {Shape::POWER,      Operand::NUMBER2,       0},              // h
-    {Shape::PRODUCT,    Operand::CONSTANT,      2},              // kd
-    {Shape::PRODUCT,    Operand::CONSTANT,      0.5},            // kr
-    {Shape::PRODUCT,    Operand::CONSTANT,      Ext{PI} * 2},    // ku
-    {Shape::PRODUCT,    Operand::CONSTANT,      Ext{PI} * 2},    // kf
-    {Shape::PRODUCT,    Operand::CONSTANT,      4},              // qu
-    {Shape::PRODUCT,    Operand::CONSTANT,      2},              // qf
-    {Shape::SUM,        Operand::TWICE_NUMBER2, 0},              // ru
-    {Shape::PRODUCT,    Operand::NUMBER2,       0},              // rf
-};
-
-}  // namespace
-
-double apply_operation(int row, double result, double n1, double n2) {
-  const FormulaShape& f = SHAPES[row];
-  if (f.shape == Shape::POWER) return calc_pow(result, n1);
-  const Ext operands[3] = {Ext{n2}, Ext{2.0} * Ext{n2}, f.constant};
-  const Ext a = operands[static_cast<int>(f.operand)];
-  const double results[4] = {static_cast<double>(a + Ext{n1}), static_cast<double>(Ext{n1} - Ext{n2}),
-                             static_cast<double>(a * Ext{n1}), static_cast<double>(Ext{n1} / Ext{n2})};
-  return results[static_cast<int>(f.shape)];
-}
-#else
-double apply_operation(int row, double result, double n1, double n2) {
-  return OPERATIONS[row].formula(result, n1, n2);
-}
-#endif
-
 double calc_pow(double base, double exponent) {
   if (exponent == 0) return 1.0;
   if (base == 1.0) return 1.0;

@@ -27,10 +27,6 @@ double calc_pow(double base, double exponent);
 
 extern const Operation OPERATIONS[13];
 
-// OPERATIONS[row].formula(result, number1, number2), bit for bit; on the
-// x87 unit without a call through the table.
-double apply_operation(int row, double result, double number1, double number2);
-
 constexpr std::string_view QUESTION_TEXT =
     "BEANTWORTE DIE ULTIMATIVE FRAGE AUF DAS LEBEN, DIE WELT, UND ALLES";
 constexpr std::string_view ANSWER_TEXT = "Sie ist Definitiv 10.5*4";
