@@ -342,8 +342,13 @@ void input_double(Console& con, double* dest) {
     const PlainNumber plain = plain_number_to_double(first, end, dest, &stop);
     if (plain != PlainNumber::NONE && stop < end && (*stop == ',' || *stop == '\n')) {
       if (plain == PlainNumber::LIBRARY) {
-        std::memcpy(buffer, first, static_cast<size_t>(stop - first));
-        buffer[stop - first] = '\0';
+        const size_t length = static_cast<size_t>(stop - first);
+        if (length < 64) {
+          std::memcpy(buffer, first, 64);  // one fixed-size move, no call
+        } else {
+          std::memcpy(buffer, first, length);
+        }
+        buffer[length] = '\0';
         *dest = text_to_double(buffer);
       }
       in.block_pos = static_cast<size_t>(stop + 1 - in.block);
