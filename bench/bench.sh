@@ -55,15 +55,16 @@ for w in "${workloads[@]}"; do
 done
 
 echo "== piped throughput, 1,000,000 cycles, minimum of $rounds interleaved rounds"
-declare -A best
+declare -A best best_cpu
 for w in "${workloads[@]}"; do
   # mawk (some seven times slower) runs the two workloads its goals name.
   others=(:: reference "$ref")
   [[ $w == mixed || $w == plus ]] && others=(:: mawk mawk -f "$awk_script" "${others[@]}")
-  while read -r name min median rss; do
+  while read -r name min median rss cpu; do
     best[$w.$name]=$min
-    printf '  %-8s %-9s %8.3f s  %10.0f cycles/s   (median %.3f s)\n' "$w" "$name" "$min" \
-      "$(awk "BEGIN { print 1000000 / $min }")" "$median"
+    best_cpu[$w.$name]=$cpu
+    printf '  %-8s %-9s %8.3f s  %10.0f cycles/s   (median %.3f s; CPU time %.3f s)\n' "$w" "$name" "$min" \
+      "$(awk "BEGIN { print 1000000 / $min }")" "$median" "$cpu"
   done < <("$out/zw_runner" "$rounds" "$out/$w.txt" zahlwerk "$zw" "${others[@]}")
 done
 ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
@@ -79,10 +80,13 @@ echo "  speed ratios: mixed ${mixed_vs_mawk} x mawk, \"+,2,3\" ${plus_vs_mawk} x
 printf '  against the reference:'
 for w in "${workloads[@]}"; do printf ' %s %s x' "$w" "${vs_ref[$w]}"; done
 printf '; slowest %s (%s x)\n' "$slowest" "${vs_ref[$slowest]}"
+printf '  in CPU time (minimums):'
+for w in "${workloads[@]}"; do printf ' %s %s x' "$w" "$(ratio "${best_cpu[$w.reference]}" "${best_cpu[$w.zahlwerk]}")"; done
+echo
 
 echo "== start-up and exit on empty input, minimum of $startup_rounds interleaved rounds"
 declare -A start
-while read -r name min median rss; do
+while read -r name min median rss cpu; do
   start[$name]=$min
   printf '  %-9s %7.3f ms   (median %.3f ms)\n' "$name" "$(awk "BEGIN { print $min * 1000 }")" \
     "$(awk "BEGIN { print $median * 1000 }")"
