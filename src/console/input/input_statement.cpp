@@ -112,8 +112,7 @@ const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
 // nothing is taken. On success `*start` and the returned length give the
 // item's bytes in the block, and its terminator is consumed.
 [[gnu::always_inline]] inline int32_t take_whole_item(InputContext& in, int32_t limit, ItemMode mode,
-                                                      const char** start,
-                        bool* looks_float) {
+                                                      const char** start, bool* looks_float) {
   const std::array<ByteKind, 256>& kinds = mode == ItemMode::TEXT ? WHOLE_TEXT_KINDS : WHOLE_NUMBER_KINDS;
   if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0) return -1;
   const char* first = in.block + in.block_pos;
@@ -330,9 +329,9 @@ void input_text(Console& con, TextItem* dest) {
 }
 
 void input_double(Console& con, double* dest) {
-  // Most piped number items are plain digits with a sign and a point,
-  // ended by a comma or a line feed in the block: converted as they are
-  // scanned.
+  // Most piped number items are plain digits with a sign, a point and an
+  // exponent, ended by a comma or a line feed in the block: converted as
+  // they are scanned.
   InputContext& in = con.input;
   char buffer[INPUT_NUMBER_MAX + 1];
   if (in.source == InputSource::STANDARD_DEVICE && in.putback_count == 0) {
