@@ -30,6 +30,8 @@ bool same_settings(const termios& a, const termios& b) {
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/pty_spawn.h"
+
 namespace zw::e2e {
 namespace {
 
@@ -75,7 +77,7 @@ Terminal::Terminal(const Options& o) : options_(o) {
   screen_ = vterm_obtain_screen(vt_);
   static const VTermScreenCallbacks callbacks = {
       nullptr, nullptr, nullptr, &Terminal::on_termprop, &Terminal::on_bell, nullptr,
-      &Terminal::on_pushline, nullptr};
+      &Terminal::on_pushline, &Terminal::on_popline};
   vterm_screen_set_callbacks(screen_, &callbacks, this);
   vterm_screen_reset(screen_, 1);
   if (!o.earlier_output.empty()) vterm_input_write(vt_, o.earlier_output.data(), o.earlier_output.size());
@@ -211,11 +213,10 @@ bool Terminal::wait_status(int* status) {
   const auto until = std::chrono::steady_clock::now() + PATIENCE;
   for (;;) {
     pump(0);
-    int st;
-    const ssize_t n = ::read(status_pipe_, &st, sizeof st);
-    if (n == sizeof st) {
-      *status = st;
-      if (WIFEXITED(st) || WIFSIGNALED(st)) ended_ = true;
+    pty::Report report;
+    if (pty::next_report(pty::Job{session_, program_, status_pipe_}, &report)) {
+      *status = report.status;
+      if (WIFEXITED(report.status) || WIFSIGNALED(report.status)) ended_ = true;
       return true;
     }
     if (std::chrono::steady_clock::now() > until) return false;
@@ -237,6 +238,29 @@ void Terminal::release_answers() {
   held_.clear();
 }
 
+int Terminal::reports_held() const { return static_cast<int>(std::count(held_.begin(), held_.end(), 'R')); }
+
+void Terminal::pause(int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < until) pump(10);
+}
+
+std::string Terminal::pending_input() {
+  pump(50);  // what the terminal itself sent in answer is in by now
+  const termios was = settings();
+  termios raw = was;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+  raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 0;
+  ::tcsetattr(slave_, TCSANOW, &raw);
+  std::string s;
+  char buf[256];
+  ssize_t n;
+  while ((n = ::read(slave_, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+  ::tcsetattr(slave_, TCSANOW, &was);
+  return s;
+}
+
 void Terminal::resize(int columns, int rows) {
   options_.columns = columns;
   options_.rows = rows;
@@ -246,6 +270,10 @@ void Terminal::resize(int columns, int rows) {
   ws.ws_row = static_cast<unsigned short>(rows);
   ::ioctl(master_, TIOCSWINSZ, &ws);
 }
+
+void Terminal::stop_output() { ::tcflow(slave_, TCOOFF); }
+
+void Terminal::start_output() { ::tcflow(slave_, TCOON); }
 
 void Terminal::hang_up() {
   ::close(master_);
@@ -291,7 +319,23 @@ int Terminal::on_bell(void* user) {
 int Terminal::on_pushline(int cols, const VTermScreenCell* cells, void* user) {
   std::string s;
   for (int x = 0; x < cols; ++x) append_utf8(&s, cells[x].chars[0] == 0 ? ' ' : cells[x].chars[0]);
-  static_cast<Terminal*>(user)->scrollback_.push_back(trim_right(s));
+  auto* t = static_cast<Terminal*>(user);
+  t->scrollback_.push_back(trim_right(s));
+  t->scrollback_cells_.emplace_back(cells, cells + cols);
+  return 1;
+}
+
+// libvterm asks for a row back when the screen grows taller; it gets the
+// newest row of the scrollback, cut or padded to the new width.
+int Terminal::on_popline(int cols, VTermScreenCell* cells, void* user) {
+  auto* t = static_cast<Terminal*>(user);
+  if (!t->options_.pull_scrollback || t->scrollback_cells_.empty()) return 0;
+  const std::vector<VTermScreenCell>& row = t->scrollback_cells_.back();
+  VTermScreenCell blank{};
+  blank.width = 1;
+  for (int x = 0; x < cols; ++x) cells[x] = x < static_cast<int>(row.size()) ? row[static_cast<size_t>(x)] : blank;
+  t->scrollback_cells_.pop_back();
+  t->scrollback_.pop_back();
   return 1;
 }
 
@@ -303,6 +347,13 @@ void Terminal::pump(int timeout_ms) {
   const ssize_t n = ::read(master_, buf, sizeof buf);
   if (n <= 0) return;
   if (options_.kitty_keyboard) keyboard_requests(buf, static_cast<size_t>(n));
+  if (options_.query_restores_cursor) {
+    std::string out(buf, static_cast<size_t>(n));
+    for (size_t at = out.find("\x1b[?u"); at != std::string::npos; at = out.find("\x1b[?u", at))
+      out.replace(at, 4, "\x1b" "8");
+    vterm_input_write(vt_, out.data(), out.size());
+    return;
+  }
   vterm_input_write(vt_, buf, static_cast<size_t>(n));
 }
 
@@ -337,70 +388,43 @@ std::string Terminal::temp_file(const std::string& content) {
   return path;
 }
 
-// The session process: leader of a new session on the terminal, it runs
-// the program as the foreground job and reports its wait statuses.
+// The program as the foreground job of a session of its own on the
+// terminal, as a terminal emulator and a shell start it.
 void Terminal::start() {
   if (options_.input_from_file) input_path_ = temp_file(options_.input);
   if (options_.output_to_file) output_path_ = temp_file("");
   if (options_.output_to_pipe) {
     ASSERT_EQ(::pipe(output_pipe_), 0);
   }
-  int pipe_fds[2];
-  ASSERT_EQ(::pipe(pipe_fds), 0);
-  session_ = ::fork();
-  if (session_ == 0) {
-    ::close(pipe_fds[0]);
-    if (output_pipe_[0] >= 0) ::close(output_pipe_[0]);
-    ::close(master_);
-    ::setsid();
-    ::ioctl(slave_, TIOCSCTTY, 0);
-    ::signal(SIGHUP, SIG_IGN);  // outlives a hang-up to report the program's end
-    const pid_t program = ::fork();
-    if (program == 0) run_program();
-    ::setpgid(program, program);
-    [[maybe_unused]] ssize_t w = ::write(pipe_fds[1], &program, sizeof program);
-    for (;;) {
-      int st;
-      if (::waitpid(program, &st, WUNTRACED) < 0) {
-        if (errno == EINTR) continue;
-        ::_exit(0);
-      }
-      w = ::write(pipe_fds[1], &st, sizeof st);
-      if (WIFEXITED(st) || WIFSIGNALED(st)) ::_exit(0);
-    }
-  }
-  ::close(pipe_fds[1]);
-  if (output_pipe_[1] >= 0) ::close(output_pipe_[1]);
-  status_pipe_ = pipe_fds[0];
-  ASSERT_EQ(::read(status_pipe_, &program_, sizeof program_), static_cast<ssize_t>(sizeof program_));
-  ::fcntl(status_pipe_, F_SETFL, O_NONBLOCK);
-}
-
-void Terminal::run_program() {
-  ::setpgid(0, 0);
-  ::signal(SIGTTOU, SIG_IGN);
-  ::tcsetpgrp(slave_, ::getpgrp());
-  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTSTP, SIGTTOU, SIGTERM, SIGPIPE}) ::signal(sig, SIG_DFL);
-  sigset_t none;
-  sigemptyset(&none);
-  ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  const rlimit no_core{0, 0};
-  ::setrlimit(RLIMIT_CORE, &no_core);
-  const int in = options_.input_from_file ? ::open(input_path_.c_str(), O_RDONLY) : slave_;
+  const int in = options_.input_from_file ? ::open(input_path_.c_str(), O_RDONLY) : -1;
   const int out = options_.output_to_file   ? ::open(output_path_.c_str(), O_WRONLY | O_TRUNC)
                   : options_.output_to_pipe ? output_pipe_[1]
-                                            : slave_;
-  ::dup2(in, 0);
-  ::dup2(out, 1);
-  ::dup2(slave_, 2);
+                                            : -1;
   const std::string lang = "LANG=" + options_.locale;
   const std::string all = "LC_ALL=" + options_.locale;
   const std::string term = "TERM=" + options_.term;
   char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
                        const_cast<char*>(all.c_str()), nullptr};
-  ::execle(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr), env);
-  ::_exit(127);
+  // With a shell command, sh runs it as the job, the program's path in ZW.
+  std::string zw = "ZW=" ZW_BINARY;
+  std::string sh = "/bin/sh", dash_c = "-c", command = options_.shell_command;
+  char* const program_argv[] = {const_cast<char*>(ZW_BINARY), nullptr};
+  char* const shell_argv[] = {sh.data(), dash_c.data(), command.data(), nullptr};
+  char* const shell_env[] = {env[0], env[1], env[2], zw.data(), nullptr};
+  const bool shell = !options_.shell_command.empty();
+  char* const* argv = shell ? shell_argv : program_argv;
+  std::vector<int> parent_only = {master_};
+  if (output_pipe_[0] >= 0) parent_only.push_back(output_pipe_[0]);
+  const pty::Job job = pty::spawn(slave_, in, out, parent_only, argv, shell ? shell_env : env);
+  if (options_.input_from_file) ::close(in);
+  if (out >= 0) ::close(out);
+  output_pipe_[1] = -1;
+  ASSERT_GT(job.program, 0) << "the program did not start";
+  session_ = job.session;
+  program_ = job.program;
+  status_pipe_ = job.reports;
 }
+
 
 }  // namespace zw::e2e
 

@@ -29,10 +29,14 @@
 //                        awaited at most CURSOR_REPORT_WAIT_MS); with
 //                        standard input elsewhere, once at start, answered
 //                        on the controlling terminal
-//   ESC [ ? u            kitty keyboard protocol query, at start, in the
+//   ESC 7 ESC [ ? u ESC 8
+//                        kitty keyboard protocol query, at start, in the
 //                        same write before the first cursor request; an
 //                        answer (ESC [ ? flags u) before the cursor report
-//                        means the terminal speaks the protocol
+//                        means the terminal speaks the protocol. The query
+//                        goes between cursor save and restore: a terminal
+//                        that reads it as "restore cursor" (CSI u) would
+//                        otherwise move its cursor to where it last saved it
 //   ESC [ > 31 u         push of the keyboard flags (kitty_keys.h), after
 //                        such an answer and again on resume; popped on every
 //                        way out (terminal_guard.cpp)
@@ -74,6 +78,9 @@ constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 // typed or pasted waits in the terminal's own buffer, and what the program
 // holds stays below one piece's worth.
 constexpr size_t TERMINAL_READ_MAX = 1024;
+// Except while a cursor report is awaited: what was typed ahead of it is
+// read and held (in order, for the line editor) up to this many key events.
+constexpr size_t TYPED_AHEAD_MAX = 128 * 1024;
 
 using Clock = std::chrono::steady_clock;
 
@@ -463,27 +470,42 @@ class PosixConsolePort final : public ConsolePort {
     keyboard_asked_ = true;
     if (ask_keyboard) {
       decoder_.kitty_flags = -1;
+      screen_.out.append("\x1b" "7");
       screen_.out.append(KITTY_QUERY);
+      screen_.out.append("\x1b" "8");
     }
     screen_.out.append("\x1b[6n");
+    guard_answer_owed();
     send_screen_update();
-    if (out_.failed) return;
+    if (out_.failed) {
+      take_answer_owed();
+      return;
+    }
     decoder_.report_expected = true;
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
+    bool held_full = false;
     while (!decoder_.report_received) {
       // Keys in the way of the answer are not read past the bound: the
       // answer is then taken out of the keys when it comes.
-      if (events_.size() >= 2 * TERMINAL_READ_MAX) return;
+      held_full = events_.size() >= TYPED_AHEAD_MAX;
+      if (held_full) break;
       const int left = millis_until(until);
       if (left <= 0) break;
       pollfd p{STDIN_FILENO, POLLIN, 0};
       const int n = ::poll(&p, 1, left);
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
-      if (input_ended_) return;
+      if (input_ended_) break;
     }
+    const bool still_owed = take_answer_owed();
+    if (input_ended_ || held_full) return;
     if (!decoder_.report_received) {
+      if (!still_owed) {
+        // Collected by a stop (Ctrl+Z) during the wait: asked again on resume.
+        if (ask_keyboard) keyboard_asked_ = false;
+        return;
+      }
       cursor_reports_ = false;  // a late answer is still taken out of the keys
       return;
     }
@@ -632,6 +654,13 @@ class PosixConsolePort final : public ConsolePort {
     return 0;
   }
 
+  // Raises `sig` to the terminal's foreground job, this process among it;
+  // to this process alone when the terminal names none.
+  static void raise_for_terminal(int sig) {
+    const pid_t job = ::tcgetpgrp(STDIN_FILENO);
+    if (job <= 0 || ::kill(-job, sig) != 0) ::raise(sig);
+  }
+
   // A sequence that stopped short and whose deadline has passed becomes
   // the keys it stands for (a lone Escape, mostly).
   void settle_overdue_sequence() {
@@ -653,11 +682,13 @@ class PosixConsolePort final : public ConsolePort {
       if (decoder_.kitty) {
         // The terminal sends Ctrl+C, Ctrl+\ and Ctrl+Z as key reports
         // instead of the bytes that make the line discipline raise
-        // SIGINT, SIGQUIT and SIGTSTP: they are raised here, and their
+        // SIGINT, SIGQUIT and SIGTSTP: they are raised here, to the whole
+        // foreground job as the line discipline raises them (a script or
+        // make that started the program stops or ends with it), and the
         // handlers do what they do for those bytes. Neither the press nor
         // the release is a key.
         if (const int sig = signal_of_key(k); sig != 0) {
-          if (k.key_down) ::raise(sig);
+          if (k.key_down) raise_for_terminal(sig);
           continue;
         }
       }
