@@ -12,8 +12,8 @@
 # make arm64     cross-build build-arm64/zahlwerk and its tests (ARM Linux)
 # make test-arm64  ... run the tests under qemu-aarch64 and compare a generated
 #                  piped stream of EDGE_CYCLES cycles with the x86-64 build
-# make test-terminals   the calculator typed at in xterm, kitty, tmux and screen
-#                       under Xvfb (tests/terminals/run.sh)
+# make test-terminals   the calculator typed at in eleven terminals under Xvfb,
+#                       resized at its prompt (tests/terminals/run.sh)
 # make bench      side by side with mawk and a near-limit reference (minutes)
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing,

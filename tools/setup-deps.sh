@@ -46,7 +46,8 @@ if ((ci)); then
              qemu-user g++-aarch64-linux-gnu \
              clang-14 libclang-rt-14-dev time \
              dpkg-dev lintian mandoc man-db file zip unzip \
-             xvfb xterm xdotool kitty screen; do
+             xvfb xterm xdotool x11-utils x11-apps xclip python3 kitty screen \
+             rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon; do
     dpkg -s "$pkg" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$pkg")
   done
 fi

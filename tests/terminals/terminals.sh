@@ -127,6 +127,8 @@ window_class() {
 focus_text_area() {
   local WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$win")"
+  cell_w=$((WIDTH / 80))
+  cell_h=$((HEIGHT / 24))
   case $term in
     konsole)
       sleep 0.5  # the tool bar is drawn after the window is shown
@@ -134,7 +136,6 @@ focus_text_area() {
       cell_w=$((WIDTH / 80))
       cell_h=$(((HEIGHT - text_top) / 24))
       xdotool mousemove $((WIDTH / 2)) $((HEIGHT - 5)) click 1 ;;
-    alacritty) cell_w=$((WIDTH / 80)); cell_h=$((HEIGHT / 24)) ;;
     foot) local box
       for _ in $(seq 30); do
         box=($(foot_box))
@@ -308,6 +309,8 @@ st_screen() {
 selection_screen() {
   local WIDTH HEIGHT holder text
   eval "$(xdotool getwindowgeometry --shell "$win")"
+  # Two presses within a few hundred milliseconds would be a double click.
+  sleep 0.4
   printf 'zw-none' | xclip -selection primary -quiet -i >/dev/null 2>&1 &
   holder=$!
   for _ in $(seq 20); do
