@@ -41,9 +41,8 @@ terminal_tools() {
 win=          # the terminal's X window (for foot: weston's)
 inner_pid=    # the terminal's own process, where a wrapper started it
 text_top=0    # rows of pixels above the text area (konsole's tool bar)
-cell_w=0      # a character cell in pixels, where the window has no hints
-cell_h=0
-foot_cell=()  # foot's character cell in pixels, from its log
+cell_w=0      # a character cell in pixels: measured at the start (foot's
+cell_h=0      # from its log), used where the window has no size hints
 
 # Starts the terminal running session.sh, finds its window and gives it the
 # focus. Status 0 when the window is there and focused.
@@ -133,7 +132,6 @@ focus_text_area() {
     konsole)
       sleep 0.5  # the tool bar is drawn after the window is shown
       text_top=$(xwd -id "$win" -silent | "$here/window_box.py" bottom) || return 1
-      cell_w=$((WIDTH / 80))
       cell_h=$(((HEIGHT - text_top) / 24))
       xdotool mousemove $((WIDTH / 2)) $((HEIGHT - 5)) click 1 ;;
     foot) local box
@@ -158,8 +156,10 @@ focus_text_area() {
       done
       ((box[0] == 0 && box[1] == 0)) || return 1
       xdotool mousemove $((box[2] / 2)) $((box[3] / 2)) click 1
-      foot_cell=($(sed -n 's/.*cell width=\([0-9]*\), height=\([0-9]*\).*/\1 \2/p' "$work/foot.log" | tail -1))
-      ((${#foot_cell[@]} == 2)) || return 1 ;;
+      local cell
+      cell=($(sed -n 's/.*cell width=\([0-9]*\), height=\([0-9]*\).*/\1 \2/p' "$work/foot.log" | tail -1))
+      ((${#cell[@]} == 2)) || return 1
+      cell_w=${cell[0]} cell_h=${cell[1]} ;;
   esac
   return 0
 }
@@ -345,7 +345,7 @@ resize_by() {
   ((${#before[@]} == 2)) || return 1
   want="$((before[0] + dr)) $((before[1] + dc))"
   case $term in
-    foot) foot_drag $((dc * foot_cell[0])) $((dr * foot_cell[1])) ;;
+    foot) foot_drag $((dc * cell_w)) $((dr * cell_h)) ;;
     *) window_resize "$dc" "$dr" ;;
   esac
   for _ in $(seq 30); do
