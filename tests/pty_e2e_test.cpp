@@ -4,16 +4,23 @@
 
 #ifdef ZW_HAVE_VTERM
 
+#include <dirent.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/posix/terminal_keys.h"
 #include "support/pty_harness.h"
 
 namespace {
@@ -362,9 +369,8 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
          continue_then(t, "+\r1\r2\r\x1b");
        },
        0},
-      // Every other signal whose default action ends the process.
-      {"sigusr1", [](Terminal& t) { ::kill(t.program(), SIGUSR1); }, SIGUSR1},
-      {"sigusr2", [](Terminal& t) { ::kill(t.program(), SIGUSR2); }, SIGUSR2},
+      // One of the other signals that end the process (the terminal
+      // guard's own test takes each of them), while the cursor is hidden.
       {"sigalrm while the cursor is hidden",
        [](Terminal& t) {
          t.type(std::string(300, 'z') + "\x1b[H");
@@ -372,11 +378,6 @@ TEST(TerminalProgram, WaysToEndGiveTheTerminalBack) {
          ::kill(t.program(), SIGALRM);
        },
        SIGALRM},
-      {"sigxcpu", [](Terminal& t) { ::kill(t.program(), SIGXCPU); }, SIGXCPU},
-      {"sigxfsz", [](Terminal& t) { ::kill(t.program(), SIGXFSZ); }, SIGXFSZ},
-      {"sigprof", [](Terminal& t) { ::kill(t.program(), SIGPROF); }, SIGPROF},
-      {"sigvtalrm", [](Terminal& t) { ::kill(t.program(), SIGVTALRM); }, SIGVTALRM},
-      {"a real-time signal", [](Terminal& t) { ::kill(t.program(), SIGRTMIN + 2); }, SIGRTMIN + 2},
   };
   for (const Case& c : cases) {
     Terminal t(Options{});
@@ -518,6 +519,122 @@ TEST(TerminalProgram, KittyFlagsPoppedOnEveryWayOut) {
   }
 }
 
+// Whether every process of process group `group` is stopped.
+bool group_stopped(pid_t group) {
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return false;
+  bool stopped = true;
+  while (const dirent* e = ::readdir(proc)) {
+    const std::string path = std::string("/proc/") + e->d_name + "/stat";
+    FILE* f = std::isdigit(static_cast<unsigned char>(e->d_name[0])) ? std::fopen(path.c_str(), "r") : nullptr;
+    if (f == nullptr) continue;
+    char state = 0;
+    int parent = 0, pgrp = 0;
+    // pid (name) state ppid pgrp: the name may hold blanks, the state follows its ")".
+    char line[512] = {};
+    const bool read = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    const char* after = read ? std::strrchr(line, ')') : nullptr;
+    if (after == nullptr || std::sscanf(after + 1, " %c %d %d", &state, &parent, &pgrp) != 3) continue;
+    if (pgrp == group && state != 'T') stopped = false;
+  }
+  ::closedir(proc);
+  return stopped;
+}
+
+// With the keyboard protocol on, Ctrl+C, Ctrl+\\ and Ctrl+Z reach the whole
+// foreground job, as the terminal's own keys do: the script that started
+// the program ends or stops with it, and goes on after fg.
+TEST(TerminalProgram, KittySignalKeysReachTheWholeJob) {
+  struct Case {
+    char key;
+    int signal;
+  };
+  for (const Case& c : {Case{'c', SIGINT}, Case{'\\', SIGQUIT}, Case{'z', SIGTSTP}}) {
+    SCOPED_TRACE(std::string("ctrl+") + c.key);
+    Options o;
+    o.kitty_keyboard = true;
+    o.shell_command = "\"$ZW\"; echo after $?";
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
+    ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+    t.type(kitty_ctrl(c.key));
+    int status = -1;
+    ASSERT_TRUE(t.wait_status(&status)) << "the script goes on\n" << t.screen();
+    // (The script may end or stop a moment before the program has given
+    // the terminal back.)
+    EXPECT_TRUE(t.wait_for([&] { return same_settings(t.settings(), t.settings_before()); }));
+    if (c.signal != SIGTSTP) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << "status " << status;
+      EXPECT_EQ(t.all_text().find("after"), std::string::npos) << t.screen();
+      continue;
+    }
+    ASSERT_TRUE(WIFSTOPPED(status)) << "status " << status;
+    // As a shell does for fg, the job is continued once all of it stopped.
+    ASSERT_TRUE(t.wait_for([&] { return group_stopped(t.program()); }));
+    ::kill(-t.program(), SIGCONT);
+    ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+    t.type(KITTY_LAST_CYCLE);
+    ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(t.wait_for_text("after 0")) << t.screen();
+  }
+}
+
+// A job stopped with Ctrl+Z and killed from the shell (kill %1, which also
+// sends SIGCONT) ends at once: it is no longer the terminal's foreground job,
+// so it neither writes to the terminal nor sets it, and leaves the shell's
+// settings alone.
+TEST(TerminalProgram, AStoppedJobKilledFromTheShellEndsAtOnce) {
+  for (const char* sig : {"TERM", "HUP"}) {
+    SCOPED_TRACE(sig);
+    Options o;
+    o.shell_command = std::string("set -m; \"$ZW\"; kill -") + sig + " %1; kill -CONT %1; "
+                      "for i in 1 2 3 4 5 6 7 8 9; do wait %1; s=$?; [ $s = 148 ] || break; sleep 0.1; done; "
+                      "echo ended $s";
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    t.type("\x1a");
+    const std::string want = std::string("ended ") + (sig[0] == 'T' ? "143" : "129");
+    ASSERT_TRUE(t.wait_for_text(want)) << t.all_text();
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+  }
+}
+
+// Whether process `pid` is inside a write(2) call.
+bool in_write(pid_t pid) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/syscall";
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return false;
+  long nr = -1;
+  const bool read = std::fscanf(f, "%ld", &nr) == 1;
+  std::fclose(f);
+  return read && nr == SYS_write;
+}
+
+// A signal that ends the program while the terminal takes no output (not
+// read, or stopped by Ctrl+S) ends it at once: the settings are given back,
+// and the restore bytes are dropped rather than waited for.
+TEST(TerminalProgram, WaysOutDoNotWaitForAStoppedTerminal) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    Terminal t(Options{});
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    t.stop_output();
+    t.type("1");
+    ASSERT_TRUE(t.wait_for([&] { return in_write(t.program()); }));
+    ::kill(t.program(), sig);
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status)) << "the program waits for its output";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+    t.start_output();
+  }
+}
+
 TEST(TerminalProgram, ClosingTheTerminalEndsTheProgram) {
   Terminal t(Options{});
   ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
@@ -557,6 +674,84 @@ TEST(TerminalProgram, KeysTypedBeforeTheCursorReportAreKept) {
   ASSERT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
   EXPECT_EQ(t.row(8), "Operation: +");
   finish_with_escape(t);
+}
+
+// More than a piece's worth typed before the start-up answers arrive: the
+// answers are still read past it, so the keyboard protocol goes on and the
+// program starts below the shell's line; the keys are kept, in order.
+TEST(TerminalProgram, AnswersBehindKeysTypedAheadAreStillTaken) {
+  std::string keys;
+  for (int i = 0; i < 1500; ++i) keys += "a\x7f";
+  keys += "+\r2\r3\r";
+  for (bool kitty : {false, true}) {
+    SCOPED_TRACE(kitty ? "keyboard protocol" : "plain keys");
+    Options o;
+    o.kitty_keyboard = kitty;
+    o.earlier_output = "$ zahlwerk\r\n";
+    Terminal t(o);
+    t.hold_answers();
+    ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
+    t.type(keys);
+    t.release_answers();
+    ASSERT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
+    EXPECT_EQ(t.row(0), "$ zahlwerk") << t.screen();
+    EXPECT_EQ(t.row(1), START_80[0]) << t.screen();
+    EXPECT_EQ(t.row(9), "Operation: +") << t.screen();
+    EXPECT_EQ(t.keyboard_flags(), kitty ? 31 : 0);
+    ASSERT_TRUE(t.wait_for_prompt(2)) << t.screen();
+    t.type(kitty ? KITTY_LAST_CYCLE : "+\r1\r1\r\x1b");
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+}
+
+// Ctrl+C while the start-up answers are on their way: the program collects
+// them before it gives the terminal back, so none reaches the shell.
+TEST(TerminalProgram, CtrlCDuringTheStartUpWaitLeavesNoAnswerForTheShell) {
+  for (bool kitty : {false, true}) {
+    SCOPED_TRACE(kitty ? "keyboard protocol" : "plain keys");
+    Options o;
+    o.kitty_keyboard = kitty;
+    Terminal t(o);
+    t.hold_answers();
+    ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
+    t.type("\x03");
+    t.release_answers();
+    int status = -1;
+    ASSERT_TRUE(t.wait_end(&status));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    EXPECT_EQ(t.pending_input(), "");
+    EXPECT_EQ(t.all_text().find("^["), std::string::npos) << t.screen();
+    EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+  }
+}
+
+// Ctrl+Z while the start-up answers are on their way, and fg a while later:
+// the program asks again on resume, starts below the shell's line and turns
+// the keyboard protocol on.
+TEST(TerminalProgram, CtrlZDuringTheStartUpWaitAsksAgainOnResume) {
+  Options o;
+  o.kitty_keyboard = true;
+  o.earlier_output = "$ zahlwerk\r\n";
+  Terminal t(o);
+  t.hold_answers();
+  ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
+  t.type("\x1a");
+  int status = -1;
+  ASSERT_TRUE(t.wait_status(&status) && WIFSTOPPED(status)) << status;
+  // Stopped for longer than the program waits for an answer.
+  t.pause(700);
+  ::kill(t.program(), SIGCONT);
+  ASSERT_TRUE(t.wait_for([&] { return t.reports_held() == 2; }));
+  t.release_answers();
+  ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+  EXPECT_EQ(t.row(0), "$ zahlwerk") << t.screen();
+  EXPECT_EQ(t.row(1), START_80[0]) << t.screen();
+  EXPECT_EQ(t.keyboard_flags(), 31);
+  t.type(KITTY_LAST_CYCLE);
+  ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST(TerminalProgram, ATerminalThatDoesNotAnswerStillWorks) {
@@ -619,23 +814,91 @@ TEST(TerminalProgram, ASqueezedScreenComesBack) {
   finish_with_escape(t);
 }
 
-// The rows within which output scrolls are fixed at the first output; a
-// screen grown taller afterwards keeps its new rows out of the scrolling.
-TEST(TerminalProgram, ARegionShorterThanTheScreenScrollsInItsMargin) {
-  Terminal t(Options{});
-  ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
-  t.resize(80, 30);
-  int n = 1;
-  for (int cycle = 0; cycle < 6; ++cycle) {
-    ASSERT_TRUE(t.wait_for_prompt(n++)) << t.screen();
-    t.type("+\r" + std::to_string(cycle) + "\r1\r");
+// A window resized at a prompt, below 60 lines of earlier output: the
+// terminal moves the content (a taller window pulls rows back from the
+// scrollback). The echo stays on the prompt's row wherever that went, the
+// next cycles follow it and scroll at the new bottom, and nothing is drawn
+// over older rows.
+TEST(TerminalProgram, ResizeAtAPromptKeepsTheEchoOnThePromptsRow) {
+  struct Case {
+    int columns, rows;
+  };
+  std::string earlier;
+  for (int i = 1; i <= 60; ++i) earlier += "Zeile " + std::to_string(i) + "\r\n";
+  for (const Case& c : {Case{80, 34}, Case{80, 16}, Case{100, 30}, Case{60, 24}}) {
+    SCOPED_TRACE(std::to_string(c.columns) + "x" + std::to_string(c.rows));
+    Options o;
+    o.earlier_output = earlier;
+    o.pull_scrollback = true;
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    t.type("+\r2\r3\r");
+    ASSERT_TRUE(t.wait_for_prompt(2)) << t.screen();
+    t.resize(c.columns, c.rows);
+    const int prompt = t.cursor().row;
+    ASSERT_EQ(t.row(prompt), "Operation:") << t.screen();
+    t.type("+");
+    ASSERT_TRUE(t.wait_for([&] { return t.row(prompt) == "Operation: +"; })) << t.screen();
+    t.type("\r1\r2\r");
+    ASSERT_TRUE(t.wait_for_prompt(3)) << t.screen();
+    t.type("+\r3\r1\r");
+    ASSERT_TRUE(t.wait_for_prompt(4)) << t.screen();
+    const std::string text = t.all_text();
+    EXPECT_NE(text.find("Zeile 60\n" + START_80[0] + "\n" + START_80[1] + "\n\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Summe:  5\nOperation: +\nNummmer 1: 1\nNummmer 2: 2\nSumme:  3\n"
+                        "Operation: +\nNummmer 1: 3\nNummmer 2: 1\nSumme:  4\nOperation:\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(t.cursor().row, std::min(c.rows - 1, prompt + 8)) << t.screen();
+    finish_with_escape(t);
   }
-  ASSERT_TRUE(t.wait_for([&] { return t.row(23) == "Operation:" && t.row(22) == "Summe:  6"; })) << t.screen();
-  EXPECT_EQ(t.row(21), "Nummmer 2: 1");
-  EXPECT_EQ(t.row(20), "Nummmer 1: 5");
-  for (int y = 24; y < 30; ++y) EXPECT_EQ(t.row(y), "") << y;
-  EXPECT_EQ(t.cursor().row, 23);
-  finish_with_escape(t);
+}
+
+// The window's width changes while a line is typed: the line is drawn again
+// at the new width, no row of the old layout stays behind, and the editing
+// keys go on at the new width (End, Home, Up over a wrapped line).
+TEST(TerminalProgram, TheLineFollowsANewWidthWhileItIsEdited) {
+  std::string text = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  text += text.substr(0, 26);
+  struct Case {
+    int from, to;
+    int typed;         // characters of `text` typed before the resize
+    std::string keys;  // after it
+    std::string want;
+  };
+  const Case cases[] = {
+      {40, 80, 45, "Z\x1b[HY", "Y" + text.substr(0, 45) + "Z"},
+      {80, 40, 60, "Z\x1b[HY", "Y" + text.substr(0, 60) + "Z"},
+      {80, 40, 60, "\x1b[AY", text.substr(0, 20) + "Y" + text.substr(20, 40)},
+      {40, 60, 10, "Z", text.substr(0, 10) + "Z"},
+      // The cursor in the same column whether or not the terminal re-wraps.
+      {80, 40, 88, "Z\x1b[HY", "Y" + text.substr(0, 88) + "Z"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to) + " columns, " + c.keys);
+    Options o;
+    o.columns = c.from;
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    const int prompt = t.cursor().row;
+    const std::string typed = text.substr(0, static_cast<size_t>(c.typed));
+    t.type(typed);
+    const std::vector<std::string> before = wrapped(typed, c.from);
+    ASSERT_TRUE(t.wait_for_row(prompt + static_cast<int>(before.size()) - 1, before.back())) << t.screen();
+    t.resize(c.to, 24);
+    t.type(c.keys);
+    const std::vector<std::string> rows = wrapped(c.want, c.to);
+    ASSERT_TRUE(t.wait_for([&] {
+      for (size_t i = 0; i < rows.size(); ++i)
+        if (t.row(prompt + static_cast<int>(i)) != rows[i]) return false;
+      return true;
+    })) << t.screen();
+    for (int y = prompt + static_cast<int>(rows.size()); y < 24; ++y) EXPECT_EQ(t.row(y), "") << y << t.screen();
+    t.type("\r");
+    ASSERT_TRUE(t.wait_for_row(prompt + static_cast<int>(rows.size()), "Nummmer 1:")) << t.screen();
+    t.type("1\r1\r");
+    finish_with_escape(t);
+  }
 }
 
 TEST(TerminalProgram, RedirectedOutputWithKeysFromTheTerminal) {
@@ -696,15 +959,18 @@ TEST(TerminalProgram, StartsBelowTheShellsOutput) {
     const char* name;
     bool input_from_file;
     std::string earlier;
+    bool query_restores_cursor = false;
   };
   const std::string full_row = std::string(79, ' ') + "X";
   const Case cases[] = {
       {"input from a file", true, "$ zahlwerk\r\n"},
       {"input from a file, last column filled", true, "$ x\r\n" + full_row},
       {"keys from the terminal, last column filled", false, "$ x\r\n" + full_row},
+      {"a terminal that reads the keyboard query as restore cursor", false, "$ zahlwerk\r\n", true},
   };
   for (const Case& c : cases) {
     Options o;
+    o.query_restores_cursor = c.query_restores_cursor;
     o.input_from_file = c.input_from_file;
     o.input = "+,2,3\n";
     o.earlier_output = c.earlier;
@@ -739,6 +1005,42 @@ TEST(TerminalProgram, RedirectedInputWithTheScreen) {
   EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
   ASSERT_TRUE(t.wait_for_text("Summe:  5\nErgebnis:  8\n")) << t.all_text();
   EXPECT_NE(t.all_text().find(START_80[0]), std::string::npos);
+}
+
+// ---- Key reports over a slow line ------------------------------------
+
+// Lets the program's output in for `ms` milliseconds, typing nothing: the
+// bytes typed so far reach the program as a piece of their own.
+void pause_typing(Terminal& t, int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  t.wait_for([&] { return std::chrono::steady_clock::now() >= until; });
+}
+
+// With the kitty protocol on, a key report whose bytes come well past the
+// Escape deadline apart (a slow or remote line) is still one key: the line
+// keeps what was typed and gains the key, wherever the report was cut.
+TEST(TerminalProgram, KittyReportCutByAPauseIsOneKey) {
+  Options o;
+  o.kitty_keyboard = true;
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
+  ASSERT_TRUE(t.wait_for([&] { return t.keyboard_flags() == 31; }));
+  t.type(kitty_tap('1') + kitty_tap('2'));
+  ASSERT_TRUE(t.wait_for_row(8, "Operation: 12")) << t.screen();
+  const std::string three = kitty_tap('3');
+  std::string want = "Operation: 12";
+  // After the Escape, after "ESC [", within the parameters.
+  for (size_t cut : {1, 2, 5, 8}) {
+    t.type(three.substr(0, cut));
+    pause_typing(t, 4 * zw::KEY_SEQUENCE_DEADLINE_MS);
+    t.type(three.substr(cut));
+    want += "3";
+    ASSERT_TRUE(t.wait_for_row(8, want)) << "cut at " << cut << "\n" << t.screen();
+  }
+  t.type(KITTY_ESCAPE + KITTY_LAST_CYCLE);
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status)) << t.screen();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 }  // namespace

@@ -29,6 +29,13 @@ have_lib gtest/gtest.h gtest || missing+=(libgtest-dev)
 have_lib gmock/gmock.h gmock || missing+=(libgmock-dev)
 have_lib vterm.h vterm || missing+=(libvterm-dev)
 have_cmd tmux || missing+=(tmux)
+# The terminfo entries whose key sequences the suite checks (infocmp).
+if have_cmd infocmp; then
+  infocmp st-256color >/dev/null 2>&1 && infocmp vt220 >/dev/null 2>&1 || missing+=(ncurses-term)
+  infocmp foot >/dev/null 2>&1 || missing+=(foot-terminfo)
+else
+  missing+=(ncurses-bin ncurses-term foot-terminfo)
+fi
 # A locale whose decimal separator is a comma, for the locale tests.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   need_locale=1

@@ -75,7 +75,7 @@ Terminal::Terminal(const Options& o) : options_(o) {
   screen_ = vterm_obtain_screen(vt_);
   static const VTermScreenCallbacks callbacks = {
       nullptr, nullptr, nullptr, &Terminal::on_termprop, &Terminal::on_bell, nullptr,
-      &Terminal::on_pushline, nullptr};
+      &Terminal::on_pushline, &Terminal::on_popline};
   vterm_screen_set_callbacks(screen_, &callbacks, this);
   vterm_screen_reset(screen_, 1);
   if (!o.earlier_output.empty()) vterm_input_write(vt_, o.earlier_output.data(), o.earlier_output.size());
@@ -237,6 +237,29 @@ void Terminal::release_answers() {
   held_.clear();
 }
 
+int Terminal::reports_held() const { return static_cast<int>(std::count(held_.begin(), held_.end(), 'R')); }
+
+void Terminal::pause(int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < until) pump(10);
+}
+
+std::string Terminal::pending_input() {
+  pump(50);  // what the terminal itself sent in answer is in by now
+  const termios was = settings();
+  termios raw = was;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+  raw.c_cc[VMIN] = 0;
+  raw.c_cc[VTIME] = 0;
+  ::tcsetattr(slave_, TCSANOW, &raw);
+  std::string s;
+  char buf[256];
+  ssize_t n;
+  while ((n = ::read(slave_, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+  ::tcsetattr(slave_, TCSANOW, &was);
+  return s;
+}
+
 void Terminal::resize(int columns, int rows) {
   options_.columns = columns;
   options_.rows = rows;
@@ -246,6 +269,10 @@ void Terminal::resize(int columns, int rows) {
   ws.ws_row = static_cast<unsigned short>(rows);
   ::ioctl(master_, TIOCSWINSZ, &ws);
 }
+
+void Terminal::stop_output() { ::tcflow(slave_, TCOOFF); }
+
+void Terminal::start_output() { ::tcflow(slave_, TCOON); }
 
 void Terminal::hang_up() {
   ::close(master_);
@@ -291,7 +318,23 @@ int Terminal::on_bell(void* user) {
 int Terminal::on_pushline(int cols, const VTermScreenCell* cells, void* user) {
   std::string s;
   for (int x = 0; x < cols; ++x) append_utf8(&s, cells[x].chars[0] == 0 ? ' ' : cells[x].chars[0]);
-  static_cast<Terminal*>(user)->scrollback_.push_back(trim_right(s));
+  auto* t = static_cast<Terminal*>(user);
+  t->scrollback_.push_back(trim_right(s));
+  t->scrollback_cells_.emplace_back(cells, cells + cols);
+  return 1;
+}
+
+// libvterm asks for a row back when the screen grows taller; it gets the
+// newest row of the scrollback, cut or padded to the new width.
+int Terminal::on_popline(int cols, VTermScreenCell* cells, void* user) {
+  auto* t = static_cast<Terminal*>(user);
+  if (!t->options_.pull_scrollback || t->scrollback_cells_.empty()) return 0;
+  const std::vector<VTermScreenCell>& row = t->scrollback_cells_.back();
+  VTermScreenCell blank{};
+  blank.width = 1;
+  for (int x = 0; x < cols; ++x) cells[x] = x < static_cast<int>(row.size()) ? row[static_cast<size_t>(x)] : blank;
+  t->scrollback_cells_.pop_back();
+  t->scrollback_.pop_back();
   return 1;
 }
 
@@ -303,6 +346,13 @@ void Terminal::pump(int timeout_ms) {
   const ssize_t n = ::read(master_, buf, sizeof buf);
   if (n <= 0) return;
   if (options_.kitty_keyboard) keyboard_requests(buf, static_cast<size_t>(n));
+  if (options_.query_restores_cursor) {
+    std::string out(buf, static_cast<size_t>(n));
+    for (size_t at = out.find("\x1b[?u"); at != std::string::npos; at = out.find("\x1b[?u", at))
+      out.replace(at, 4, "\x1b" "8");
+    vterm_input_write(vt_, out.data(), out.size());
+    return;
+  }
   vterm_input_write(vt_, buf, static_cast<size_t>(n));
 }
 
@@ -398,8 +448,20 @@ void Terminal::run_program() {
   const std::string term = "TERM=" + options_.term;
   char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
                        const_cast<char*>(all.c_str()), nullptr};
+  if (!options_.shell_command.empty()) run_shell_command(env);
   ::execle(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr), env);
   ::_exit(127);
+}
+
+// Runs Options::shell_command with the environment `env` and ZW, the
+// program's path; returns only when that fails.
+void Terminal::run_shell_command(char* const env[]) {
+  std::vector<char*> shell_env;
+  for (char* const* e = env; *e != nullptr; ++e) shell_env.push_back(*e);
+  std::string zw = "ZW=" ZW_BINARY;
+  shell_env.push_back(zw.data());
+  shell_env.push_back(nullptr);
+  ::execle("/bin/sh", "sh", "-c", options_.shell_command.c_str(), static_cast<char*>(nullptr), shell_env.data());
 }
 
 }  // namespace zw::e2e

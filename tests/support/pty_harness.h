@@ -36,6 +36,14 @@ struct Options {
   bool output_to_file = false;      // standard output redirected to a file
   bool output_to_pipe = false;      // standard output a pipe (close_output)
   bool kitty_keyboard = false;      // the terminal answers ESC [ ? u, keeps a flag stack
+  // A window made taller pulls rows back from the scrollback into view, as
+  // xterm, tmux and most terminals do: the content and the cursor move down.
+  bool pull_scrollback = false;
+  // ESC [ ? u is read as "restore cursor" (CSI u), as st reads it.
+  bool query_restores_cursor = false;
+  // When set, `sh -c shell_command` is the foreground job instead of the
+  // program, which it finds as "$ZW".
+  std::string shell_command;
 };
 
 // A terminal emulator with the program running in it.
@@ -90,9 +98,19 @@ class Terminal {
   // Cursor requests are held back until released.
   void hold_answers() { holding_ = true; }
   bool answers_held() const { return !held_.empty(); }
+  // Cursor reports among them.
+  int reports_held() const;
+  // Lets the program's output into the emulator for `ms` milliseconds.
+  void pause(int ms);
   void release_answers();
+  // What waits on the terminal to be read by whoever reads it next (read
+  // with the settings unchanged afterwards).
+  std::string pending_input();
 
   void resize(int columns, int rows);
+  // Output to the terminal stopped (as by Ctrl+S) / going again.
+  void stop_output();
+  void start_output();
   // Closes the terminal's side, as when its window is closed.
   void hang_up();
 
@@ -107,11 +125,13 @@ class Terminal {
   static int on_termprop(VTermProp prop, VTermValue* val, void* user);
   static int on_bell(void* user);
   static int on_pushline(int cols, const VTermScreenCell* cells, void* user);
+  static int on_popline(int cols, VTermScreenCell* cells, void* user);
 
   void pump(int timeout_ms);
   std::string temp_file(const std::string& content);
   void start();
   [[noreturn]] void run_program();
+  void run_shell_command(char* const env[]);
 
   Options options_;
   int master_ = -1;
@@ -122,6 +142,7 @@ class Terminal {
   bool cursor_visible_ = true;
   int bells_ = 0;
   std::vector<std::string> scrollback_;
+  std::vector<std::vector<VTermScreenCell>> scrollback_cells_;  // for on_popline
   bool holding_ = false;
   std::string held_;
   pid_t session_ = -1;

@@ -1,5 +1,6 @@
 #include "console/input/line_editor.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "console/console.h"
@@ -29,6 +30,7 @@ struct EditState {
   int32_t row = 0;
   int32_t width = 80;
   int32_t height = 25;
+  uint32_t size_changes = 0;  // the screen's size changes taken in
 };
 
 void move_by(Console& con, EditState& s, int32_t delta) {
@@ -88,13 +90,87 @@ void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
   s.pos = at;
 }
 
+// The later of two cells in reading order.
+CursorPos later_cell(CursorPos a, CursorPos b) {
+  return (a.row > b.row || (a.row == b.row && a.column >= b.column)) ? a : b;
+}
+
+// The screen got a new width while the line was edited: the line is drawn
+// again from its start at the new width, the cells after it to the end of
+// the screen blanked (rows the old width used, left behind), and the cursor
+// put back at pos.
+//
+// Where the line starts now depends on the terminal. One that keeps its
+// rows as they were (xterm, st) leaves the cursor's column alone, cut to the
+// new width, and moves rows only when the height changed too. One that
+// re-wraps its lines (tmux, most others) keeps the line's cells in one run
+// ending at the cursor, from the column it started in. The cursor tells
+// which happened, except where both would leave it in the same place (80 to
+// 40 columns, the line at the bottom): then the drawing starts at the later
+// of the two starts, which may leave a stale copy of the line's start above
+// it but never draws over what was printed before the line.
+void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_changed) {
+  const CursorPos now = get_cursor(con);
+  if (now.row < 1) return;
+  const CursorPos old_start = cell_after(s.col, s.row, -int64_t{s.pos}, s.width);
+  CursorPos kept = old_start;
+  kept.row += now.row - s.row;
+  kept.column = std::min(kept.column, width);
+  const CursorPos rewrapped = cell_after(now.column, now.row, -int64_t{s.pos}, width);
+  const bool could_keep = now.column == std::min(s.col, width);
+  const bool could_rewrap = rewrapped.column == old_start.column;
+  CursorPos start;
+  if (could_keep != could_rewrap) {
+    start = could_keep ? kept : rewrapped;
+  } else if (could_rewrap && !height_changed && now.row != s.row) {
+    start = rewrapped;  // rows moved though the height did not: re-wrapped
+  } else {
+    start = later_cell(kept, rewrapped);
+  }
+  if (start.row < 1) start = CursorPos{1, 1};
+  s.width = width;
+  const int32_t len = static_cast<int32_t>(s.line.size());
+  set_cursor(con, start.row, start.column, HIDE);
+  write_console(con, s.line.data(), len, 0);
+  const CursorPos end = cell_after(start.column, start.row, len, width);
+  int32_t scrolled = 0;
+  if (end.row <= s.height) {
+    write_blanks(con, (s.height - end.row) * width + (width - end.column + 1));
+  } else if (end.row > s.height + 1 || end.column > 1) {
+    scrolled = end.row - s.height;
+  }
+  s.col = start.column;
+  s.row = start.row - scrolled;
+  set_cursor(con, std::max(s.row, 1), s.col, SHOW);
+  move_by(con, s, s.pos);
+}
+
+// Takes in a size change the port reported since the editor last looked.
+// A change of height alone moves no cell of the line: the cursor, read
+// before each key, is enough. A screen squeezed too small to be a console
+// is not drawn on; the line is drawn again once it is one.
+void follow_size_change(Console& con, EditState& s) {
+  const uint32_t changes = screen_size_changes(con);
+  if (changes == s.size_changes) return;
+  s.size_changes = changes;
+  if (!output_is_console(con)) return;
+  const ScreenSize size = get_screen_size(con);
+  const bool height_changed = size.height != s.height;
+  s.height = size.height;
+  if (size.width != s.width) redraw_at_new_width(con, s, size.width, height_changed);
+}
+
 // Waits for the next key, at most KEY_WAIT_MS at a time, and returns its
 // code. The cursor place is read once the key is there: a program stopped
 // and resumed while waiting (Ctrl+Z, then fg) finds the cursor where the
 // shell left it, and the line goes on from there.
 KeyCode next_key(Console& con, EditState& s) {
   for (;;) {
-    while (!key_waiting(con)) con.port->wait_input(KEY_WAIT_MS);
+    while (!key_waiting(con)) {
+      con.port->wait_input(KEY_WAIT_MS);
+      follow_size_change(con, s);
+    }
+    follow_size_change(con, s);
     const CursorPos cursor = get_cursor(con);
     s.col = cursor.column;
     s.row = cursor.row;
@@ -110,6 +186,7 @@ std::string edit_line(Console& con) {
   const ScreenSize size = get_screen_size(con);
   s.width = size.width;
   s.height = size.height;
+  s.size_changes = screen_size_changes(con);
   const bool was_visible = (set_cursor(con, 0, 0, SHOW) & VISIBLE_BIT) != 0;
 
   for (;;) {

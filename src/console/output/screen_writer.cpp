@@ -42,17 +42,34 @@ void read_view(Console& con) {
   con.screen.view_read = true;
 }
 
+// A size change the port saw (a terminal's window resized): the view is
+// read again, and the print region is fixed afresh at the new height the
+// next time it is needed. A terminal moves its content when its window
+// changes (a taller one pulls rows back from its scrollback, a shorter one
+// pushes them there), so the cursor the port read after the change is the
+// only place known to be right: a wrap pending from before is dropped.
+void rebase_view(Console& con) {
+  read_view(con);
+  con.screen.region.set = false;
+  con.screen.pending_wrap = false;
+  ++con.screen.size_changes;
+}
+
 // Read again when the port saw the size change: a view that was no console
 // (one row high, one column wide) is otherwise never read again, as only a
 // console write reads it. Output that goes straight to a file or a pipe has
 // no size to change, and is not asked on every write.
 inline const ScreenView& view(Console& con) {
-  const bool straight = con.screen.redirected != nullptr;
-  if (!con.screen.view_read || (!straight && con.port->take_size_change())) read_view(con);
+  if (!con.screen.view_read) {
+    read_view(con);
+  } else if (con.screen.redirected == nullptr && con.port->take_size_change()) {
+    rebase_view(con);
+  }
   return con.screen.view;
 }
 
-// Fixed the first time it is needed; later window resizes do not move it.
+// Fixed the first time it is needed and again after a size change the port
+// reports; a window resized without one (a console's, by hand) keeps it.
 const PrintRegion& print_region(Console& con) {
   PrintRegion& r = con.screen.region;
   if (!r.set) {
@@ -312,6 +329,11 @@ void write_console(Console& con, const char* bytes, int32_t length, int flags) {
 }
 
 bool output_is_console(Console& con) { return shows_console(view(con)); }
+
+uint32_t screen_size_changes(Console& con) {
+  view(con);
+  return con.screen.size_changes;
+}
 
 ScreenSize get_screen_size(Console& con) {
   const ScreenView& v = view(con);

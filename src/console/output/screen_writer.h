@@ -41,6 +41,8 @@ struct ScreenState {
   ScreenView view;
   PrintRegion region;
   bool pending_wrap = false;
+  // Size changes the port reported so far: each one re-based the view.
+  uint32_t size_changes = 0;
 };
 
 struct ScreenSize {
@@ -71,5 +73,8 @@ void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta,
 void beep(Console& con);
 // True when standard output is a console by the view test.
 bool output_is_console(Console& con);
+// Size changes the port reported so far (ScreenState::size_changes), after
+// taking any new one.
+uint32_t screen_size_changes(Console& con);
 
 }  // namespace zw

@@ -29,10 +29,14 @@
 //                        awaited at most CURSOR_REPORT_WAIT_MS); with
 //                        standard input elsewhere, once at start, answered
 //                        on the controlling terminal
-//   ESC [ ? u            kitty keyboard protocol query, at start, in the
+//   ESC 7 ESC [ ? u ESC 8
+//                        kitty keyboard protocol query, at start, in the
 //                        same write before the first cursor request; an
 //                        answer (ESC [ ? flags u) before the cursor report
-//                        means the terminal speaks the protocol
+//                        means the terminal speaks the protocol. The query
+//                        goes between cursor save and restore: a terminal
+//                        that reads it as "restore cursor" (CSI u) would
+//                        otherwise move its cursor to where it last saved it
 //   ESC [ > 31 u         push of the keyboard flags (kitty_keys.h), after
 //                        such an answer and again on resume; popped on every
 //                        way out (terminal_guard.cpp)
@@ -47,6 +51,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -73,6 +78,9 @@ constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
 // typed or pasted waits in the terminal's own buffer, and what the program
 // holds stays below one piece's worth.
 constexpr size_t TERMINAL_READ_MAX = 1024;
+// Except while a cursor report is awaited: what was typed ahead of it is
+// read and held (in order, for the line editor) up to this many key events.
+constexpr size_t TYPED_AHEAD_MAX = 128 * 1024;
 
 using Clock = std::chrono::steady_clock;
 
@@ -120,7 +128,7 @@ class PosixConsolePort final : public ConsolePort {
     take_over_terminal();
     if (!enter_raw_input()) return false;
     input_raw_ = true;
-    reset_key_decoder(decoder_, text_mode_);
+    reset_key_decoder(decoder_, text_mode_, key_dialect_of(std::getenv("TERM")));
     return true;
   }
 
@@ -262,7 +270,7 @@ class PosixConsolePort final : public ConsolePort {
     service_signals();
     if (!events_.empty()) return;
     int timeout = timeout_ms;
-    if (key_decoder_pending(decoder_)) timeout = std::min(timeout, deadline_left_ms());
+    if (key_decoder_awaits_deadline(decoder_)) timeout = std::min(timeout, deadline_left_ms());
     pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
     const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
     if (n < 0 || (p[1].revents & POLLIN)) {
@@ -462,27 +470,42 @@ class PosixConsolePort final : public ConsolePort {
     keyboard_asked_ = true;
     if (ask_keyboard) {
       decoder_.kitty_flags = -1;
+      screen_.out.append("\x1b" "7");
       screen_.out.append(KITTY_QUERY);
+      screen_.out.append("\x1b" "8");
     }
     screen_.out.append("\x1b[6n");
+    guard_answer_owed();
     send_screen_update();
-    if (out_.failed) return;
+    if (out_.failed) {
+      take_answer_owed();
+      return;
+    }
     decoder_.report_expected = true;
     decoder_.report_received = false;
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(CURSOR_REPORT_WAIT_MS);
+    bool held_full = false;
     while (!decoder_.report_received) {
       // Keys in the way of the answer are not read past the bound: the
       // answer is then taken out of the keys when it comes.
-      if (events_.size() >= 2 * TERMINAL_READ_MAX) return;
+      held_full = events_.size() >= TYPED_AHEAD_MAX;
+      if (held_full) break;
       const int left = millis_until(until);
       if (left <= 0) break;
       pollfd p{STDIN_FILENO, POLLIN, 0};
       const int n = ::poll(&p, 1, left);
       if (n < 0 && errno != EINTR) break;
       if (n > 0) read_terminal();
-      if (input_ended_) return;
+      if (input_ended_) break;
     }
+    const bool still_owed = take_answer_owed();
+    if (input_ended_ || held_full) return;
     if (!decoder_.report_received) {
+      if (!still_owed) {
+        // Collected by a stop (Ctrl+Z) during the wait: asked again on resume.
+        if (ask_keyboard) keyboard_asked_ = false;
+        return;
+      }
       cursor_reports_ = false;  // a late answer is still taken out of the keys
       return;
     }
@@ -561,7 +584,8 @@ class PosixConsolePort final : public ConsolePort {
 
   // What the terminal has sent so far, a piece at a time (TERMINAL_READ_MAX),
   // without waiting, except for the rest of a sequence that stopped short:
-  // that is awaited up to its deadline, and then settled.
+  // that is awaited up to its deadline, and then settled (with the kitty
+  // protocol on, it waits for its rest, as any key does).
   void take_input() {
     service_signals();
     // Keys still queued are handed out first; the terminal is looked at
@@ -583,7 +607,7 @@ class PosixConsolePort final : public ConsolePort {
     for (;;) {
       if (found == 0) {
         int timeout = 0;
-        if (key_decoder_pending(decoder_)) {
+        if (key_decoder_awaits_deadline(decoder_)) {
           timeout = deadline_left_ms();
         } else if (terminal_quiet_) {
           return;
@@ -630,10 +654,17 @@ class PosixConsolePort final : public ConsolePort {
     return 0;
   }
 
+  // Raises `sig` to the terminal's foreground job, this process among it;
+  // to this process alone when the terminal names none.
+  static void raise_for_terminal(int sig) {
+    const pid_t job = ::tcgetpgrp(STDIN_FILENO);
+    if (job <= 0 || ::kill(-job, sig) != 0) ::raise(sig);
+  }
+
   // A sequence that stopped short and whose deadline has passed becomes
   // the keys it stands for (a lone Escape, mostly).
   void settle_overdue_sequence() {
-    if (!key_decoder_pending(decoder_) || deadline_left_ms() > 0) return;
+    if (!key_decoder_awaits_deadline(decoder_) || deadline_left_ms() > 0) return;
     std::vector<KeyEventRecord> keys;
     decode_key_deadline(decoder_, &keys);
     queue_keys(keys);
@@ -651,11 +682,13 @@ class PosixConsolePort final : public ConsolePort {
       if (decoder_.kitty) {
         // The terminal sends Ctrl+C, Ctrl+\ and Ctrl+Z as key reports
         // instead of the bytes that make the line discipline raise
-        // SIGINT, SIGQUIT and SIGTSTP: they are raised here, and their
+        // SIGINT, SIGQUIT and SIGTSTP: they are raised here, to the whole
+        // foreground job as the line discipline raises them (a script or
+        // make that started the program stops or ends with it), and the
         // handlers do what they do for those bytes. Neither the press nor
         // the release is a key.
         if (const int sig = signal_of_key(k); sig != 0) {
-          if (k.key_down) ::raise(sig);
+          if (k.key_down) raise_for_terminal(sig);
           continue;
         }
       }

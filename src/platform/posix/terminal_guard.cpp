@@ -1,7 +1,9 @@
 #include "platform/posix/terminal_guard.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +23,7 @@ constexpr int HANDLED_SIGNALS[] = {
     SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGCONT, SIGWINCH,
     SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS,
     SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM,
+    SIGPIPE,  // ignored by the port, so only when the caller has it at default
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
@@ -38,18 +41,27 @@ constexpr int NAMED_COUNT = sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0];
 // Slots for the named signals, then for the real-time ones.
 constexpr int SLOT_COUNT = NAMED_COUNT + 64;
 
+// The state a signal handler reads or writes: atomics of int and pointer
+// size, the ones every target's atomics handle without a lock (bytes need
+// a lock on some). ARMv5 has no atomic instructions and gets them through
+// the kernel's helpers, which the compiler only knows to be lock-free at
+// run time, hence "sometimes" rather than "always" lock-free there.
+using GuardFlag = std::atomic<int>;
+static_assert(ATOMIC_INT_LOCK_FREE != 0 && ATOMIC_POINTER_LOCK_FREE != 0);
+
 struct TerminalGuard {
-  std::atomic<bool> input_raw{false};   // `saved` must be put back on `input_fd`
+  GuardFlag input_raw{0};  // `saved` must be put back on `input_fd`
   int input_fd = -1;
   termios saved{};
-  std::atomic<bool> screen_used{false};  // the cursor may be hidden
-  std::atomic<bool> margins_used{false};
-  std::atomic<bool> keyboard_wanted{false};  // the port uses its keyboard flags
-  std::atomic<bool> keyboard_pushed{false};  // and they are on the terminal now
+  GuardFlag screen_used{0};  // the cursor may be hidden
+  GuardFlag margins_used{0};
+  GuardFlag keyboard_wanted{0};  // the port uses its keyboard flags
+  GuardFlag keyboard_pushed{0};  // and they are on the terminal now
+  GuardFlag answer_owed{0};      // a cursor report is on its way
   std::atomic<CtrlHandler> ctrl_handler{nullptr};
   std::atomic<void*> ctrl_context{nullptr};
-  std::atomic<bool> continued{false};
-  std::atomic<bool> resized{false};
+  GuardFlag continued{0};
+  GuardFlag resized{0};
   int wake_pipe[2] = {-1, -1};  // wakes the main thread out of its wait
   bool installed = false;
   struct sigaction previous[SLOT_COUNT] = {};
@@ -57,9 +69,6 @@ struct TerminalGuard {
 };
 
 TerminalGuard g_guard;
-
-static_assert(std::atomic<CtrlHandler>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
 
 int slot_count() { return NAMED_COUNT + std::min(SIGRTMAX - SIGRTMIN + 1, SLOT_COUNT - NAMED_COUNT); }
 
@@ -227,15 +236,91 @@ void guard_keyboard_pushed() {
   g_guard.keyboard_pushed.store(true);
 }
 
+void guard_answer_owed() { g_guard.answer_owed.store(true); }
+
+bool take_answer_owed() { return g_guard.answer_owed.exchange(false); }
+
 bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
+
+// How long the way out waits for a cursor report still owed.
+constexpr int ANSWER_COLLECT_MS = 150;
+
+int millis_since(const timespec& start) {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int>((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000);
+}
+
+// Reads what the terminal sends on `fd`, a byte at a time, up to the end of
+// a cursor report (ESC [ digits ; digits R; a keyboard flags answer before
+// it is read with it), for at most ANSWER_COLLECT_MS. The answer would
+// otherwise reach whoever reads the terminal next: the shell.
+void collect_owed_answer(int fd) {
+  timespec start{};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  enum { NONE, ESCAPE, PARAMETERS } state = NONE;
+  for (;;) {
+    const int left = ANSWER_COLLECT_MS - millis_since(start);
+    if (left <= 0) return;
+    pollfd p{fd, POLLIN, 0};
+    const int n = ::poll(&p, 1, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || !(p.revents & POLLIN)) return;
+    char byte;
+    if (::read(fd, &byte, 1) != 1) return;
+    if (byte == '\x1b') {
+      state = ESCAPE;
+    } else if (state == ESCAPE && byte == '[') {
+      state = PARAMETERS;
+    } else if (state == PARAMETERS && byte == 'R') {
+      return;
+    } else if (state != PARAMETERS || !((byte >= '0' && byte <= '9') || byte == ';')) {
+      state = NONE;
+    }
+  }
+}
+
+// Whether this process's group may take the terminal: false only when the
+// terminal names another foreground job. A job stopped with Ctrl+Z and then
+// killed from the shell (kill %1) is not in the foreground: a write would
+// land on the shell's line, and setting the terminal would stop it again
+// (SIGTTOU) instead of letting it end. A terminal that is not the
+// controlling one (or no longer is) names none and is given back.
+bool in_foreground(int fd) {
+  const pid_t job = ::tcgetpgrp(fd);
+  return job < 0 || job == ::getpgrp();
+}
+
+// Writes what goes out without waiting: output the terminal does not take
+// (not read, stopped by flow control) must not hold up the way out. The
+// non-blocking flag belongs to the file description, which the shell shares,
+// so it is put back at once.
+void write_without_waiting(int fd, const char* bytes, size_t count) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return;
+  if (!(flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
+  [[maybe_unused]] ssize_t w = ::write(fd, bytes, count);
+  if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags);
+}
 
 // On the way out, when the screen was used: ESC 7 ESC [ r ESC 8 (margins
 // off, cursor kept) when a margin was ever set, then ESC [ ? 25 h; and
 // ESC [ < u when keyboard flags are pushed. The pop is sent once per push:
 // a second one would pop what the shell may have pushed.
+//
+// A cursor report still owed is collected first, while input is raw (a
+// terminal in the shell's settings would echo it). The settings go back
+// next, as they need no room in the output; the bytes follow only as far as
+// the terminal takes them at once. A process that is not the terminal's
+// foreground job touches neither.
 void give_terminal_back() {
   const bool pop = g_guard.keyboard_pushed.exchange(false);
-  if (g_guard.screen_used.load() || pop) {
+  const bool owed = g_guard.answer_owed.exchange(false);
+  if (g_guard.input_raw.load() && in_foreground(g_guard.input_fd)) {
+    if (owed) collect_owed_answer(g_guard.input_fd);
+    ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
+  }
+  if ((g_guard.screen_used.load() || pop) && in_foreground(STDOUT_FILENO)) {
     char seq[32];
     size_t n = 0;
     auto add = [&](const char* s) {
@@ -248,9 +333,8 @@ void give_terminal_back() {
       if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
       add("\x1b[?25h");
     }
-    [[maybe_unused]] ssize_t w = ::write(STDOUT_FILENO, seq, n);
+    write_without_waiting(STDOUT_FILENO, seq, n);
   }
-  if (g_guard.input_raw.load()) ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
 }
 
 void release_terminal() {

@@ -14,13 +14,19 @@
 //   SIGCONT, SIGWINCH  noted for the main thread, which is woken
 //   SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, and every
 //   other signal whose default action ends the process (SIGUSR1, SIGUSR2,
-//   SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, the real-time signals)
+//   SIGALRM, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, SIGPIPE, the real-time
+//   signals)
 //                    the terminal is given back, then the signal ends the
 //                    process as it would have
 // A signal the caller ignores (nohup, background jobs) stays ignored.
 // Keyboard flags the port pushed (the kitty protocol) are popped wherever
 // the terminal is given back, Ctrl+Z included; the port pushes them again
 // on resume.
+// Giving the terminal back never waits on it: the settings go back before
+// the bytes, which are dropped when the terminal takes no output (not read,
+// stopped by flow control); a cursor report still owed is awaited for at
+// most 150 ms. A process that is no longer the terminal's foreground job (a
+// stopped job killed from the shell) leaves the terminal alone.
 //
 // A handler reaches nothing but the guard's own record, which lives at file
 // scope for that reason; the port fills it while it owns the terminal.
@@ -50,6 +56,12 @@ void guard_margins_used();
 // The port is about to push its keyboard flags (KITTY_PUSH): from now on
 // every way out pops them (KITTY_POP), once per push.
 void guard_keyboard_pushed();
+// A cursor report was asked for on the raw input: until it is taken, every
+// way out (a stop too) first collects it from the terminal, for a short
+// while. take_answer_owed: whether it was still owed, which ends that; false
+// once a way out collected it.
+void guard_answer_owed();
+bool take_answer_owed();
 // Flags the port pushed were popped while it keeps the terminal (a stop):
 // they are to be pushed again.
 bool keyboard_flags_popped();

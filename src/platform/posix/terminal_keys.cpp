@@ -118,6 +118,21 @@ constexpr KeySequence KEY_SEQUENCES[] = {
 };
 static_assert(sizeof KEY_SEQUENCES / sizeof KEY_SEQUENCES[0] == 74);
 
+// "ESC [ n ~" for F13..F20 of a VT220 keyboard: Shift with a function key,
+// F1..F8 (the Linux console, xterm's VT220 keyboard) or F3..F10 (rxvt).
+struct ShiftedFunctionKey {
+  uint8_t number;
+  uint8_t common;  // function key index, 0 for F1
+  uint8_t rxvt;
+};
+
+constexpr ShiftedFunctionKey SHIFTED_FUNCTION_KEYS[] = {
+    // number common rxvt
+    {25, 0, 2}, {26, 1, 3}, {28, 2, 4}, {29, 3, 5},
+    {31, 4, 6}, {32, 5, 7}, {33, 6, 8}, {34, 7, 9},
+};
+static_assert(sizeof SHIFTED_FUNCTION_KEYS / sizeof SHIFTED_FUNCTION_KEYS[0] == 8);
+
 KeyEventRecord make_key(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
   KeyEventRecord k;
   k.key_down = true;
@@ -142,6 +157,12 @@ uint32_t modifier_state(int m) {
   if (bits & 64) state |= KeyState::CAPS_LOCK;
   if (bits & 128) state |= KeyState::NUM_LOCK;
   return state;
+}
+
+// The function key with index `i` (0 for F1).
+KeyEventRecord function_key(int i, uint32_t state) {
+  return make_key(static_cast<uint16_t>(VKEY_F1 + i), static_cast<uint8_t>(i < 10 ? 0x3B + i : 0x57 + i - 10), 0,
+                  state);
 }
 
 uint32_t alt_state(bool alt) { return alt ? uint32_t{KeyState::LEFT_ALT} : 0u; }
@@ -283,15 +304,24 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
   }
   if (number == 0 && final == '~') return;
 
+  const uint32_t state = extra | modifier_state(mod) | alt_state(alt);
+  if (kind == '[' && final == '~') {
+    for (const ShiftedFunctionKey& f : SHIFTED_FUNCTION_KEYS) {
+      if (f.number != number) continue;
+      emit(d, keys, function_key(d.dialect == KeyDialect::RXVT ? f.rxvt : f.common, state | KeyState::SHIFT));
+      return;
+    }
+  }
+
   for (const KeySequence& s : KEY_SEQUENCES) {
     if (s.kind != kind || s.final != final || s.number != number) continue;
-    const uint32_t state = s.state | extra | modifier_state(mod) | alt_state(alt);
+    const uint32_t key_state = s.state | state;
     uint8_t ch = s.ch;
     // Keypad digits held with Alt give no character, so that they can enter
     // a character by its number.
-    if ((state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT)) && s.vk >= VKEY_NUMPAD0 && s.vk <= VKEY_NUMPAD0 + 9)
+    if ((key_state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT)) && s.vk >= VKEY_NUMPAD0 && s.vk <= VKEY_NUMPAD0 + 9)
       ch = 0;
-    emit(d, keys, make_key(s.vk, s.scan, ch, state));
+    emit(d, keys, make_key(s.vk, s.scan, ch, key_state));
     return;
   }
 }
@@ -378,6 +408,11 @@ void decode_byte(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
         if (d.alt) emit(d, keys, control_key(ESC, false));
         d.alt = true;
         if (b == ESC) return;
+        if (b == '\t' && d.dialect == KeyDialect::LINUX) {
+          to_ground(d);
+          emit(d, keys, make_key(VKEY_TAB, 0x0F, 9, KeyState::SHIFT));
+          return;
+        }
         decode_plain(d, b, keys);
         return;
 
@@ -456,9 +491,17 @@ void decode_byte(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
 
 }  // namespace
 
-void reset_key_decoder(KeyDecoder& d, TextMode mode) {
+KeyDialect key_dialect_of(const char* term) {
+  if (term == nullptr) return KeyDialect::COMMON;
+  if (std::strncmp(term, "linux", 5) == 0) return KeyDialect::LINUX;
+  if (std::strncmp(term, "rxvt", 4) == 0) return KeyDialect::RXVT;
+  return KeyDialect::COMMON;
+}
+
+void reset_key_decoder(KeyDecoder& d, TextMode mode, KeyDialect dialect) {
   d = KeyDecoder{};
   d.mode = mode;
+  d.dialect = dialect;
 }
 
 void decode_key_bytes(KeyDecoder& d, const char* bytes, size_t count, std::vector<KeyEventRecord>* keys) {
@@ -488,5 +531,7 @@ void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys) {
 }
 
 bool key_decoder_pending(const KeyDecoder& d) { return d.state != KeyDecoder::State::GROUND; }
+
+bool key_decoder_awaits_deadline(const KeyDecoder& d) { return !d.kitty && key_decoder_pending(d); }
 
 }  // namespace zw

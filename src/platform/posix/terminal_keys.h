@@ -12,8 +12,12 @@
 // With the kitty keyboard protocol on (`kitty`), the terminal reports every
 // press and release itself (kitty_keys.h); the decoder hands those on as
 // they come, and gives a key that still arrives as plain bytes (a paste)
-// its release at once. The terminal's answer to the protocol query is
-// noted in either mode.
+// its release at once. The Escape key then comes as a report of its own, so
+// an Escape byte always starts something: bytes that stopped short are
+// awaited however late the rest comes (a slow line, a remote session), and
+// no deadline applies. What is held meanwhile is bounded (KEY_SEQUENCE_MAX);
+// the next byte settles it as it would without a pause. The terminal's
+// answer to the protocol query is noted in either mode.
 #pragma once
 
 #include <cstddef>
@@ -27,14 +31,26 @@
 namespace zw {
 
 // How long the port waits for the rest of a sequence whose bytes stopped
-// arriving (an Escape as the last byte read, in particular).
+// arriving (an Escape as the last byte read, in particular), with the kitty
+// protocol off.
 constexpr int KEY_SEQUENCE_DEADLINE_MS = 30;
 constexpr int KEY_SEQUENCE_MAX = 32;
+
+// Where terminals give the same bytes different keys, what TERM names
+// decides: the Linux console sends Shift+Tab as Escape + Tab, and rxvt
+// numbers its shifted function keys from Shift+F1 = F11, so that its
+// "ESC [ 25 ~" is Shift+F3 where the Linux console's and a VT220
+// keyboard's is Shift+F1 (F13).
+enum class KeyDialect : uint8_t { COMMON, LINUX, RXVT };
+
+// The dialect of the terminal named `term` (TERM; nullptr for none).
+KeyDialect key_dialect_of(const char* term);
 
 struct KeyDecoder {
   enum class State : uint8_t { GROUND, ESCAPE, CSI, CSI_LINUX, SS3, DISCARD, UTF8, MOUSE_X10 };
 
   TextMode mode = TextMode::UTF8;
+  KeyDialect dialect = KeyDialect::COMMON;
   State state = State::GROUND;
   // Escape came before the sequence or character being collected (Alt); in
   // state ESCAPE: a second Escape came.
@@ -65,7 +81,7 @@ struct KeyDecoder {
   int kitty_flags = -1;
 };
 
-void reset_key_decoder(KeyDecoder& d, TextMode mode);
+void reset_key_decoder(KeyDecoder& d, TextMode mode, KeyDialect dialect = KeyDialect::COMMON);
 
 // Decodes `count` bytes, appending key events to `keys`: key-down events
 // only, whose release is the caller's to add, or with `kitty` on, presses
@@ -74,8 +90,13 @@ void decode_key_bytes(KeyDecoder& d, const char* bytes, size_t count,
                       std::vector<KeyEventRecord>* keys);
 // No byte arrived within the deadline: settles what was collected (a lone
 // Escape is the Escape key; Escape + "[" is Alt+[; a cut sequence is dropped).
+// Applies only while key_decoder_awaits_deadline; the end of the input
+// settles whatever is left the same way.
 void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys);
 // True while collected bytes wait for more (or for the deadline).
 bool key_decoder_pending(const KeyDecoder& d);
+// True while collected bytes wait and the deadline would settle them: never
+// with the kitty protocol on.
+bool key_decoder_awaits_deadline(const KeyDecoder& d);
 
 }  // namespace zw

@@ -9,7 +9,7 @@
 //    byte of a sequence, broken or unknown, ever becomes a typed character,
 //    and nothing of one token leaks into the next.
 // Both with the kitty keyboard protocol off and on (its reports decoded,
-// releases included).
+// releases included), in each terminal dialect.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -50,16 +50,16 @@ bool same(const Keys& a, const Keys& b) {
 }
 
 // Property 1 on the raw input.
-void check_pieces(TextMode mode, bool kitty, const uint8_t* data, size_t size) {
+void check_pieces(TextMode mode, KeyDialect dialect, bool kitty, const uint8_t* data, size_t size) {
   const char* bytes = reinterpret_cast<const char*>(data);
   KeyDecoder whole;
-  reset_key_decoder(whole, mode);
+  reset_key_decoder(whole, mode, dialect);
   whole.kitty = kitty;
   Keys one_piece;
   decode_key_bytes(whole, bytes, size, &one_piece);
 
   KeyDecoder pieces;
-  reset_key_decoder(pieces, mode);
+  reset_key_decoder(pieces, mode, dialect);
   pieces.kitty = kitty;
   Keys many;
   // Piece lengths come from the bytes themselves: 1 to 4.
@@ -80,9 +80,9 @@ void check_pieces(TextMode mode, bool kitty, const uint8_t* data, size_t size) {
 }
 
 // Property 2: tokens decoded together and one by one.
-void check_tokens(TextMode mode, bool kitty, Bytes& in) {
+void check_tokens(TextMode mode, KeyDialect dialect, bool kitty, Bytes& in) {
   KeyDecoder stream;
-  reset_key_decoder(stream, mode);
+  reset_key_decoder(stream, mode, dialect);
   stream.kitty = kitty;
   Keys together;
   Keys alone;
@@ -122,7 +122,7 @@ void check_tokens(TextMode mode, bool kitty, Bytes& in) {
     if (key_decoder_pending(stream)) std::abort();
 
     KeyDecoder fresh;
-    reset_key_decoder(fresh, mode);
+    reset_key_decoder(fresh, mode, dialect);
     fresh.kitty = kitty;
     // The modifier keys held so far carry over from token to token.
     fresh.kitty_keys = stream_keys_before;
@@ -148,8 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const TextMode mode = data[0] & 1 ? TextMode::SINGLE_BYTE : TextMode::UTF8;
   const bool kitty = data[0] & 2;
-  check_pieces(mode, kitty, data + 1, size - 1);
+  const KeyDialect dialect = static_cast<KeyDialect>((data[0] >> 2) % 3);
+  check_pieces(mode, dialect, kitty, data + 1, size - 1);
   Bytes in{data + 1, size - 1};
-  check_tokens(mode, kitty, in);
+  check_tokens(mode, dialect, kitty, in);
   return 0;
 }

@@ -283,6 +283,10 @@ TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
       {"cursor report first, then Ctrl+F3", {"\x1b[3;1R\x1b[1;5R"}, {{true, 0x72, 0}}},
       {"flags answer, Up and its release", {"\x1b[?31u\x1b[A\x1b[1;1:3A"}, {{true, VKEY_UP, 0}, {false, VKEY_UP, 0}}},
       {"Escape byte before a report", {"\x1b\x1b[97u"}, {{true, VKEY_ESCAPE, 27}, {false, VKEY_ESCAPE, 27}, {true, 'A', 'a'}}},
+      // A report whose bytes stop short ("" marks a pause past the deadline)
+      // is awaited: a lone Escape byte is no Escape key with the protocol on.
+      {"report cut after the escape", {"\x1b", "", "[51;;51u"}, {{true, '3', '3'}}},
+      {"report cut in its parameters", {"\x1b[5", "", "", "1;;51u"}, {{true, '3', '3'}}},
   };
   for (const KittyCase& c : cases) {
     KeyDecoder d;
@@ -290,7 +294,13 @@ TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
     d.kitty = true;
     d.report_expected = true;
     std::vector<KeyEventRecord> keys;
-    for (const std::string& piece : c.pieces) decode_key_bytes(d, piece.data(), piece.size(), &keys);
+    for (const std::string& piece : c.pieces) {
+      if (piece.empty()) {
+        EXPECT_TRUE(key_decoder_pending(d)) << c.name;
+        EXPECT_FALSE(key_decoder_awaits_deadline(d)) << c.name;
+      }
+      decode_key_bytes(d, piece.data(), piece.size(), &keys);
+    }
     ASSERT_EQ(keys.size(), c.want.size()) << c.name;
     for (size_t i = 0; i < keys.size(); ++i) {
       EXPECT_EQ(keys[i].key_down, c.want[i].down) << c.name << " key " << i;
@@ -305,6 +315,44 @@ TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
   decode_key_bytes(d, "\x1b[?0u\x1b[u", 8, &keys);
   EXPECT_EQ(d.kitty_flags, 0);
   EXPECT_TRUE(keys.empty());
+}
+
+// Each bit of the modifier parameter ("ESC [ 1 ; 1+bits A") alone, as the
+// two protocols define it: the kitty keyboard protocol's shift 1, alt 2,
+// ctrl 4, super 8, hyper 16, meta 32, caps_lock 64, num_lock 128, and
+// xterm's Shift 1, Alt 2, Ctrl 4, Meta 8, whose locks follow kitty's. The
+// console has Shift, Ctrl, Alt and the locks; Meta is taken as Alt, Super
+// and Hyper have no state of their own.
+TEST(TerminalKeys, EachModifierBitIsItsOwnKeyState) {
+  struct Case {
+    int bit;
+    uint32_t kitty;
+    uint32_t xterm;
+  };
+  const Case cases[] = {
+      {1, SHIFT, SHIFT},
+      {2, ALT, ALT},
+      {4, CTRL, CTRL},
+      {8, 0, ALT},
+      {16, 0, 0},
+      {32, ALT, 0},
+      {64, KeyState::CAPS_LOCK, KeyState::CAPS_LOCK},
+      {128, KeyState::NUM_LOCK, KeyState::NUM_LOCK},
+  };
+  for (const Case& c : cases) {
+    const std::string report = "\x1b[1;" + std::to_string(c.bit + 1) + "A";
+    for (bool kitty : {true, false}) {
+      KeyDecoder d;
+      reset_key_decoder(d, TextMode::UTF8);
+      d.kitty = kitty;
+      std::vector<KeyEventRecord> keys;
+      decode_key_bytes(d, report.data(), report.size(), &keys);
+      ASSERT_FALSE(keys.empty()) << c.bit;
+      EXPECT_EQ(keys[0].virtual_key, VKEY_UP) << c.bit;
+      EXPECT_EQ(keys[0].control_state, ENH | (kitty ? c.kitty : c.xterm))
+          << "bit " << c.bit << (kitty ? " kitty" : " xterm");
+    }
+  }
 }
 
 }  // namespace
