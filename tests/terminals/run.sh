@@ -137,13 +137,24 @@ fail() {
 
 show_screen() { screen_text | sed 's/^/    | /'; }
 
+# Status 0 until 5 seconds after the call that starts with "waiting start"
+# (reading some terminals' screen takes a good part of a second on a busy
+# machine, so waits count time, not tries).
+waiting() {
+  local now=${EPOCHREALTIME/./}
+  [[ $1 == start ]] && { wait_until=$((now + 5000000)); return 0; }
+  ((now < wait_until))
+}
+
 # Waits up to 5 seconds for the last non-blank line to be `want`.
 expect_last() {
   local want=$1 what=$2 got=
   checks=$((checks + 1))
-  for _ in $(seq 50); do
+  waiting start
+  while :; do
     got=$(last_line)
     [[ $got == "$want" ]] && return 0
+    waiting || break
     sleep 0.1
   done
   fail "$what: last line \"$got\", expected \"$want\""
@@ -157,9 +168,11 @@ expect_tail() {
   local want=$1 what=$2 got= n
   n=$(wc -l <<<"$want")
   checks=$((checks + 1))
-  for _ in $(seq 50); do
+  waiting start
+  while :; do
     got=$(screen_text | sed 's/[[:space:]]*$//' | grep -v '^$' | tail -n "$n")
     [[ $got == "$want" ]] && return 0
+    waiting || break
     sleep 0.1
   done
   fail "$what: the last lines are not"

@@ -314,7 +314,7 @@ selection_screen() {
   printf 'zw-none' | xclip -selection primary -quiet -i >/dev/null 2>&1 &
   holder=$!
   for _ in $(seq 20); do
-    [[ $(xclip -o -selection primary 2>/dev/null) == zw-none ]] && break
+    [[ $(timeout 1 xclip -o -selection primary 2>/dev/null) == zw-none ]] && break
     sleep 0.02
   done
   xdotool mousemove 1 $((text_top + 1)) mousedown 1 \
