@@ -69,10 +69,15 @@ if ((jobs > 1 && ${#terminals[@]} > 1)); then
   for p in "${pids[@]}"; do wait "$p" || status=1; done
   checks=0 failures=0
   for ((j = 0; j < ${#pids[@]}; j++)); do
-    sed '$d' "$logs/$j"
-    read -r c _ f _ < <(tail -1 "$logs/$j")
-    checks=$((checks + ${c:-0}))
-    failures=$((failures + ${f:-1}))
+    total=$(tail -1 "$logs/$j")
+    if [[ $total =~ ^([0-9]+)\ checks,\ ([0-9]+)\ failed ]]; then
+      sed '$d' "$logs/$j"
+      checks=$((checks + BASH_REMATCH[1]))
+      failures=$((failures + BASH_REMATCH[2]))
+    else
+      cat "$logs/$j"
+      failures=$((failures + 1))
+    fi
   done
   ((status && !failures)) && failures=1
   echo "$checks checks, $failures failed, $((SECONDS - start)) s"
@@ -142,7 +147,7 @@ show_screen() { screen_text | sed 's/^/    | /'; }
 # machine, so waits count time, not tries).
 waiting() {
   local now=${EPOCHREALTIME/./}
-  [[ $1 == start ]] && { wait_until=$((now + 5000000)); return 0; }
+  [[ ${1:-} == start ]] && { wait_until=$((now + 5000000)); return 0; }
   ((now < wait_until))
 }
 
