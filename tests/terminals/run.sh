@@ -140,7 +140,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-show_screen() { screen_text | sed 's/^/    | /'; }
+show_screen() { screen_text | sed -e 's/^/    | /' -e '$a\'; }
 
 # Status 0 until 5 seconds after the call that starts with "waiting start"
 # (reading some terminals' screen takes a good part of a second on a busy
