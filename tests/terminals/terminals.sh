@@ -31,15 +31,15 @@ terminal_tools() {
     st) echo stterm ;;
     alacritty) echo alacritty xclip ;;
     mlterm) echo mlterm ;;
-    xfce4-terminal) echo xfce4-terminal dbus-run-session xclip ;;
-    konsole) echo konsole dbus-run-session xclip xwd python3 ;;
+    xfce4-terminal) echo xfce4-terminal dbus-daemon xclip ;;
+    konsole) echo konsole dbus-daemon xclip xwd python3 ;;
     foot) echo foot weston xwd python3 ;;
     *) return 1 ;;
   esac
 }
 
 win=          # the terminal's X window (for foot: weston's)
-inner_pid=    # the terminal's own process, where a wrapper started it
+dbus_pid=     # the session bus of a terminal that needs one
 text_top=0    # rows of pixels above the text area (konsole's tool bar)
 cell_w=0      # a character cell in pixels: measured at the start (foot's
 cell_h=0      # from its log), used where the window has no size hints
@@ -52,7 +52,6 @@ launch_terminal() {
     -xrm "XTerm*printFileImmediate: $work/xterm-print"
     -xrm 'XTerm*printAttributes: 0'
     -xrm 'XTerm*VT100.translations: #override Ctrl Shift <Key>P: print-immediate()')
-  inner_pid=
   text_top=0
   case $term in
     xterm) xterm "${xterm_opts[@]}" -e "${session[@]}" & ;;
@@ -78,22 +77,17 @@ launch_terminal() {
       echo 'Control+Shift+P="proto:snapshot zw-screen"' >"$work/mlterm/.mlterm/key"
       HOME=$work/mlterm mlterm -N zw-matrix -g 80x24+0+0 -e "${session[@]}" >"$work/mlterm.log" 2>&1 & ;;
     xfce4-terminal) mkdir -p "$work/xfce"
-      XDG_CONFIG_HOME=$work/xfce dbus-run-session -- sh -c 'echo $$ >"$0"; exec "$@"' \
-        "$work/inner.pid" xfce4-terminal --disable-server --hide-menubar --hide-toolbar \
+      start_session_bus || return 1
+      XDG_CONFIG_HOME=$work/xfce xfce4-terminal --disable-server --hide-menubar --hide-toolbar \
         --hide-scrollbar --geometry=80x24+0+0 -x "${session[@]}" >"$work/xfce.log" 2>&1 & ;;
     konsole) konsole_config
+      start_session_bus || return 1
       XDG_CONFIG_HOME=$work/konsole/config XDG_DATA_HOME=$work/konsole/data \
-        dbus-run-session -- sh -c 'echo $$ >"$0"; exec "$@"' \
-        "$work/inner.pid" konsole --nofork -e "${session[@]}" >"$work/konsole.log" 2>&1 & ;;
+        konsole --nofork -e "${session[@]}" >"$work/konsole.log" 2>&1 & ;;
     foot) launch_foot || return 1 ;;
   esac
   term_pid=$!
   started+=("$term_pid")
-  if [[ $term == xfce4-terminal || $term == konsole ]]; then
-    for _ in $(seq 50); do [[ -s $work/inner.pid ]] && break; sleep 0.1; done
-    inner_pid=$(cat "$work/inner.pid" 2>/dev/null)
-    [[ -n $inner_pid ]] && started+=("$inner_pid")
-  fi
   # There is no window manager: the window gets the focus when it is shown.
   win=
   for _ in $(seq 100); do
@@ -164,6 +158,22 @@ focus_text_area() {
   return 0
 }
 
+# A session bus of its own for the terminal (the GTK and KDE terminals
+# want one), ended with it; no accessibility bus is asked for.
+start_session_bus() {
+  rm -f "$work/dbus.address"
+  dbus-daemon --session --nofork --print-address=3 3>"$work/dbus.address" >/dev/null 2>&1 &
+  dbus_pid=$!
+  started+=("$dbus_pid")
+  for _ in $(seq 50); do
+    [[ -s $work/dbus.address ]] && break
+    sleep 0.1
+  done
+  [[ -s $work/dbus.address ]] || return 1
+  export DBUS_SESSION_BUS_ADDRESS NO_AT_BRIDGE=1 QT_ACCESSIBILITY=0
+  DBUS_SESSION_BUS_ADDRESS=$(head -1 "$work/dbus.address")
+}
+
 konsole_config() {
   mkdir -p "$work/konsole/config" "$work/konsole/data/konsole"
   cat >"$work/konsole/config/konsolerc" <<'EOF'
@@ -218,15 +228,19 @@ close_terminal() {
     tmux) tmux -L zw-matrix-$$ kill-server 2>/dev/null ;;
     screen) screen -S zw-matrix-$$ -X quit >/dev/null 2>&1 ;;
   esac
-  [[ -n $inner_pid ]] && kill "$inner_pid" 2>/dev/null
   kill "$term_pid" 2>/dev/null
   wait "$term_pid" 2>/dev/null
+  if [[ -n $dbus_pid ]]; then
+    kill "$dbus_pid" 2>/dev/null
+    wait "$dbus_pid" 2>/dev/null
+    dbus_pid=
+    unset DBUS_SESSION_BUS_ADDRESS
+  fi
   if [[ -n $weston_pid ]]; then
     kill "$weston_pid" 2>/dev/null
     wait "$weston_pid" 2>/dev/null
     weston_pid=
   fi
-  rm -f "$work/inner.pid"
   for _ in $(seq 30); do
     [[ -z $(xdotool search --classname "$(window_class)" 2>/dev/null) ]] && break
     sleep 0.1
