@@ -242,6 +242,11 @@ expect_way_out() {
   local run=$1 status=$2 way=$3
   expect_file "status.$run" "$status" "exit status after $way"
   checks=$((checks + 1))
+  # The settings are taken just after the status is written.
+  for _ in $(seq 50); do
+    [[ -s $out/stty.after.$run ]] && break
+    sleep 0.1
+  done
   if ! cmp -s "$out/stty.before.$run" "$out/stty.after.$run"; then
     fail "terminal settings differ after $way"
     diff <(tr : '\n' <"$out/stty.before.$run") <(tr : '\n' <"$out/stty.after.$run") | sed 's/^/    /'
