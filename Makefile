@@ -5,13 +5,23 @@
 # make install    the program, manual pages and docs under PREFIX (/usr/local),
 #                 staged under DESTDIR when given
 # make uninstall  removes what make install installed (same DESTDIR)
-# make package    build-dist/zahlwerk_<version>_<arch>.deb, checked by lintian
+# make package    build-dist/zahlwerk_<version>_<arch>.deb for this machine, arm64
+#                 and armhf (cross-built), checked by lintian
 # make windows    cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
-# make test-windows     ... and test them under Wine (tests/wine/run.sh)
-# make arm64     cross-build build-arm64/zahlwerk and its tests (ARM Linux)
-# make test-arm64  ... run the tests under qemu-aarch64 and compare a generated
-#                  piped stream of EDGE_CYCLES cycles with the x86-64 build
+# make test-windows     ... and test them under Wine (tests/wine/run.sh); on a
+#                       kernel without 32-bit x86 code, the 64-bit one and
+#                       the i386 Linux build under qemu (make test-cross-i386)
+# make cross      cross-build build-<arch>/zahlwerk and its tests for each of
+#                 TARGETS (Debian's names; all eight when not given)
+# make test-cross  ... run the unit and piped end-to-end tests under qemu-user
+#                  and compare a generated piped stream of EDGE_CYCLES cycles
+#                  with the x86-64 build, e.g. make test-cross TARGETS="armhf s390x"
+# make edges-cross  the program alone for each of TARGETS, and the stream
+# make test-arm64  make test-cross TARGETS=arm64
+# make test-libcxx  the suite built with clang-16 and libc++ (build-libcxx),
+#                   and its piped output of the mixed and edges streams
+#                   compared with the GNU build's
 # make test-terminals   the calculator typed at in eleven terminals under Xvfb,
 #                       resized at its prompt (tests/terminals/run.sh)
 # make bench      side by side with mawk and a near-limit reference (minutes)
@@ -32,7 +42,7 @@ CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
 EDGE_CYCLES ?= 200000
 
-.PHONY: all run test test-deps test-asan test-terminals build build-tests install uninstall package windows-release clean windows test-windows arm64 test-arm64 bench fuzz soak
+.PHONY: all run test test-deps test-asan test-libcxx test-terminals build build-tests install uninstall package package-host windows-release clean windows test-windows cross test-cross edges-cross edges-ref arm64 test-arm64 bench fuzz soak
 
 all: build
 
@@ -51,17 +61,34 @@ install: build
 uninstall:
 	DESTDIR="$(DESTDIR)" $(CMAKE) -DMANIFEST=$(BUILD)/install_manifest.txt -P cmake/uninstall.cmake
 
-# Built with all of Debian's hardening flags; the Debian documents replace
-# LICENSE.
-BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
-package:
-	@$(CONFIGURE) -S . -B build-deb -DZW_TESTS=OFF -DZW_DEBIAN_DOCS=ON \
-	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
-	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)" >/dev/null
+# Built with all of Debian's hardening flags for the package's processor;
+# the Debian documents replace LICENSE. Besides this machine's package, the
+# ones for the boards people use (DEB_CROSS) are cross-built. lintian must
+# find neither errors nor warnings.
+DEB_CROSS = arm64 armhf
+HOST_DEB_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
+buildflags = DEB_HOST_ARCH=$(1) DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(2)
+deb_flags = -DZW_TESTS=OFF -DZW_DEBIAN_DOCS=ON \
+	  -DCMAKE_CXX_FLAGS="$$($(call buildflags,$(1),CPPFLAGS)) $$($(call buildflags,$(1),CXXFLAGS))" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(call buildflags,$(1),LDFLAGS))"
+DEBS = $(foreach a,$(HOST_DEB_ARCH) $(DEB_CROSS),build-dist/zahlwerk_$(VERSION)_$(a).deb)
+
+package: package-host $(addprefix package-,$(DEB_CROSS))
+	lintian --info --fail-on error,warning $(DEBS)
+
+package-host:
+	@$(CONFIGURE) -S . -B build-deb $(call deb_flags,$(HOST_DEB_ARCH)) >/dev/null
 	@$(CMAKE) --build build-deb -j $(JOBS)
-	cd build-deb && cpack -G DEB >/dev/null
-	@mkdir -p build-dist && cp build-deb/zahlwerk_*.deb build-dist/
-	lintian --info build-dist/zahlwerk_*.deb
+	cd build-deb && rm -f zahlwerk_*.deb && cpack -G DEB >/dev/null
+	@mkdir -p build-dist && cp build-deb/zahlwerk_$(VERSION)_$(HOST_DEB_ARCH).deb build-dist/
+
+package-%:
+	@test -n "$(CROSS_TRIPLET_$*)" || { echo "unknown target $* (one of: $(ALL_TARGETS))"; exit 1; }
+	@$(CROSS_CMAKE) -S . -B build-deb-$* -DZW_TARGET=$(CROSS_TRIPLET_$*) -DZW_DEB_ARCH=$* \
+	  $(call deb_flags,$*) >/dev/null
+	@$(CMAKE) --build build-deb-$* -j $(JOBS)
+	cd build-deb-$* && rm -f zahlwerk_*.deb && cpack -G DEB >/dev/null
+	@mkdir -p build-dist && cp build-deb-$*/zahlwerk_$(VERSION)_$*.deb build-dist/
 
 test-deps:
 	@tools/setup-deps.sh
@@ -90,6 +117,27 @@ ifeq ($(NO_SKIPS),ON)
 	@cd build-asan && $(NO_SKIPPED)
 endif
 
+# The C++ library of macOS and FreeBSD, as Debian packages it; GoogleTest is
+# then built from its sources with it.
+LIBCXX_CMAKE = $(CONFIGURE) -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16 -DCMAKE_CXX_FLAGS=-stdlib=libc++ \
+	-DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++
+LIBCXX_CYCLES ?= 200000
+
+test-libcxx: test-deps build
+	@$(LIBCXX_CMAKE) -S . -B build-libcxx -DZW_TESTS=ON -DZW_NO_SKIPS=$(NO_SKIPS) >/dev/null
+	@$(CMAKE) --build build-libcxx -j $(JOBS)
+	cd build-libcxx && $(CTEST) --timeout 120
+ifeq ($(NO_SKIPS),ON)
+	@cd build-libcxx && $(NO_SKIPPED)
+endif
+	@for w in mixed edges; do \
+	  build-libcxx/bench/zw_workload $$w $(LIBCXX_CYCLES) >build-libcxx/$$w.in; \
+	  $(BUILD)/zahlwerk <build-libcxx/$$w.in >build-libcxx/$$w.gnu; \
+	  build-libcxx/zahlwerk <build-libcxx/$$w.in >build-libcxx/$$w.libcxx; \
+	  cmp build-libcxx/$$w.gnu build-libcxx/$$w.libcxx || exit 1; \
+	  echo "libc++ output = GNU output, $$w $(LIBCXX_CYCLES): $$(md5sum <build-libcxx/$$w.libcxx | cut -c1-32)"; \
+	done
+
 test-terminals: build
 	tests/terminals/run.sh --program $(BUILD)/zahlwerk
 
@@ -115,26 +163,84 @@ windows-release: windows
 	unzip -l build-dist/$(WIN_RELEASE).zip
 
 # Compares the piped session with the Linux build too when that exists.
+# The 32-bit build needs a kernel that runs 32-bit x86 code; where it runs
+# none, the 32-bit x87 arithmetic is proved by the i386 Linux build under
+# qemu-i386 instead (its tests and the generated stream).
 test-windows: windows
-	tests/wine/run.sh build-win64 build-win32 $(wildcard $(BUILD)/zahlwerk)
+	@if probe=$$(tools/runs-i386.sh); then \
+	  echo "$$probe"; \
+	  tests/wine/run.sh build-win64 build-win32 $(wildcard $(BUILD)/zahlwerk); \
+	else \
+	  echo "$$probe: the 32-bit Windows build is not run, its x87 path is checked by the i386 Linux build under qemu-i386"; \
+	  tests/wine/run.sh build-win64 - $(wildcard $(BUILD)/zahlwerk) && $(MAKE) --no-print-directory test-cross-i386; \
+	fi
 
-ARM_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
-ARM_RUN = qemu-aarch64 -L /usr/aarch64-linux-gnu
+# Debian's processor names and the GNU triplets of their cross compilers.
+CROSS_TRIPLET_i386 = i686-linux-gnu
+CROSS_TRIPLET_armhf = arm-linux-gnueabihf
+CROSS_TRIPLET_armel = arm-linux-gnueabi
+CROSS_TRIPLET_arm64 = aarch64-linux-gnu
+CROSS_TRIPLET_ppc64el = powerpc64le-linux-gnu
+CROSS_TRIPLET_s390x = s390x-linux-gnu
+CROSS_TRIPLET_riscv64 = riscv64-linux-gnu
+CROSS_TRIPLET_mips64el = mips64el-linux-gnuabi64
+CROSS_QEMU_i386 = i386
+CROSS_QEMU_armhf = arm
+CROSS_QEMU_armel = arm
+CROSS_QEMU_arm64 = aarch64
+CROSS_QEMU_ppc64el = ppc64le
+CROSS_QEMU_s390x = s390x
+CROSS_QEMU_riscv64 = riscv64
+CROSS_QEMU_mips64el = mips64el
+ALL_TARGETS = i386 armhf armel arm64 ppc64el s390x riscv64 mips64el
+TARGETS ?= $(ALL_TARGETS)
 
-arm64:
-	@$(ARM_CMAKE) -S . -B build-arm64 >/dev/null
-	@$(CMAKE) --build build-arm64 -j $(JOBS)
+CROSS_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/linux-cross.cmake
+# The target's own libraries before those the loader's cache lists (see
+# cmake/linux-cross.cmake).
+cross_run = qemu-$(CROSS_QEMU_$(1)) -L /usr/$(CROSS_TRIPLET_$(1)) -E LD_LIBRARY_PATH=/lib
 
-# The same stream of NaNs, infinities, range ends and subnormals through
-# every operation must give the same bytes on both processors.
-test-arm64: arm64 build
-	cd build-arm64 && ctest --output-on-failure -j $(JOBS) --timeout 300
+cross: $(addprefix cross-,$(TARGETS))
+test-cross: $(addprefix test-cross-,$(TARGETS))
+edges-cross: $(addprefix edges-cross-,$(TARGETS))
+
+# The configured build tree of one processor.
+cross-configure-%:
+	@test -n "$(CROSS_TRIPLET_$*)" || { echo "unknown target $* (one of: $(ALL_TARGETS))"; exit 1; }
+	@$(CROSS_CMAKE) -S . -B build-$* -DZW_TARGET=$(CROSS_TRIPLET_$*) -DZW_TESTS=ON >/dev/null
+
+cross-%: cross-configure-%
+	@$(CMAKE) --build build-$* -j $(JOBS)
+
+# The piped output of the x86-64 build for the generated stream of NaNs,
+# infinities, range ends and subnormals through every operation.
+EDGES_IN = $(BUILD)/edges.in
+EDGES_OUT = $(BUILD)/edges.x86-64
+edges-ref: build
 	@$(CMAKE) --build $(BUILD) --target zw_workload >/dev/null
-	@$(BUILD)/bench/zw_workload edges $(EDGE_CYCLES) >build-arm64/edges.in
-	@$(BUILD)/zahlwerk <build-arm64/edges.in >build-arm64/edges.x86-64
-	@$(ARM_RUN) build-arm64/zahlwerk <build-arm64/edges.in >build-arm64/edges.arm64
-	@cmp build-arm64/edges.x86-64 build-arm64/edges.arm64
-	@echo "arm64 output = x86-64 output over $(EDGE_CYCLES) generated cycles"
+	@$(BUILD)/bench/zw_workload edges $(EDGE_CYCLES) >$(EDGES_IN)
+	@$(BUILD)/zahlwerk <$(EDGES_IN) >$(EDGES_OUT)
+	@echo "x86-64   edges $$(sha256sum <$(EDGES_OUT) | cut -c1-64)"
+
+# The same stream must give the same bytes on every processor.
+edges-check-%:
+	@$(call cross_run,$*) build-$*/zahlwerk <$(EDGES_IN) >build-$*/edges.out
+	@printf '%-8s edges %s\n' $* "$$(sha256sum <build-$*/edges.out | cut -c1-64)"
+	@cmp -s $(EDGES_OUT) build-$*/edges.out || { \
+	  echo "$* output differs from x86-64 on $$(diff $(EDGES_OUT) build-$*/edges.out | grep -c '^<') lines, first:"; \
+	  diff $(EDGES_OUT) build-$*/edges.out | head -n 12 | tr -d '\r'; exit 1; }
+	@echo "$* output = x86-64 output over $(EDGE_CYCLES) generated cycles"
+
+test-cross-%: cross-% edges-ref
+	cd build-$* && ctest --output-on-failure -j $(JOBS) --timeout 300
+	@$(MAKE) -s --no-print-directory edges-check-$*
+
+edges-cross-%: cross-configure-% edges-ref
+	@$(CMAKE) --build build-$* -j $(JOBS) --target zahlwerk
+	@$(MAKE) -s --no-print-directory edges-check-$*
+
+arm64: cross-arm64
+test-arm64: test-cross-arm64
 
 bench:
 	bench/bench.sh
@@ -146,4 +252,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(BUILD) build-install build-deb build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-arm64 build-soft
+	rm -rf $(BUILD) build-install build-deb $(addprefix build-deb-,$(DEB_CROSS)) build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-soft build-libcxx $(addprefix build-,$(ALL_TARGETS))

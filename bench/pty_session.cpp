@@ -21,11 +21,12 @@
 //       "latency MEDIAN P99" in milliseconds, from the key's write to the
 //       first byte of its echo.
 //
-// A cursor position request (ESC [ 6 n) is answered as a terminal would.
+// A cursor position request (ESC [ 6 n) is answered as a terminal would. The
+// program starts as a terminal emulator's shell starts a job, every signal
+// at its default whatever this runner was started with.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <utmp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -41,6 +42,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "support/pty_spawn.h"
 
 namespace {
 
@@ -97,21 +100,23 @@ long peak_rss_kib = 0;  // of the program, once it has ended
 
 // Waits for the program to end, at most `seconds`; -1 when it had to be
 // killed.
-int wait_end(pid_t pid, int seconds) {
+int wait_end(const zw::pty::Job& job, int seconds) {
   const double end = now() + seconds;
-  int status = 0;
+  int status = -1;
+  zw::pty::Report report;
   while (now() < end) {
-    rusage usage{};
-    const pid_t r = wait4(pid, &status, WNOHANG, &usage);
-    if (r == pid) {
-      peak_rss_kib = usage.ru_maxrss;
-      return status;
+    while (zw::pty::next_report(job, &report)) {
+      if (WIFEXITED(report.status) || WIFSIGNALED(report.status)) {
+        peak_rss_kib = report.peak_rss_kib;
+        status = report.status;
+      }
     }
+    if (status != -1) break;
     drain(20, false);
   }
-  kill(pid, SIGKILL);
-  waitpid(pid, &status, 0);
-  return -1;
+  if (status == -1) kill(job.program, SIGKILL);
+  waitpid(job.session, nullptr, 0);
+  return status;
 }
 
 bool same_modes(const termios& a, const termios& b) {
@@ -146,16 +151,10 @@ int main(int argc, char** argv) {
   // The modes as the program finds them, taken before it can change them.
   termios before{};
   tcgetattr(slave_fd, &before);
-  const pid_t pid = fork();
-  if (pid < 0) {
-    std::perror("fork");
+  const zw::pty::Job job = zw::pty::spawn(slave_fd, -1, -1, {master_fd}, argv + dash + 1, nullptr);
+  if (job.program < 0) {
+    std::perror("starting the program");
     return 2;
-  }
-  if (pid == 0) {
-    close(master_fd);
-    login_tty(slave_fd);
-    execvp(argv[dash + 1], argv + dash + 1);
-    _exit(127);
   }
   close(slave_fd);
   drain(300, true, 50);  // start-up: banner, menu, first prompt
@@ -179,7 +178,7 @@ int main(int argc, char** argv) {
     }
     drain(200, false);
     type("\x03");
-    const int status = wait_end(pid, 10);
+    const int status = wait_end(job, 10);
     termios after{};
     tcgetattr(master_fd, &after);
     const bool ended_well = status != -1 && ((WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
@@ -209,7 +208,7 @@ int main(int argc, char** argv) {
       drain(1000, true, 2);  // the rest of the echo, if it came in pieces
     }
     type("\r\r\r\x1b");
-    wait_end(pid, 10);
+    wait_end(job, 10);
     if (times.size() != static_cast<size_t>(a) || times.empty()) {
       std::fprintf(stderr, "latency: %zu of %ld keys echoed\n", times.size(), a);
       return 1;
@@ -234,7 +233,7 @@ int main(int argc, char** argv) {
     const double seconds = now() - start;
     // Escape waiting with the last Enter, so that the cycle's poll finds it.
     type("\r3\r\x1b");
-    const int status = wait_end(pid, 20);
+    const int status = wait_end(job, 20);
     termios after{};
     tcgetattr(master_fd, &after);
     const bool ended_well = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -263,7 +262,7 @@ int main(int argc, char** argv) {
   type("\r");
   drain(1000, true);
   type("\r\x1b");
-  const int status = wait_end(pid, 10);
+  const int status = wait_end(job, 10);
   std::printf("bytes %zu\nstatus %d\n", bytes_seen,
               status == -1 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
   return status == -1 ? 1 : 0;

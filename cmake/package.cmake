@@ -16,5 +16,21 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# A cross build: the package is for the target's processor (Debian's name,
+# e.g. armhf, as dpkg-architecture gives it for the triplet), and its
+# dependency comes from the program's symbol versions.
+set(ZW_DEB_ARCH "" CACHE STRING "Debian processor name of a cross-built package (default: from ZW_TARGET)")
+if(CMAKE_CROSSCOMPILING AND NOT WIN32)
+  set(deb_arch ${ZW_DEB_ARCH})
+  if(NOT deb_arch AND ZW_TARGET)
+    execute_process(COMMAND dpkg-architecture -t ${ZW_TARGET} -qDEB_HOST_ARCH
+      OUTPUT_VARIABLE deb_arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+  if(deb_arch)
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${deb_arch})
+  endif()
+  set(CPACK_ZW_CROSS_OBJDUMP ${CMAKE_OBJDUMP})
+  set(CPACK_ZW_BINARY ${CMAKE_BINARY_DIR}/zahlwerk)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/package_depends.cmake)
+endif()
 include(CPack)

@@ -16,7 +16,7 @@
 #include <cerrno>
 #include <string>
 
-#include "calc/calculator_test_texts.h"
+#include "testing/calculator_test_texts.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-#include "calc/calculator_test_texts.h"
+#include "testing/calculator_test_texts.h"
 
 namespace {
 

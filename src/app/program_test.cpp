@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "calc/calculator.h"
-#include "calc/calculator_test_texts.h"
 #include "console/console.h"
+#include "testing/calculator_test_texts.h"
 #include "testing/virtual_console.h"
 
 namespace zw {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "calc/operations.h"
-#include "calc/calculator_test_texts.h"
 #include "console/console.h"
 #include "console/output/number_text.h"
+#include "testing/calculator_test_texts.h"
 #include "testing/virtual_console.h"
 
 namespace zw {

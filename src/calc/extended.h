@@ -12,9 +12,6 @@ static_assert(std::numeric_limits<long double>::digits == 64,
 using Extended = long double;
 }  // namespace zw
 #else
-#if !defined(__SIZEOF_INT128__)
-#error "the software extended type needs unsigned __int128"
-#endif
 #include "calc/soft_extended.h"
 namespace zw {
 using Extended = SoftExtended;

@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "calc/uint128.h"
+
 namespace zw {
 
 namespace {
 
-using u128 = unsigned __int128;
+using u128 = U128;
 
 constexpr int BIAS = 16383;
 constexpr uint16_t EXP_ALL_ONES = 0x7FFF;
@@ -238,8 +240,7 @@ SoftExtended operator*(SoftExtended a, SoftExtended b) {
   if (ka == Kind::ZERO || kb == Kind::ZERO) return zero(negative);
   const Unpacked x = unpack(a.sign_exponent(), a.significand());
   const Unpacked y = unpack(b.sign_exponent(), b.significand());
-  return round_pack(negative, x.exponent + y.exponent + 1,
-                    static_cast<u128>(x.significand) * y.significand);
+  return round_pack(negative, x.exponent + y.exponent + 1, multiply_64x64(x.significand, y.significand));
 }
 
 SoftExtended operator/(SoftExtended a, SoftExtended b) {
@@ -254,14 +255,17 @@ SoftExtended operator/(SoftExtended a, SoftExtended b) {
   if (ka == Kind::ZERO) return zero(negative);
   const Unpacked x = unpack(a.sign_exponent(), a.significand());
   const Unpacked y = unpack(b.sign_exponent(), b.significand());
-  // 128 quotient bits in two steps of 64: the first 64 or 65 bits, then
-  // 64 more; the last remainder only tells whether anything is left.
-  const u128 n1 = static_cast<u128>(x.significand) << 64;
-  const u128 q1 = n1 / y.significand;
-  const u128 n2 = (n1 % y.significand) << 64;
-  const auto q2 = static_cast<uint64_t>(n2 / y.significand);
-  const bool rest = (q2 & 3) != 0 || n2 % y.significand != 0;
-  return round_pack(negative, x.exponent - y.exponent + 1, (q1 << 62) | (q2 >> 2) | rest);
+  // 128 quotient bits in two steps of 64: the first 64 or 65 bits (both
+  // significands have the top bit set, so x < 2y and the 65th is one when
+  // x >= y), then 64 more; the last remainder only tells whether anything
+  // is left.
+  const bool top = x.significand >= y.significand;
+  const uint64_t first = top ? x.significand - y.significand : x.significand;
+  uint64_t r1 = 0, r2 = 0;
+  const uint64_t q1 = divide_128_by_64(first, 0, y.significand, r1);
+  const uint64_t q2 = divide_128_by_64(r1, 0, y.significand, r2);
+  const bool rest = (q2 & 3) != 0 || r2 != 0;
+  return round_pack(negative, x.exponent - y.exponent + 1, (u128_of(top, q1) << 62) | (q2 >> 2) | rest);
 }
 
 }  // namespace zw

@@ -43,18 +43,18 @@ constexpr UsKey US_KEYS[] = {
   {'n',  'N',  'N',               0x31}, {'m',  'M',  'M',               0x32},
   {',',  '<',  VKEY_OEM_COMMA,    0x33}, {'.',  '>',  VKEY_OEM_PERIOD,   0x34},
   {'/',  '?',  VKEY_OEM_2,        0x35}, {'\\', '|',  VKEY_OEM_102,      0x56},
-  {' ',  0,    VKEY_SPACE,        0x39}, {8,    0,    VKEY_BACK,         0x0E},
-  {9,    0,    VKEY_TAB,          0x0F}, {13,   0,    VKEY_RETURN,       0x1C},
-  {27,   0,    VKEY_ESCAPE,       0x01},
+  {' ',  0,    VKEY_SPACE,        SCAN_SPACE}, {8,    0,    VKEY_BACK,     SCAN_BACK},
+  {9,    0,    VKEY_TAB,          SCAN_TAB},   {13,   0,    VKEY_RETURN,   SCAN_RETURN},
+  {27,   0,    VKEY_ESCAPE,       SCAN_ESCAPE},
   // The keypad with Num Lock on.
-  {'0',  0,    VKEY_NUMPAD0,      0x52}, {'1',  0,    VKEY_NUMPAD0 + 1,  0x4F},
-  {'2',  0,    VKEY_NUMPAD0 + 2,  0x50}, {'3',  0,    VKEY_NUMPAD0 + 3,  0x51},
-  {'4',  0,    VKEY_NUMPAD0 + 4,  0x4B}, {'5',  0,    VKEY_NUMPAD0 + 5,  0x4C},
-  {'6',  0,    VKEY_NUMPAD0 + 6,  0x4D}, {'7',  0,    VKEY_NUMPAD0 + 7,  0x47},
-  {'8',  0,    VKEY_NUMPAD0 + 8,  0x48}, {'9',  0,    VKEY_NUMPAD0 + 9,  0x49},
-  {'*',  0,    VKEY_MULTIPLY,     0x37}, {'+',  0,    VKEY_ADD,          0x4E},
-  {'-',  0,    VKEY_SUBTRACT,     0x4A}, {'.',  0,    VKEY_DECIMAL,      0x53},
-  {'/',  0,    VKEY_DIVIDE,       0x35},
+  {'0',  0,    VKEY_NUMPAD0,      KEYPAD_SCANS[0]}, {'1',  0,    VKEY_NUMPAD0 + 1,  KEYPAD_SCANS[1]},
+  {'2',  0,    VKEY_NUMPAD0 + 2,  KEYPAD_SCANS[2]}, {'3',  0,    VKEY_NUMPAD0 + 3,  KEYPAD_SCANS[3]},
+  {'4',  0,    VKEY_NUMPAD0 + 4,  KEYPAD_SCANS[4]}, {'5',  0,    VKEY_NUMPAD0 + 5,  KEYPAD_SCANS[5]},
+  {'6',  0,    VKEY_NUMPAD0 + 6,  KEYPAD_SCANS[6]}, {'7',  0,    VKEY_NUMPAD0 + 7,  KEYPAD_SCANS[7]},
+  {'8',  0,    VKEY_NUMPAD0 + 8,  KEYPAD_SCANS[8]}, {'9',  0,    VKEY_NUMPAD0 + 9,  KEYPAD_SCANS[9]},
+  {'*',  0,    VKEY_MULTIPLY,     SCAN_MULTIPLY},   {'+',  0,    VKEY_ADD,          SCAN_ADD},
+  {'-',  0,    VKEY_SUBTRACT,     SCAN_SUBTRACT},   {'.',  0,    VKEY_DECIMAL,      SCAN_DELETE},
+  {'/',  0,    VKEY_DIVIDE,       SCAN_DIVIDE},
 };
 // clang-format on
 static_assert(std::size(US_KEYS) == 68);
@@ -71,20 +71,25 @@ unsigned us_layout_vk_char(unsigned vk) {
   return 0;
 }
 
-KeyEventRecord key_event_for_char(uint8_t ch) {
+KeyEventRecord key_press(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
   KeyEventRecord ev;
   ev.key_down = true;
   ev.repeat_count = 1;
+  ev.virtual_key = vk;
+  ev.scan_code = scan;
   ev.ch = ch;
+  ev.control_state = state;
+  if (vk >= VKEY_NUMPAD0 && vk <= VKEY_NUMPAD9 && (state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT))) ev.ch = 0;
+  return ev;
+}
+
+KeyEventRecord key_event_for_char(uint8_t ch) {
   for (const UsKey& k : US_KEYS) {
     const bool shifted = k.shifted != 0 && ch == k.shifted;
     if (ch != k.plain && !shifted) continue;
-    ev.virtual_key = k.vk;
-    ev.scan_code = k.scan;
-    ev.control_state = shifted ? KeyState::SHIFT : 0u;
-    break;
+    return key_press(k.vk, k.scan, ch, shifted ? KeyState::SHIFT : 0u);
   }
-  return ev;
+  return key_press(0, 0, ch, 0);
 }
 
 }  // namespace zw

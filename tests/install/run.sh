@@ -3,9 +3,11 @@
 #   1. make install into a DESTDIR: exactly the program, both manual pages and
 #      the documents; the installed program runs a piped session; the pages
 #      are lint-clean and render; make uninstall leaves nothing behind;
-#   2. make package: lintian finds no error; dpkg -i puts zahlwerk on PATH,
-#      where it runs a piped session and man shows its page (English and
-#      German); dpkg -r removes every file it brought;
+#   2. make package: lintian finds no error or warning; dpkg -i puts
+#      zahlwerk on PATH, where it runs a piped session and man shows its page
+#      (English and German); dpkg -r removes every file it brought; the
+#      cross-built arm64 and armhf packages hold a program of their own
+#      processor, which, unpacked, runs a piped session under qemu-user;
 #   3. make windows-release: the zip holds both executables, and the README
 #      and the licence with CRLF line ends.
 # Needs root for dpkg -i and dpkg -r.
@@ -63,9 +65,10 @@ check "make uninstall removes every file and the documents folder" \
   test -z "$(find "$stage" -type f -o -type l -o -name zahlwerk)"
 
 # --- 2. the Debian package --------------------------------------------------
-make -s package >"$work/lintian.txt" 2>&1 || { cat "$work/lintian.txt"; fail "make package (lintian errors?)"; }
+rm -f build-dist/zahlwerk_*.deb
+make -s package >"$work/lintian.txt" 2>&1 || { cat "$work/lintian.txt"; fail "make package (lintian errors or warnings?)"; }
 grep '^[EW]: ' "$work/lintian.txt" || true
-deb=$(ls build-dist/zahlwerk_*.deb)
+deb=$(ls build-dist/zahlwerk_*_"$(dpkg --print-architecture)".deb)
 # Images that leave out manual pages and documents would install none.
 dpkg -i --path-include='/usr/share/man/*' --path-include='/usr/share/doc/zahlwerk/*' "$deb" >/dev/null
 files=$(dpkg -L zahlwerk | while read -r f; do [[ -f $f ]] && echo "$f"; done)
@@ -82,6 +85,26 @@ for f in $files; do [[ -e $f ]] && left+="$f "; done
 check "dpkg -r removes every file it installed${left:+: left $left}" test -z "$left"
 check "dpkg -r leaves no documents folder" test ! -e /usr/share/doc/zahlwerk
 check "dpkg knows the package no more" test "$(dpkg-query -W -f='${db:Status-Status}' zahlwerk 2>/dev/null || echo not-installed)" == not-installed
+
+# The packages for the boards: the program inside is of the package's
+# processor (as file names it), and runs under qemu-user with that
+# processor's libraries.
+cross_package() {  # arch "what file says of it" qemu triplet
+  local arch=$1 cpu=$2 qemu=$3 triplet=$4 root=$work/root-$1 pkg
+  pkg=$(ls build-dist/zahlwerk_*_"$arch".deb 2>/dev/null) || { fail "$arch: no package"; return; }
+  check "$arch: the package says Architecture $arch" test "$(dpkg-deb -f "$pkg" Architecture)" == "$arch"
+  dpkg-deb -x "$pkg" "$root"
+  check "$arch: file finds its program one for $arch" grep -q "$cpu" <(file -b "$root/usr/bin/zahlwerk")
+  check "$arch: its program runs a piped session under qemu-$qemu" \
+    runs_session_under "qemu-$qemu -L /usr/$triplet -E LD_LIBRARY_PATH=/lib $root/usr/bin/zahlwerk"
+}
+runs_session_under() {  # "command words"
+  local got
+  got=$(printf "$session_input" | $1 | tail -n 3; echo .)
+  [[ ${got%.} == "$session_tail" ]]
+}
+cross_package arm64 "ARM aarch64" aarch64 aarch64-linux-gnu
+cross_package armhf "ARM, EABI5.*ld-linux-armhf" arm arm-linux-gnueabihf
 
 # --- 3. the Windows release -------------------------------------------------
 make -s windows-release >"$work/zip.txt"

@@ -30,6 +30,8 @@ bool same_settings(const termios& a, const termios& b) {
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/pty_spawn.h"
+
 namespace zw::e2e {
 namespace {
 
@@ -211,11 +213,10 @@ bool Terminal::wait_status(int* status) {
   const auto until = std::chrono::steady_clock::now() + PATIENCE;
   for (;;) {
     pump(0);
-    int st;
-    const ssize_t n = ::read(status_pipe_, &st, sizeof st);
-    if (n == sizeof st) {
-      *status = st;
-      if (WIFEXITED(st) || WIFSIGNALED(st)) ended_ = true;
+    pty::Report report;
+    if (pty::next_report(pty::Job{session_, program_, status_pipe_}, &report)) {
+      *status = report.status;
+      if (WIFEXITED(report.status) || WIFSIGNALED(report.status)) ended_ = true;
       return true;
     }
     if (std::chrono::steady_clock::now() > until) return false;
@@ -387,82 +388,43 @@ std::string Terminal::temp_file(const std::string& content) {
   return path;
 }
 
-// The session process: leader of a new session on the terminal, it runs
-// the program as the foreground job and reports its wait statuses.
+// The program as the foreground job of a session of its own on the
+// terminal, as a terminal emulator and a shell start it.
 void Terminal::start() {
   if (options_.input_from_file) input_path_ = temp_file(options_.input);
   if (options_.output_to_file) output_path_ = temp_file("");
   if (options_.output_to_pipe) {
     ASSERT_EQ(::pipe(output_pipe_), 0);
   }
-  int pipe_fds[2];
-  ASSERT_EQ(::pipe(pipe_fds), 0);
-  session_ = ::fork();
-  if (session_ == 0) {
-    ::close(pipe_fds[0]);
-    if (output_pipe_[0] >= 0) ::close(output_pipe_[0]);
-    ::close(master_);
-    ::setsid();
-    ::ioctl(slave_, TIOCSCTTY, 0);
-    ::signal(SIGHUP, SIG_IGN);  // outlives a hang-up to report the program's end
-    const pid_t program = ::fork();
-    if (program == 0) run_program();
-    ::setpgid(program, program);
-    [[maybe_unused]] ssize_t w = ::write(pipe_fds[1], &program, sizeof program);
-    for (;;) {
-      int st;
-      if (::waitpid(program, &st, WUNTRACED) < 0) {
-        if (errno == EINTR) continue;
-        ::_exit(0);
-      }
-      w = ::write(pipe_fds[1], &st, sizeof st);
-      if (WIFEXITED(st) || WIFSIGNALED(st)) ::_exit(0);
-    }
-  }
-  ::close(pipe_fds[1]);
-  if (output_pipe_[1] >= 0) ::close(output_pipe_[1]);
-  status_pipe_ = pipe_fds[0];
-  ASSERT_EQ(::read(status_pipe_, &program_, sizeof program_), static_cast<ssize_t>(sizeof program_));
-  ::fcntl(status_pipe_, F_SETFL, O_NONBLOCK);
-}
-
-void Terminal::run_program() {
-  ::setpgid(0, 0);
-  ::signal(SIGTTOU, SIG_IGN);
-  ::tcsetpgrp(slave_, ::getpgrp());
-  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTSTP, SIGTTOU, SIGTERM, SIGPIPE}) ::signal(sig, SIG_DFL);
-  sigset_t none;
-  sigemptyset(&none);
-  ::sigprocmask(SIG_SETMASK, &none, nullptr);
-  const rlimit no_core{0, 0};
-  ::setrlimit(RLIMIT_CORE, &no_core);
-  const int in = options_.input_from_file ? ::open(input_path_.c_str(), O_RDONLY) : slave_;
+  const int in = options_.input_from_file ? ::open(input_path_.c_str(), O_RDONLY) : -1;
   const int out = options_.output_to_file   ? ::open(output_path_.c_str(), O_WRONLY | O_TRUNC)
                   : options_.output_to_pipe ? output_pipe_[1]
-                                            : slave_;
-  ::dup2(in, 0);
-  ::dup2(out, 1);
-  ::dup2(slave_, 2);
+                                            : -1;
   const std::string lang = "LANG=" + options_.locale;
   const std::string all = "LC_ALL=" + options_.locale;
   const std::string term = "TERM=" + options_.term;
   char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
                        const_cast<char*>(all.c_str()), nullptr};
-  if (!options_.shell_command.empty()) run_shell_command(env);
-  ::execle(ZW_BINARY, ZW_BINARY, static_cast<char*>(nullptr), env);
-  ::_exit(127);
+  // With a shell command, sh runs it as the job, the program's path in ZW.
+  std::string zw = "ZW=" ZW_BINARY;
+  std::string sh = "/bin/sh", dash_c = "-c", command = options_.shell_command;
+  char* const program_argv[] = {const_cast<char*>(ZW_BINARY), nullptr};
+  char* const shell_argv[] = {sh.data(), dash_c.data(), command.data(), nullptr};
+  char* const shell_env[] = {env[0], env[1], env[2], zw.data(), nullptr};
+  const bool shell = !options_.shell_command.empty();
+  char* const* argv = shell ? shell_argv : program_argv;
+  std::vector<int> parent_only = {master_};
+  if (output_pipe_[0] >= 0) parent_only.push_back(output_pipe_[0]);
+  const pty::Job job = pty::spawn(slave_, in, out, parent_only, argv, shell ? shell_env : env);
+  if (options_.input_from_file) ::close(in);
+  if (out >= 0) ::close(out);
+  output_pipe_[1] = -1;
+  ASSERT_GT(job.program, 0) << "the program did not start";
+  session_ = job.session;
+  program_ = job.program;
+  status_pipe_ = job.reports;
 }
 
-// Runs Options::shell_command with the environment `env` and ZW, the
-// program's path; returns only when that fails.
-void Terminal::run_shell_command(char* const env[]) {
-  std::vector<char*> shell_env;
-  for (char* const* e = env; *e != nullptr; ++e) shell_env.push_back(*e);
-  std::string zw = "ZW=" ZW_BINARY;
-  shell_env.push_back(zw.data());
-  shell_env.push_back(nullptr);
-  ::execle("/bin/sh", "sh", "-c", options_.shell_command.c_str(), static_cast<char*>(nullptr), shell_env.data());
-}
 
 }  // namespace zw::e2e
 

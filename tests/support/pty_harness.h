@@ -130,8 +130,6 @@ class Terminal {
   void pump(int timeout_ms);
   std::string temp_file(const std::string& content);
   void start();
-  [[noreturn]] void run_program();
-  void run_shell_command(char* const env[]);
 
   Options options_;
   int master_ = -1;

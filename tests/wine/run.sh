@@ -7,9 +7,12 @@
 #      command-line arguments and (when given) the same as the Linux build;
 #   4. a session typed key by key at Wine's console in a tmux pane, ended by
 #      an Escape right behind the last Enter.
-# Steps 2 to 4 run on the 64-bit and on the 32-bit build (Wine's wine32).
+# Steps 2 to 4 run on the 64-bit build under Wine's 64-bit loader (wine64,
+# which needs nothing of 32 bits), and on the 32-bit build under the 32-bit
+# loader (wine32) unless BUILD_WIN32 is "-": on a machine whose kernel runs
+# no 32-bit code (tools/runs-i386.sh) there is no running it.
 #
-# usage: tests/wine/run.sh BUILD_WIN64 BUILD_WIN32 [LINUX_ZAHLWERK]
+# usage: tests/wine/run.sh BUILD_WIN64 BUILD_WIN32|- [LINUX_ZAHLWERK]
 #
 # Wine's console on a terminal, as the console session meets it: keys arrive
 # without the enhanced-key bit and without keypad virtual keys; Home and End
@@ -23,8 +26,20 @@ win32=${2:?usage: run.sh BUILD_WIN64 BUILD_WIN32 [LINUX_ZAHLWERK]}
 linux=${3:-}
 exe64=$(realpath "$win64/zahlwerk.exe")
 tests64=$(realpath "$win64/zahlwerk_tests.exe")
-exe32=$(realpath "$win32/zahlwerk.exe")
-tests32=$(realpath "$win32/zahlwerk_tests.exe")
+builds=(win64)
+if [[ $win32 != - ]]; then
+  builds+=(win32)
+  exe32=$(realpath "$win32/zahlwerk.exe")
+  tests32=$(realpath "$win32/zahlwerk_tests.exe")
+fi
+# The loaders themselves: Debian's `wine` script would start the 32-bit one
+# whenever it is installed, even for a 64-bit program.
+wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wine32=/usr/lib/wine/wine
+[[ -x $wine32 ]] || wine32=$(command -v wine)
+loader() {  # build
+  if [[ $1 == win64 ]]; then echo "$wine64"; else echo "$wine32"; fi
+}
 
 work=$(mktemp -d /tmp/zw-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
@@ -53,9 +68,11 @@ check_imports() {  # objdump exe
   fi
 }
 check_imports x86_64-w64-mingw32-objdump "$exe64"
-check_imports i686-w64-mingw32-objdump "$exe32"
+[[ $win32 == - ]] || check_imports i686-w64-mingw32-objdump "$exe32"
 
-wineboot -i >/dev/null 2>&1
+# The prefix, made by the 64-bit loader. Its output stays in the log: the
+# steps after it fail when it did.
+"$wine64" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot"; }
 
 # Runs a command in a fresh 80x25 tmux pane; the pane stays after it ends.
 pane_start() {
@@ -80,8 +97,9 @@ wait_text() {
 
 # --- 2. unit tests ----------------------------------------------------------
 unit_tests() {  # name tests.exe
-  local name=$1 tests=$2
-  if timeout 300 wine "$tests" </dev/null >"$work/unit.log" 2>&1; then
+  local name=$1 tests=$2 wine
+  wine=$(loader "$name")
+  if timeout 300 "$wine" "$tests" </dev/null >"$work/unit.log" 2>&1; then
     pass "$name: unit tests, piped ($(grep -o '[0-9]* tests\? from [0-9]* test suites ran' "$work/unit.log"))"
   else
     sed -n '/FAILED\|Failure/,+6p' "$work/unit.log" | head -80
@@ -89,7 +107,7 @@ unit_tests() {  # name tests.exe
   fi
 
   rm -f "$work/console-unit.status"
-  pane_start "wine '$tests' --gtest_filter='Win32*' >'$work/console-unit.log' 2>&1; echo \$? >'$work/console-unit.status'"
+  pane_start "'$wine' '$tests' --gtest_filter='Win32*' >'$work/console-unit.log' 2>&1; echo \$? >'$work/console-unit.status'"
   if wait_file "$work/console-unit.status" 120 && [[ $(cat "$work/console-unit.status") == 0 ]] &&
      grep -q 'OK \] Win32ConsoleTest.WriteCells' "$work/console-unit.log"; then
     pass "$name: unit tests at the console"
@@ -99,7 +117,7 @@ unit_tests() {  # name tests.exe
   fi
 }
 unit_tests win64 "$tests64"
-unit_tests win32 "$tests32"
+[[ $win32 == - ]] || unit_tests win32 "$tests32"
 
 # --- 3. piped session -------------------------------------------------------
 piped_input='+,2,3
@@ -148,11 +166,11 @@ piped_run() {  # name output [args...]
     pass "$name"
   fi
 }
-for build in win64 win32; do
+for build in "${builds[@]}"; do
   exe=$exe64
   [[ $build == win32 ]] && exe=$exe32
-  piped_run "$build: piped session" "$work/piped.out" wine "$exe"
-  piped_run "$build: piped session with arguments" "$work/piped-args.out" wine "$exe" -x "a b" /?
+  piped_run "$build: piped session" "$work/piped.out" "$(loader $build)" "$exe"
+  piped_run "$build: piped session with arguments" "$work/piped-args.out" "$(loader $build)" "$exe" -x "a b" /?
 done
 if [[ -n $linux ]]; then
   piped_run "piped session on the Linux build" "$work/piped-linux.out" "$linux"
@@ -161,9 +179,9 @@ fi
 # --- 4. console session -----------------------------------------------------
 key() { "${tmux_cmd[@]}" send-keys "$@"; sleep 0.2; }
 
-console_session() {  # exe
+console_session() {  # exe loader
   rm -f "$work/console.status"
-  pane_start "wine '$1'; echo \$? >'$work/console.status'"
+  pane_start "'$2' '$1'; echo \$? >'$work/console.status'"
   wait_text "Operation:" || return 1
   # The start texts: banner to the last menu row, then an empty row.
   local want_start
@@ -195,8 +213,11 @@ console_session() {  # exe
     return 1
   fi
 }
-if console_session "$exe64"; then pass "win64: console session"; else fail "win64: console session"; fi
-if console_session "$exe32"; then pass "win32: console session"; else fail "win32: console session"; fi
+for build in "${builds[@]}"; do
+  exe=$exe64
+  [[ $build == win32 ]] && exe=$exe32
+  if console_session "$exe" "$(loader $build)"; then pass "$build: console session"; else fail "$build: console session"; fi
+done
 
 if ((failures > 0)); then
   echo "$failures Windows check(s) failed"

@@ -14,8 +14,6 @@ namespace {
 
 constexpr uint32_t ALT_HELD = KeyState::RIGHT_ALT | KeyState::LEFT_ALT;
 constexpr uint32_t CTRL_HELD = KeyState::RIGHT_CTRL | KeyState::LEFT_CTRL;
-constexpr uint16_t NUMPAD_DIGIT_FIRST_VK = 0x60;  // keypad 0 .. keypad 9
-constexpr uint16_t NUMPAD_DIGIT_LAST_VK = 0x69;
 
 KeyColumn modifier_column(uint32_t ks) {
   if (ks & ALT_HELD) return COL_ALT;
@@ -45,8 +43,8 @@ KeyCode char_or_none(uint8_t ch) { return ch != 0 ? KeyCode{ch} : NO_KEY; }
 void alt_numpad_step(KeyQueue& q, bool key_down, KeyCode r, uint16_t vk, uint32_t ks) {
   const bool alt_alone = (ks & (CTRL_HELD | KeyState::SHIFT)) == 0 && (ks & ALT_HELD) != 0;
   if (alt_alone) {
-    if (vk >= NUMPAD_DIGIT_FIRST_VK && vk <= NUMPAD_DIGIT_LAST_VK) {
-      if (key_down) q.alt_numpad_value = q.alt_numpad_value * 10 + (vk - NUMPAD_DIGIT_FIRST_VK);
+    if (vk >= VKEY_NUMPAD0 && vk <= VKEY_NUMPAD9) {
+      if (key_down) q.alt_numpad_value = q.alt_numpad_value * 10 + (vk - VKEY_NUMPAD0);
       if (r != NO_KEY) queue_key(q, r);
     } else if (r != NO_KEY) {
       q.alt_numpad_value = 0;

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "console/input/keyboard.h"
+#include "platform/us_layout.h"
 
 namespace zw {
 
@@ -21,96 +22,96 @@ struct ScanKeyRow {
 
 // clang-format off
 constexpr ScanKeyRow ScanKeyTable[] = {
-  // sc     none  shift ctrl  alt         key (US layout)
-  {0x00, {0,    0,    0,    0   }},   // -
-  {0x01, {0,    0,    0,    0x01}},   // Esc
-  {0x02, {0,    0,    0,    0x78}},   // 1
-  {0x03, {0,    0,    0x03, 0x79}},   // 2
-  {0x04, {0,    0,    0,    0x7A}},   // 3
-  {0x05, {0,    0,    0,    0x7B}},   // 4
-  {0x06, {0,    0,    0,    0x7C}},   // 5
-  {0x07, {0,    0,    0,    0x7D}},   // 6
-  {0x08, {0,    0,    0,    0x7E}},   // 7
-  {0x09, {0,    0,    0,    0x7F}},   // 8
-  {0x0A, {0,    0,    0,    0x80}},   // 9
-  {0x0B, {0,    0,    0,    0x81}},   // 0
-  {0x0C, {0,    0,    0,    0x82}},   // -
-  {0x0D, {0,    0,    0,    0x83}},   // =
-  {0x0E, {0,    0,    0,    0xE0}},   // Backspace
-  {0x0F, {0,    0x0F, 0x94, 0x0F}},   // Tab
-  {0x10, {0,    0,    0,    0x10}},   // Q
-  {0x11, {0,    0,    0,    0x11}},   // W
-  {0x12, {0,    0,    0,    0x12}},   // E
-  {0x13, {0,    0,    0,    0x13}},   // R
-  {0x14, {0,    0,    0,    0x14}},   // T
-  {0x15, {0,    0,    0,    0x15}},   // Y
-  {0x16, {0,    0,    0,    0x16}},   // U
-  {0x17, {0,    0,    0,    0x17}},   // I
-  {0x18, {0,    0,    0,    0x18}},   // O
-  {0x19, {0,    0,    0,    0x19}},   // P
-  {0x1A, {0,    0,    0,    0x1A}},   // [
-  {0x1B, {0,    0,    0,    0x1B}},   // ]
-  {0x1C, {0,    0,    0,    0x1C}},   // Enter
-  {0x1D, {0,    0,    0,    0   }},   // Ctrl
-  {0x1E, {0,    0,    0,    0x1E}},   // A
-  {0x1F, {0,    0,    0,    0x1F}},   // S
-  {0x20, {0,    0,    0,    0x20}},   // D
-  {0x21, {0,    0,    0,    0x21}},   // F
-  {0x22, {0,    0,    0,    0x22}},   // G
-  {0x23, {0,    0,    0,    0x23}},   // H
-  {0x24, {0,    0,    0,    0x24}},   // J
-  {0x25, {0,    0,    0,    0x25}},   // K
-  {0x26, {0,    0,    0,    0x26}},   // L
-  {0x27, {0,    0,    0,    0x27}},   // ;
-  {0x28, {0,    0,    0,    0x28}},   // '
-  {0x29, {0,    0,    0,    0x29}},   // grave accent
-  {0x2A, {0,    0,    0,    0   }},   // left Shift
-  {0x2B, {0,    0,    0,    0   }},   // backslash
-  {0x2C, {0,    0,    0,    0x2C}},   // Z
-  {0x2D, {0,    0,    0,    0x2D}},   // X
-  {0x2E, {0,    0,    0,    0x2E}},   // C
-  {0x2F, {0,    0,    0,    0x2F}},   // V
-  {0x30, {0,    0,    0,    0x30}},   // B
-  {0x31, {0,    0,    0,    0x31}},   // N
-  {0x32, {0,    0,    0,    0x32}},   // M
-  {0x33, {0,    0,    0,    0x33}},   // ,
-  {0x34, {0,    0,    0,    0x34}},   // .
-  {0x35, {0,    0,    0,    0x35}},   // /
-  {0x36, {0,    0,    0,    0   }},   // right Shift
-  {0x37, {0,    0,    0,    0   }},   // keypad *
-  {0x38, {0,    0,    0,    0   }},   // Alt
-  {0x39, {0,    0,    0,    0   }},   // Space
-  {0x3A, {0,    0,    0,    0   }},   // Caps Lock
-  {0x3B, {0x3B, 0x54, 0x5E, 0x68}},   // F1
-  {0x3C, {0x3C, 0x55, 0x5F, 0x69}},   // F2
-  {0x3D, {0x3D, 0x56, 0x60, 0x6A}},   // F3
-  {0x3E, {0x3E, 0x57, 0x61, 0x6B}},   // F4
-  {0x3F, {0x3F, 0x58, 0x62, 0x6C}},   // F5
-  {0x40, {0x40, 0x59, 0x63, 0x6D}},   // F6
-  {0x41, {0x41, 0x5A, 0x64, 0x6E}},   // F7
-  {0x42, {0x42, 0x5B, 0x65, 0x6F}},   // F8
-  {0x43, {0x43, 0x5C, 0x66, 0x70}},   // F9
-  {0x44, {0x44, 0x5D, 0x67, 0x71}},   // F10
-  {0x45, {0,    0,    0,    0   }},   // Num Lock
-  {0x46, {0,    0,    0,    0   }},   // Scroll Lock
-  {0x47, {0x47, 0,    0x77, 0   }},   // keypad 7 / Home
-  {0x48, {0x48, 0,    0x8D, 0   }},   // keypad 8 / Up
-  {0x49, {0x49, 0,    0x84, 0   }},   // keypad 9 / Page Up
-  {0x4A, {0,    0,    0,    0   }},   // keypad -
-  {0x4B, {0x4B, 0,    0x73, 0   }},   // keypad 4 / Left
-  {0x4C, {0x4C, 0,    0x8F, 0x4C}},   // keypad 5
-  {0x4D, {0x4D, 0,    0x74, 0   }},   // keypad 6 / Right
-  {0x4E, {0,    0,    0,    0   }},   // keypad +
-  {0x4F, {0x4F, 0,    0x75, 0   }},   // keypad 1 / End
-  {0x50, {0x50, 0,    0x91, 0   }},   // keypad 2 / Down
-  {0x51, {0x51, 0,    0x76, 0   }},   // keypad 3 / Page Down
-  {0x52, {0x52, 0,    0x92, 0   }},   // keypad 0 / Insert
-  {0x53, {0x53, 0,    0x93, 0   }},   // keypad . / Delete
-  {0x54, {0,    0,    0,    0   }},   // -
-  {0x55, {0,    0,    0,    0   }},   // -
-  {0x56, {0,    0,    0,    0   }},   // -
-  {0x57, {0x85, 0x87, 0x89, 0x8B}},   // F11
-  {0x58, {0x86, 0x88, 0x8A, 0x8C}},   // F12
+  // sc              none  shift ctrl  alt         key (US layout)
+  {0x00,          {0,    0,    0,    0   }},   // -
+  {SCAN_ESCAPE,   {0,    0,    0,    0x01}},   // Esc
+  {0x02,          {0,    0,    0,    0x78}},   // 1
+  {0x03,          {0,    0,    0x03, 0x79}},   // 2
+  {0x04,          {0,    0,    0,    0x7A}},   // 3
+  {0x05,          {0,    0,    0,    0x7B}},   // 4
+  {0x06,          {0,    0,    0,    0x7C}},   // 5
+  {0x07,          {0,    0,    0,    0x7D}},   // 6
+  {0x08,          {0,    0,    0,    0x7E}},   // 7
+  {0x09,          {0,    0,    0,    0x7F}},   // 8
+  {0x0A,          {0,    0,    0,    0x80}},   // 9
+  {0x0B,          {0,    0,    0,    0x81}},   // 0
+  {0x0C,          {0,    0,    0,    0x82}},   // -
+  {0x0D,          {0,    0,    0,    0x83}},   // =
+  {SCAN_BACK,     {0,    0,    0,    0xE0}},   // Backspace
+  {SCAN_TAB,      {0,    0x0F, 0x94, 0x0F}},   // Tab
+  {0x10,          {0,    0,    0,    0x10}},   // Q
+  {0x11,          {0,    0,    0,    0x11}},   // W
+  {0x12,          {0,    0,    0,    0x12}},   // E
+  {0x13,          {0,    0,    0,    0x13}},   // R
+  {0x14,          {0,    0,    0,    0x14}},   // T
+  {0x15,          {0,    0,    0,    0x15}},   // Y
+  {0x16,          {0,    0,    0,    0x16}},   // U
+  {0x17,          {0,    0,    0,    0x17}},   // I
+  {0x18,          {0,    0,    0,    0x18}},   // O
+  {0x19,          {0,    0,    0,    0x19}},   // P
+  {0x1A,          {0,    0,    0,    0x1A}},   // [
+  {0x1B,          {0,    0,    0,    0x1B}},   // ]
+  {SCAN_RETURN,   {0,    0,    0,    0x1C}},   // Enter
+  {SCAN_CONTROL,  {0,    0,    0,    0   }},   // Ctrl
+  {0x1E,          {0,    0,    0,    0x1E}},   // A
+  {0x1F,          {0,    0,    0,    0x1F}},   // S
+  {0x20,          {0,    0,    0,    0x20}},   // D
+  {0x21,          {0,    0,    0,    0x21}},   // F
+  {0x22,          {0,    0,    0,    0x22}},   // G
+  {0x23,          {0,    0,    0,    0x23}},   // H
+  {0x24,          {0,    0,    0,    0x24}},   // J
+  {0x25,          {0,    0,    0,    0x25}},   // K
+  {0x26,          {0,    0,    0,    0x26}},   // L
+  {0x27,          {0,    0,    0,    0x27}},   // ;
+  {0x28,          {0,    0,    0,    0x28}},   // '
+  {0x29,          {0,    0,    0,    0x29}},   // grave accent
+  {SCAN_LSHIFT,   {0,    0,    0,    0   }},   // left Shift
+  {0x2B,          {0,    0,    0,    0   }},   // backslash
+  {0x2C,          {0,    0,    0,    0x2C}},   // Z
+  {0x2D,          {0,    0,    0,    0x2D}},   // X
+  {0x2E,          {0,    0,    0,    0x2E}},   // C
+  {0x2F,          {0,    0,    0,    0x2F}},   // V
+  {0x30,          {0,    0,    0,    0x30}},   // B
+  {0x31,          {0,    0,    0,    0x31}},   // N
+  {0x32,          {0,    0,    0,    0x32}},   // M
+  {0x33,          {0,    0,    0,    0x33}},   // ,
+  {0x34,          {0,    0,    0,    0x34}},   // .
+  {0x35,          {0,    0,    0,    0x35}},   // /
+  {SCAN_RSHIFT,   {0,    0,    0,    0   }},   // right Shift
+  {SCAN_MULTIPLY, {0,    0,    0,    0   }},   // keypad *
+  {SCAN_MENU,     {0,    0,    0,    0   }},   // Alt
+  {SCAN_SPACE,    {0,    0,    0,    0   }},   // Space
+  {SCAN_CAPITAL,  {0,    0,    0,    0   }},   // Caps Lock
+  {SCAN_F1 + 0,   {0x3B, 0x54, 0x5E, 0x68}},   // F1
+  {SCAN_F1 + 1,   {0x3C, 0x55, 0x5F, 0x69}},   // F2
+  {SCAN_F1 + 2,   {0x3D, 0x56, 0x60, 0x6A}},   // F3
+  {SCAN_F1 + 3,   {0x3E, 0x57, 0x61, 0x6B}},   // F4
+  {SCAN_F1 + 4,   {0x3F, 0x58, 0x62, 0x6C}},   // F5
+  {SCAN_F1 + 5,   {0x40, 0x59, 0x63, 0x6D}},   // F6
+  {SCAN_F1 + 6,   {0x41, 0x5A, 0x64, 0x6E}},   // F7
+  {SCAN_F1 + 7,   {0x42, 0x5B, 0x65, 0x6F}},   // F8
+  {SCAN_F1 + 8,   {0x43, 0x5C, 0x66, 0x70}},   // F9
+  {SCAN_F1 + 9,   {0x44, 0x5D, 0x67, 0x71}},   // F10
+  {SCAN_NUMLOCK,  {0,    0,    0,    0   }},   // Num Lock
+  {SCAN_SCROLL,   {0,    0,    0,    0   }},   // Scroll Lock
+  {SCAN_HOME,     {0x47, 0,    0x77, 0   }},   // keypad 7 / Home
+  {SCAN_UP,       {0x48, 0,    0x8D, 0   }},   // keypad 8 / Up
+  {SCAN_PRIOR,    {0x49, 0,    0x84, 0   }},   // keypad 9 / Page Up
+  {SCAN_SUBTRACT, {0,    0,    0,    0   }},   // keypad -
+  {SCAN_LEFT,     {0x4B, 0,    0x73, 0   }},   // keypad 4 / Left
+  {SCAN_CLEAR,    {0x4C, 0,    0x8F, 0x4C}},   // keypad 5
+  {SCAN_RIGHT,    {0x4D, 0,    0x74, 0   }},   // keypad 6 / Right
+  {SCAN_ADD,      {0,    0,    0,    0   }},   // keypad +
+  {SCAN_END,      {0x4F, 0,    0x75, 0   }},   // keypad 1 / End
+  {SCAN_DOWN,     {0x50, 0,    0x91, 0   }},   // keypad 2 / Down
+  {SCAN_NEXT,     {0x51, 0,    0x76, 0   }},   // keypad 3 / Page Down
+  {SCAN_INSERT,   {0x52, 0,    0x92, 0   }},   // keypad 0 / Insert
+  {SCAN_DELETE,   {0x53, 0,    0x93, 0   }},   // keypad . / Delete
+  {0x54,          {0,    0,    0,    0   }},   // -
+  {0x55,          {0,    0,    0,    0   }},   // -
+  {0x56,          {0,    0,    0,    0   }},   // -
+  {SCAN_F11,      {0x85, 0x87, 0x89, 0x8B}},   // F11
+  {SCAN_F12,      {0x86, 0x88, 0x8A, 0x8C}},   // F12
 };
 // clang-format on
 
@@ -135,19 +136,19 @@ constexpr KeyCode ext_key(int n) { return extended_key(n); }
 
 // clang-format off
 constexpr EnhancedKeyRow EnhancedKeyTable[] = {
-  // sc     none           shift          ctrl           alt              key
-  {0x1C, {chr_key(13),   chr_key(13),   chr_key(10),   ext_key(0xA6)}},   // keypad Enter
-  {0x35, {chr_key(47),   chr_key(63),   ext_key(0x95), ext_key(0xA4)}},   // keypad /
-  {0x47, {ext_key(0x47), ext_key(0x47), ext_key(0x77), ext_key(0x97)}},   // Home
-  {0x48, {ext_key(0x48), ext_key(0x48), ext_key(0x8D), ext_key(0x98)}},   // Up
-  {0x49, {ext_key(0x49), ext_key(0x49), ext_key(0x84), ext_key(0x99)}},   // Page Up
-  {0x4B, {ext_key(0x4B), ext_key(0x4B), ext_key(0x73), ext_key(0x9B)}},   // Left
-  {0x4D, {ext_key(0x4D), ext_key(0x4D), ext_key(0x74), ext_key(0x9D)}},   // Right
-  {0x4F, {ext_key(0x4F), ext_key(0x4F), ext_key(0x75), ext_key(0x9F)}},   // End
-  {0x50, {ext_key(0x50), ext_key(0x50), ext_key(0x91), ext_key(0xA0)}},   // Down
-  {0x51, {ext_key(0x51), ext_key(0x51), ext_key(0x76), ext_key(0xA1)}},   // Page Down
-  {0x52, {ext_key(0x52), ext_key(0x52), ext_key(0x92), ext_key(0xA2)}},   // Insert
-  {0x53, {ext_key(0x53), ext_key(0x53), ext_key(0x93), ext_key(0xA3)}},   // Delete
+  // sc            none           shift          ctrl           alt              key
+  {SCAN_RETURN, {chr_key(13),   chr_key(13),   chr_key(10),   ext_key(0xA6)}},   // keypad Enter
+  {SCAN_DIVIDE, {chr_key(47),   chr_key(63),   ext_key(0x95), ext_key(0xA4)}},   // keypad /
+  {SCAN_HOME,   {ext_key(0x47), ext_key(0x47), ext_key(0x77), ext_key(0x97)}},   // Home
+  {SCAN_UP,     {ext_key(0x48), ext_key(0x48), ext_key(0x8D), ext_key(0x98)}},   // Up
+  {SCAN_PRIOR,  {ext_key(0x49), ext_key(0x49), ext_key(0x84), ext_key(0x99)}},   // Page Up
+  {SCAN_LEFT,   {ext_key(0x4B), ext_key(0x4B), ext_key(0x73), ext_key(0x9B)}},   // Left
+  {SCAN_RIGHT,  {ext_key(0x4D), ext_key(0x4D), ext_key(0x74), ext_key(0x9D)}},   // Right
+  {SCAN_END,    {ext_key(0x4F), ext_key(0x4F), ext_key(0x75), ext_key(0x9F)}},   // End
+  {SCAN_DOWN,   {ext_key(0x50), ext_key(0x50), ext_key(0x91), ext_key(0xA0)}},   // Down
+  {SCAN_NEXT,   {ext_key(0x51), ext_key(0x51), ext_key(0x76), ext_key(0xA1)}},   // Page Down
+  {SCAN_INSERT, {ext_key(0x52), ext_key(0x52), ext_key(0x92), ext_key(0xA2)}},   // Insert
+  {SCAN_DELETE, {ext_key(0x53), ext_key(0x53), ext_key(0x93), ext_key(0xA3)}},   // Delete
 };
 // clang-format on
 

@@ -21,7 +21,6 @@ constexpr uint32_t CTRL = KeyState::LEFT_CTRL;
 constexpr uint32_t SHIFT = KeyState::SHIFT;
 constexpr uint32_t ENH = KeyState::ENHANCED;
 constexpr uint16_t VKEY_F4 = VKEY_F1 + 3;
-constexpr uint16_t VKEY_CLEAR = 0x0C;
 
 const std::string CLOSE_TEXT = "\xFF" "k";
 

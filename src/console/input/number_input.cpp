@@ -6,6 +6,10 @@
 #include <cstring>
 #include <system_error>
 
+#if defined(ZW_HAVE_FAST_FLOAT)
+#include <fast_float/fast_float.h>
+#endif
+
 namespace zw {
 
 namespace {
@@ -173,9 +177,12 @@ int64_t text_to_int64(const char* text, int32_t length) {
 }
 
 double text_to_double(const char* text) {
-  // Decimal numbers go through from_chars (correctly rounded, "." always);
+  // Decimal numbers go through from_chars (correctly rounded, "." always):
+  // the fast_float library's where the build has it, so that every C++
+  // library reads the same, else the C++ library's own where it has one;
   // hexadecimal numbers, inf, nan and anything unusual through strtod,
-  // whose numeric locale is never changed from "C".
+  // whose numeric locale is never changed from "C". Both are correctly
+  // rounded, so the road taken never changes a value.
   const char* p = text;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
@@ -183,8 +190,14 @@ double text_to_double(const char* text) {
   const bool hex = p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
   if (decimal && !hex) {
     double value = 0;
+#if defined(ZW_HAVE_FAST_FLOAT)
+    auto [ptr, ec] =
+        fast_float::from_chars(p, p + std::strlen(p), value, fast_float::chars_format::general);
+    if (ec == std::errc()) return negative ? -value : value;
+#elif defined(__cpp_lib_to_chars)
     auto [ptr, ec] = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
     if (ec == std::errc()) return negative ? -value : value;
+#endif
   }
   return std::strtod(text, nullptr);
 }

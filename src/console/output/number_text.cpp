@@ -197,6 +197,18 @@ int format_number(double value, LeadingBlank blank, char* out) {
     return length + general_form(digits, exponent, out + length);
   }
 #endif
+  // Infinities and NaNs in the program's own spelling, "inf" and "nan"
+  // after the sign, whatever a C++ library spells them ("nan(ind)", "NaN").
+  if (!std::isfinite(value)) {
+    int length = 0;
+    if (std::signbit(value)) {
+      out[length++] = '-';
+    } else if (blank == LeadingBlank::ADD) {
+      out[length++] = ' ';
+    }
+    std::memcpy(out + length, std::isnan(value) ? "nan" : "inf", 3);
+    return length + 3;
+  }
   // The general conversion with 16 significant digits; to_chars gives the
   // same text as "%.16g" in the "C" locale, whatever locale is set. Without
   // the "#" flag that form drops trailing zeros and a point with no digits

@@ -2,121 +2,14 @@
 
 #include <cstring>
 
+#include "platform/posix/key_sequences.h"
 #include "platform/us_layout.h"
 
 namespace zw {
 
 namespace {
 
-enum : uint16_t { VKEY_CLEAR = 0x0C, VKEY_SEPARATOR = 0x6C };
-
 constexpr uint8_t ESC = 0x1B;
-
-// The terminal key-sequence table. kind: '[' for CSI (ESC [), 'O' for SS3
-// (ESC O), 'L' for the Linux console's ESC [ [. number: the first parameter
-// of the "ESC [ n ~" forms, 0 for the letter forms. state: what the sequence
-// itself says about the key (gray key, Shift, Ctrl, Num Lock); modifiers sent
-// as a parameter are added when it is decoded.
-struct KeySequence {
-  char kind;
-  uint8_t number;
-  char final;
-  uint16_t vk;
-  uint8_t scan;
-  uint8_t ch;
-  uint32_t state;
-};
-
-constexpr uint32_t ENH = KeyState::ENHANCED;
-constexpr uint32_t NUM = KeyState::NUM_LOCK;
-
-constexpr KeySequence KEY_SEQUENCES[] = {
-    // kind number final  vk              scan  ch   state
-    // Cursor keys: xterm, VTE, kitty, tmux, Linux console; SS3 in
-    // application mode; rxvt's Shift (CSI) and Ctrl (SS3) lower-case forms.
-    {'[', 0, 'A', VKEY_UP, 0x48, 0, ENH},
-    {'[', 0, 'B', VKEY_DOWN, 0x50, 0, ENH},
-    {'[', 0, 'C', VKEY_RIGHT, 0x4D, 0, ENH},
-    {'[', 0, 'D', VKEY_LEFT, 0x4B, 0, ENH},
-    {'O', 0, 'A', VKEY_UP, 0x48, 0, ENH},
-    {'O', 0, 'B', VKEY_DOWN, 0x50, 0, ENH},
-    {'O', 0, 'C', VKEY_RIGHT, 0x4D, 0, ENH},
-    {'O', 0, 'D', VKEY_LEFT, 0x4B, 0, ENH},
-    {'[', 0, 'a', VKEY_UP, 0x48, 0, ENH | KeyState::SHIFT},
-    {'[', 0, 'b', VKEY_DOWN, 0x50, 0, ENH | KeyState::SHIFT},
-    {'[', 0, 'c', VKEY_RIGHT, 0x4D, 0, ENH | KeyState::SHIFT},
-    {'[', 0, 'd', VKEY_LEFT, 0x4B, 0, ENH | KeyState::SHIFT},
-    {'O', 0, 'a', VKEY_UP, 0x48, 0, ENH | KeyState::LEFT_CTRL},
-    {'O', 0, 'b', VKEY_DOWN, 0x50, 0, ENH | KeyState::LEFT_CTRL},
-    {'O', 0, 'c', VKEY_RIGHT, 0x4D, 0, ENH | KeyState::LEFT_CTRL},
-    {'O', 0, 'd', VKEY_LEFT, 0x4B, 0, ENH | KeyState::LEFT_CTRL},
-    // Home and End: xterm letters, tmux/screen/Linux 1 and 4, rxvt 7 and 8.
-    {'[', 0, 'H', VKEY_HOME, 0x47, 0, ENH},
-    {'[', 0, 'F', VKEY_END, 0x4F, 0, ENH},
-    {'O', 0, 'H', VKEY_HOME, 0x47, 0, ENH},
-    {'O', 0, 'F', VKEY_END, 0x4F, 0, ENH},
-    {'[', 1, '~', VKEY_HOME, 0x47, 0, ENH},
-    {'[', 7, '~', VKEY_HOME, 0x47, 0, ENH},
-    {'[', 4, '~', VKEY_END, 0x4F, 0, ENH},
-    {'[', 8, '~', VKEY_END, 0x4F, 0, ENH},
-    // Editing keypad.
-    {'[', 2, '~', VKEY_INSERT, 0x52, 0, ENH},
-    {'[', 3, '~', VKEY_DELETE, 0x53, 0, ENH},
-    {'[', 5, '~', VKEY_PRIOR, 0x49, 0, ENH},
-    {'[', 6, '~', VKEY_NEXT, 0x51, 0, ENH},
-    // Keypad 5 with Num Lock off ("begin").
-    {'[', 0, 'E', VKEY_CLEAR, 0x4C, 0, 0},
-    {'O', 0, 'E', VKEY_CLEAR, 0x4C, 0, 0},
-    {'[', 0, 'G', VKEY_CLEAR, 0x4C, 0, 0},
-    // Shift+Tab.
-    {'[', 0, 'Z', VKEY_TAB, 0x0F, 9, KeyState::SHIFT},
-    // F1..F4: SS3 plain, CSI with a modifier, rxvt/old xterm 11..14, Linux.
-    {'O', 0, 'P', VKEY_F1 + 0, 0x3B, 0, 0},
-    {'O', 0, 'Q', VKEY_F1 + 1, 0x3C, 0, 0},
-    {'O', 0, 'R', VKEY_F1 + 2, 0x3D, 0, 0},
-    {'O', 0, 'S', VKEY_F1 + 3, 0x3E, 0, 0},
-    {'[', 0, 'P', VKEY_F1 + 0, 0x3B, 0, 0},
-    {'[', 0, 'Q', VKEY_F1 + 1, 0x3C, 0, 0},
-    {'[', 0, 'R', VKEY_F1 + 2, 0x3D, 0, 0},
-    {'[', 0, 'S', VKEY_F1 + 3, 0x3E, 0, 0},
-    {'[', 11, '~', VKEY_F1 + 0, 0x3B, 0, 0},
-    {'[', 12, '~', VKEY_F1 + 1, 0x3C, 0, 0},
-    {'[', 13, '~', VKEY_F1 + 2, 0x3D, 0, 0},
-    {'[', 14, '~', VKEY_F1 + 3, 0x3E, 0, 0},
-    {'L', 0, 'A', VKEY_F1 + 0, 0x3B, 0, 0},
-    {'L', 0, 'B', VKEY_F1 + 1, 0x3C, 0, 0},
-    {'L', 0, 'C', VKEY_F1 + 2, 0x3D, 0, 0},
-    {'L', 0, 'D', VKEY_F1 + 3, 0x3E, 0, 0},
-    {'L', 0, 'E', VKEY_F1 + 4, 0x3F, 0, 0},
-    // F5..F12.
-    {'[', 15, '~', VKEY_F1 + 4, 0x3F, 0, 0},
-    {'[', 17, '~', VKEY_F1 + 5, 0x40, 0, 0},
-    {'[', 18, '~', VKEY_F1 + 6, 0x41, 0, 0},
-    {'[', 19, '~', VKEY_F1 + 7, 0x42, 0, 0},
-    {'[', 20, '~', VKEY_F1 + 8, 0x43, 0, 0},
-    {'[', 21, '~', VKEY_F1 + 9, 0x44, 0, 0},
-    {'[', 23, '~', VKEY_F1 + 10, 0x57, 0, 0},
-    {'[', 24, '~', VKEY_F1 + 11, 0x58, 0, 0},
-    // Numeric keypad in application mode.
-    {'O', 0, 'M', VKEY_RETURN, 0x1C, 13, ENH},
-    {'O', 0, 'o', VKEY_DIVIDE, 0x35, '/', ENH},
-    {'O', 0, 'j', VKEY_MULTIPLY, 0x37, '*', NUM},
-    {'O', 0, 'm', VKEY_SUBTRACT, 0x4A, '-', NUM},
-    {'O', 0, 'k', VKEY_ADD, 0x4E, '+', NUM},
-    {'O', 0, 'l', VKEY_SEPARATOR, 0x53, ',', NUM},
-    {'O', 0, 'n', VKEY_DECIMAL, 0x53, '.', NUM},
-    {'O', 0, 'p', VKEY_NUMPAD0 + 0, 0x52, '0', NUM},
-    {'O', 0, 'q', VKEY_NUMPAD0 + 1, 0x4F, '1', NUM},
-    {'O', 0, 'r', VKEY_NUMPAD0 + 2, 0x50, '2', NUM},
-    {'O', 0, 's', VKEY_NUMPAD0 + 3, 0x51, '3', NUM},
-    {'O', 0, 't', VKEY_NUMPAD0 + 4, 0x4B, '4', NUM},
-    {'O', 0, 'u', VKEY_NUMPAD0 + 5, 0x4C, '5', NUM},
-    {'O', 0, 'v', VKEY_NUMPAD0 + 6, 0x4D, '6', NUM},
-    {'O', 0, 'w', VKEY_NUMPAD0 + 7, 0x47, '7', NUM},
-    {'O', 0, 'x', VKEY_NUMPAD0 + 8, 0x48, '8', NUM},
-    {'O', 0, 'y', VKEY_NUMPAD0 + 9, 0x49, '9', NUM},
-};
-static_assert(sizeof KEY_SEQUENCES / sizeof KEY_SEQUENCES[0] == 74);
 
 // "ESC [ n ~" for F13..F20 of a VT220 keyboard: Shift with a function key,
 // F1..F8 (the Linux console, xterm's VT220 keyboard) or F3..F10 (rxvt).
@@ -132,17 +25,6 @@ constexpr ShiftedFunctionKey SHIFTED_FUNCTION_KEYS[] = {
     {31, 4, 6}, {32, 5, 7}, {33, 6, 8}, {34, 7, 9},
 };
 static_assert(sizeof SHIFTED_FUNCTION_KEYS / sizeof SHIFTED_FUNCTION_KEYS[0] == 8);
-
-KeyEventRecord make_key(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
-  KeyEventRecord k;
-  k.key_down = true;
-  k.repeat_count = 1;
-  k.virtual_key = vk;
-  k.scan_code = scan;
-  k.ch = ch;
-  k.control_state = state;
-  return k;
-}
 
 // Modifier parameter of xterm's "ESC [ 1 ; m X" forms: m - 1 is a bit set
 // of Shift 1, Alt 2, Ctrl 4, Meta 8 (taken as Alt), Caps Lock 64, Num Lock
@@ -161,8 +43,7 @@ uint32_t modifier_state(int m) {
 
 // The function key with index `i` (0 for F1).
 KeyEventRecord function_key(int i, uint32_t state) {
-  return make_key(static_cast<uint16_t>(VKEY_F1 + i), static_cast<uint8_t>(i < 10 ? 0x3B + i : 0x57 + i - 10), 0,
-                  state);
+  return key_press(static_cast<uint16_t>(VKEY_F1 + i), function_key_scan(i), 0, state);
 }
 
 uint32_t alt_state(bool alt) { return alt ? uint32_t{KeyState::LEFT_ALT} : 0u; }
@@ -173,21 +54,21 @@ uint32_t alt_state(bool alt) { return alt ? uint32_t{KeyState::LEFT_ALT} : 0u; }
 KeyEventRecord control_key(uint8_t byte, bool alt) {
   const uint32_t a = alt_state(alt);
   switch (byte) {
-    case 13: return make_key(VKEY_RETURN, 0x1C, 13, a);
-    case 10: return make_key(VKEY_RETURN, 0x1C, 10, a | KeyState::LEFT_CTRL);
-    case 9: return make_key(VKEY_TAB, 0x0F, 9, a);
+    case 13: return key_press(VKEY_RETURN, SCAN_RETURN, 13, a);
+    case 10: return key_press(VKEY_RETURN, SCAN_RETURN, 10, a | KeyState::LEFT_CTRL);
+    case 9: return key_press(VKEY_TAB, SCAN_TAB, 9, a);
     case 8:
-    case 127: return make_key(VKEY_BACK, 0x0E, 8, a);
-    case ESC: return make_key(VKEY_ESCAPE, 0x01, ESC, a);
-    case 0: return make_key('2', 0x03, 0, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
-    case 28: return make_key(VKEY_OEM_5, 0x2B, 28, a | KeyState::LEFT_CTRL);
-    case 29: return make_key(VKEY_OEM_6, 0x1B, 29, a | KeyState::LEFT_CTRL);
-    case 30: return make_key('6', 0x07, 30, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
-    case 31: return make_key(VKEY_OEM_MINUS, 0x0C, 31, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
+    case 127: return key_press(VKEY_BACK, SCAN_BACK, 8, a);
+    case ESC: return key_press(VKEY_ESCAPE, SCAN_ESCAPE, ESC, a);
+    case 0: return key_press('2', 0x03, 0, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
+    case 28: return key_press(VKEY_OEM_5, 0x2B, 28, a | KeyState::LEFT_CTRL);
+    case 29: return key_press(VKEY_OEM_6, 0x1B, 29, a | KeyState::LEFT_CTRL);
+    case 30: return key_press('6', 0x07, 30, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
+    case 31: return key_press(VKEY_OEM_MINUS, 0x0C, 31, a | KeyState::LEFT_CTRL | KeyState::SHIFT);
     default: {
       // Ctrl+A..Ctrl+Z: the letter's key.
       KeyEventRecord k = key_event_for_char(static_cast<uint8_t>('a' + byte - 1));
-      return make_key(k.virtual_key, k.scan_code, byte, a | KeyState::LEFT_CTRL);
+      return key_press(k.virtual_key, k.scan_code, byte, a | KeyState::LEFT_CTRL);
     }
   }
 }
@@ -221,29 +102,17 @@ void to_ground(KeyDecoder& d) {
   d.mouse_value_tail = false;
 }
 
-// Splits "1;5" into numbers; false for anything but digits and semicolons
-// (private markers, sub-parameters, intermediates) or too many parameters.
-bool parse_params(const KeyDecoder& d, int* values, int* count) {
+// The parameters of a sequence as plain numbers, "1;5"; false for
+// sub-parameters or a number above 9999.
+bool parse_numbers(const KeyDecoder& d, int* values, int* count) {
+  CsiParams f;
   *count = 0;
-  if (d.params_len == 0) return true;
-  int value = 0;
-  int n = 0;
-  for (int i = 0; i < d.params_len; ++i) {
-    const char c = d.params[i];
-    if (c >= '0' && c <= '9') {
-      value = value * 10 + (c - '0');
-      if (value > 9999) return false;
-    } else if (c == ';') {
-      if (n == 3) return false;
-      values[n++] = value;
-      value = 0;
-    } else {
-      return false;
-    }
+  if (!parse_csi_params(d.params, static_cast<size_t>(d.params_len), &f)) return false;
+  for (int i = 0; i < f.count; ++i) {
+    if (f.subs[i] != 1 || f.value[i][0] > 9999) return false;
+    values[i] = static_cast<int>(f.value[i][0]);
   }
-  if (n == 4) return false;
-  values[n++] = value;
-  *count = n;
+  *count = f.count;
   return true;
 }
 
@@ -253,7 +122,7 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
   int n = 0;
   const bool alt = d.alt;
   const int params_len = d.params_len;
-  const bool ok = parse_params(d, p, &n);
+  const bool ok = parse_numbers(d, p, &n);
   to_ground(d);
 
   if (ok && kind == '[' && final == 'R' && n == 2 && d.report_expected) {
@@ -313,17 +182,8 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
     }
   }
 
-  for (const KeySequence& s : KEY_SEQUENCES) {
-    if (s.kind != kind || s.final != final || s.number != number) continue;
-    const uint32_t key_state = s.state | state;
-    uint8_t ch = s.ch;
-    // Keypad digits held with Alt give no character, so that they can enter
-    // a character by its number.
-    if ((key_state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT)) && s.vk >= VKEY_NUMPAD0 && s.vk <= VKEY_NUMPAD0 + 9)
-      ch = 0;
-    emit(d, keys, make_key(s.vk, s.scan, ch, key_state));
-    return;
-  }
+  if (const KeySequence* s = find_key_sequence(kind, number, final, CLASSIC))
+    emit(d, keys, key_press(s->vk, s->scan, s->ch, s->state | state));
 }
 
 // One byte in the ground state (or after Escape when `alt`).
@@ -334,7 +194,7 @@ void decode_plain(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
     if (b < 0x80) {
       emit(d, keys, char_key(b, alt));
     } else {
-      emit(d, keys, make_key(0, 0, b, alt_state(alt)));
+      emit(d, keys, key_press(0, 0, b, alt_state(alt)));
     }
     return;
   }
@@ -380,7 +240,7 @@ bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, std::vector<KeyEventReco
   const bool alt = d.alt;
   const int byte = unicode_to_cp1252(d.code_point);
   to_ground(d);
-  if (byte >= 0x80) emit(d, keys, make_key(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
+  if (byte >= 0x80) emit(d, keys, key_press(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
   return true;
 }
 
@@ -410,7 +270,7 @@ void decode_byte(KeyDecoder& d, uint8_t b, std::vector<KeyEventRecord>* keys) {
         if (b == ESC) return;
         if (b == '\t' && d.dialect == KeyDialect::LINUX) {
           to_ground(d);
-          emit(d, keys, make_key(VKEY_TAB, 0x0F, 9, KeyState::SHIFT));
+          emit(d, keys, key_press(VKEY_TAB, SCAN_TAB, 9, KeyState::SHIFT));
           return;
         }
         decode_plain(d, b, keys);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/platform_port.h"
+#include "platform/us_layout.h"
 
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -34,6 +35,57 @@ static_assert(CTRL_BREAK_EVENT == static_cast<DWORD>(zw::ConsoleEvent::CTRL_BREA
 static_assert(CTRL_CLOSE_EVENT == static_cast<DWORD>(zw::ConsoleEvent::CLOSE));
 static_assert(CTRL_LOGOFF_EVENT == static_cast<DWORD>(zw::ConsoleEvent::LOGOFF));
 static_assert(CTRL_SHUTDOWN_EVENT == static_cast<DWORD>(zw::ConsoleEvent::SHUTDOWN));
+// The virtual keys the terminal port and the keyboard name are the console's.
+static_assert(VK_BACK == zw::VKEY_BACK);
+static_assert(VK_TAB == zw::VKEY_TAB);
+static_assert(VK_CLEAR == zw::VKEY_CLEAR);
+static_assert(VK_RETURN == zw::VKEY_RETURN);
+static_assert(VK_SHIFT == zw::VKEY_SHIFT);
+static_assert(VK_CONTROL == zw::VKEY_CONTROL);
+static_assert(VK_MENU == zw::VKEY_MENU);
+static_assert(VK_PAUSE == zw::VKEY_PAUSE);
+static_assert(VK_CAPITAL == zw::VKEY_CAPITAL);
+static_assert(VK_ESCAPE == zw::VKEY_ESCAPE);
+static_assert(VK_SPACE == zw::VKEY_SPACE);
+static_assert(VK_PRIOR == zw::VKEY_PRIOR);
+static_assert(VK_NEXT == zw::VKEY_NEXT);
+static_assert(VK_END == zw::VKEY_END);
+static_assert(VK_HOME == zw::VKEY_HOME);
+static_assert(VK_LEFT == zw::VKEY_LEFT);
+static_assert(VK_UP == zw::VKEY_UP);
+static_assert(VK_RIGHT == zw::VKEY_RIGHT);
+static_assert(VK_DOWN == zw::VKEY_DOWN);
+static_assert(VK_SNAPSHOT == zw::VKEY_SNAPSHOT);
+static_assert(VK_INSERT == zw::VKEY_INSERT);
+static_assert(VK_DELETE == zw::VKEY_DELETE);
+static_assert(VK_LWIN == zw::VKEY_LWIN);
+static_assert(VK_RWIN == zw::VKEY_RWIN);
+static_assert(VK_APPS == zw::VKEY_APPS);
+static_assert(VK_NUMPAD0 == zw::VKEY_NUMPAD0);
+static_assert(VK_NUMPAD9 == zw::VKEY_NUMPAD9);
+static_assert(VK_MULTIPLY == zw::VKEY_MULTIPLY);
+static_assert(VK_ADD == zw::VKEY_ADD);
+static_assert(VK_SEPARATOR == zw::VKEY_SEPARATOR);
+static_assert(VK_SUBTRACT == zw::VKEY_SUBTRACT);
+static_assert(VK_DECIMAL == zw::VKEY_DECIMAL);
+static_assert(VK_DIVIDE == zw::VKEY_DIVIDE);
+static_assert(VK_F1 == zw::VKEY_F1);
+static_assert(VK_F12 == zw::VKEY_F12);
+static_assert(VK_F13 == zw::VKEY_F13);
+static_assert(VK_NUMLOCK == zw::VKEY_NUMLOCK);
+static_assert(VK_SCROLL == zw::VKEY_SCROLL);
+static_assert(VK_OEM_1 == zw::VKEY_OEM_1);
+static_assert(VK_OEM_PLUS == zw::VKEY_OEM_PLUS);
+static_assert(VK_OEM_COMMA == zw::VKEY_OEM_COMMA);
+static_assert(VK_OEM_MINUS == zw::VKEY_OEM_MINUS);
+static_assert(VK_OEM_PERIOD == zw::VKEY_OEM_PERIOD);
+static_assert(VK_OEM_2 == zw::VKEY_OEM_2);
+static_assert(VK_OEM_3 == zw::VKEY_OEM_3);
+static_assert(VK_OEM_4 == zw::VKEY_OEM_4);
+static_assert(VK_OEM_5 == zw::VKEY_OEM_5);
+static_assert(VK_OEM_6 == zw::VKEY_OEM_6);
+static_assert(VK_OEM_7 == zw::VKEY_OEM_7);
+static_assert(VK_OEM_102 == zw::VKEY_OEM_102);
 
 namespace zw {
 
