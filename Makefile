@@ -217,19 +217,21 @@ cross-%: cross-configure-%
 EDGES_IN = $(BUILD)/edges.in
 EDGES_OUT = $(BUILD)/edges.x86-64
 edges-ref: build
-	@$(CMAKE) --build $(BUILD) --target zw_workload >/dev/null
+	@$(CMAKE) --build $(BUILD) --target zw_workload zw_stream_compare >/dev/null
 	@$(BUILD)/bench/zw_workload edges $(EDGE_CYCLES) >$(EDGES_IN)
 	@$(BUILD)/zahlwerk <$(EDGES_IN) >$(EDGES_OUT)
 	@echo "x86-64   edges $$(sha256sum <$(EDGES_OUT) | cut -c1-64)"
 
-# The same stream must give the same bytes on every processor.
+# The same stream must give the same bytes on every processor, but for
+# power results: power is the C library's pow, one unit in the last place
+# off x86-64's on some processors' libraries, and zw_stream_compare lets
+# such a result line through, and nothing else.
 edges-check-%:
 	@$(call cross_run,$*) build-$*/zahlwerk <$(EDGES_IN) >build-$*/edges.out
 	@printf '%-8s edges %s\n' $* "$$(sha256sum <build-$*/edges.out | cut -c1-64)"
-	@cmp -s $(EDGES_OUT) build-$*/edges.out || { \
-	  echo "$* output differs from x86-64 on $$(diff $(EDGES_OUT) build-$*/edges.out | grep -c '^<') lines, first:"; \
-	  diff $(EDGES_OUT) build-$*/edges.out | head -n 12 | tr -d '\r'; exit 1; }
-	@echo "$* output = x86-64 output over $(EDGE_CYCLES) generated cycles"
+	@cmp -s $(EDGES_OUT) build-$*/edges.out && echo "$* output = x86-64 output over $(EDGE_CYCLES) generated cycles" || { \
+	  printf '%-8s ' $*; $(BUILD)/bench/zw_stream_compare $(EDGES_IN) $(EDGES_OUT) build-$*/edges.out && \
+	  echo "$* output = x86-64 output over $(EDGE_CYCLES) generated cycles but for those power results"; }
 
 test-cross-%: cross-% edges-ref
 	cd build-$* && ctest --output-on-failure -j $(JOBS) --timeout 300

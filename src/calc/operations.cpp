@@ -1,6 +1,8 @@
 #include "calc/operations.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "calc/extended.h"
 
@@ -9,6 +11,12 @@ namespace zw {
 namespace {
 
 using Ext = Extended;
+
+// The quiet NaN of x86 with the given sign, by its bits, on every processor
+// (the legacy quiet NaN of MIPS is another pattern).
+double nan_with_sign(bool negative) {
+  return std::bit_cast<double>((negative ? 1ULL << 63 : 0) | 0x7FF8000000000000ULL);
+}
 
 double add(double, double n1, double n2) { return static_cast<double>(Ext{n2} + Ext{n1}); }
 double subtract(double, double n1, double n2) { return static_cast<double>(Ext{n1} - Ext{n2}); }
@@ -52,13 +60,13 @@ double calc_pow(double base, double exponent) {
   if (base == 1.0) return 1.0;
   // A NaN operand gives a NaN with the sign of the base.
   if (std::isnan(base) || std::isnan(exponent)) {
-    return std::copysign(std::numeric_limits<double>::quiet_NaN(), base);
+    return nan_with_sign(std::signbit(base));
   }
   // A finite negative base with a finite exponent that is no integer: the
   // NaN with its sign bit set.
   if (base < 0 && std::isfinite(base) && std::isfinite(exponent) &&
       std::trunc(exponent) != exponent) {
-    return -std::numeric_limits<double>::quiet_NaN();
+    return nan_with_sign(true);
   }
   return std::pow(base, exponent);
 }

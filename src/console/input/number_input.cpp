@@ -199,6 +199,41 @@ bool short_decimal_to_double(const char* text, int32_t length, double* value) {
 }
 #endif
 
+// A NaN spelled "nan" or "nan(chars)", built bit by bit: the quiet NaN of
+// x86 and most processors (exponent all ones, top fraction bit set) with the
+// sign as written and, when the chars are a whole number in C's notation
+// (0x hexadecimal, 0 octal, else decimal), its low 51 bits as payload. A
+// processor whose own quiet NaN is another pattern (MIPS' legacy one) thus
+// reads the same bits as x86, and no floating-point instruction touches it.
+// False, *value untouched, for any other text.
+bool text_to_nan(const char* text, double* value) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  if (lower(p[0]) != 'n' || lower(p[1]) != 'a' || lower(p[2]) != 'n') return false;
+  p += 3;
+  uint64_t payload = 0;
+  if (*p == '(') {
+    const char* chars = p + 1;
+    const char* close = chars;
+    while ((*close >= '0' && *close <= '9') || (*close >= 'a' && *close <= 'z') ||
+           (*close >= 'A' && *close <= 'Z') || *close == '_') {
+      ++close;
+    }
+    if (*close == ')' && close != chars) {
+      char* end = nullptr;
+      const unsigned long long n = std::strtoull(chars, &end, 0);  // too large: all ones
+      if (end == close) payload = n;
+    }
+  }
+  constexpr uint64_t QUIET_NAN = 0x7FF8000000000000ULL;
+  constexpr uint64_t FRACTION = (1ULL << 52) - 1;
+  *value = std::bit_cast<double>((negative ? 1ULL << 63 : 0) | QUIET_NAN | (payload & FRACTION));
+  return true;
+}
+
 }  // namespace
 
 double item_to_double(const char* item, int32_t length, bool looks_float) {
@@ -298,9 +333,9 @@ double text_to_double(const char* text) {
   // Decimal numbers go through from_chars (correctly rounded, "." always):
   // the fast_float library's where the build has it, so that every C++
   // library reads the same, else the C++ library's own where it has one;
-  // hexadecimal numbers, inf, nan and anything unusual through strtod,
-  // whose numeric locale is never changed from "C". Both are correctly
-  // rounded, so the road taken never changes a value.
+  // NaNs by their bits alone; hexadecimal numbers, infinities and anything
+  // unusual through strtod, whose numeric locale is never changed from "C".
+  // Both are correctly rounded, so the road taken never changes a value.
   const char* p = text;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
@@ -317,6 +352,8 @@ double text_to_double(const char* text) {
     if (ec == std::errc()) return negative ? -value : value;
 #endif
   }
+  double nan;
+  if (text_to_nan(text, &nan)) return nan;
   return std::strtod(text, nullptr);
 }
 

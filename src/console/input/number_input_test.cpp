@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,6 +70,37 @@ TEST(DoubleConversion, AgreesWithStrtodOnGeneratedTexts) {
       EXPECT_EQ(str(got), str(want)) << text;
       EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
     }
+  }
+}
+
+TEST(DoubleConversion, NanBitsAreX86sOnEveryProcessor) {
+  // The bits x86-64's strtod gives. Where the processor's own quiet NaN is
+  // x86's, strtod must agree; MIPS' legacy encoding gives others there.
+  struct Case {
+    const char* text;
+    uint64_t bits;
+  };
+  const Case cases[] = {
+      {"nan", 0x7FF8000000000000},
+      {"-NaN.", 0xFFF8000000000000},
+      {"+nan(0x1234).", 0x7FF8000000001234},
+      {"-nan(42)", 0xFFF800000000002A},
+      {" nan(010)", 0x7FF8000000000008},
+      {"nan(0X1f)", 0x7FF800000000001F},
+      {"nan(0x7ffffffffffff)", 0x7FFFFFFFFFFFFFFF},
+      {"nan(0x8000000000000)", 0x7FF8000000000000},
+      {"nan(0x10000000000000)", 0x7FF8000000000000},
+      {"nan(0x1ffffffffffffffff)", 0x7FFFFFFFFFFFFFFF},
+      {"nan()", 0x7FF8000000000000},
+      {"nan(12x)", 0x7FF8000000000000},
+      {"nan(_a)", 0x7FF8000000000000},
+      {"nan(-1)", 0x7FF8000000000000},
+      {"nan(1", 0x7FF8000000000000},
+  };
+  const bool x86_quiet_nan = std::bit_cast<uint64_t>(std::strtod("nan", nullptr)) == 0x7FF8000000000000;
+  for (const Case& c : cases) {
+    EXPECT_EQ(std::bit_cast<uint64_t>(text_to_double(c.text)), c.bits) << c.text;
+    if (x86_quiet_nan) EXPECT_EQ(std::bit_cast<uint64_t>(std::strtod(c.text, nullptr)), c.bits) << c.text;
   }
 }
 
