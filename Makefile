@@ -21,8 +21,8 @@
 # make test-libcxx  the suite built with clang-16 and libc++ (build-libcxx),
 #                   and its piped output of the mixed and edges streams
 #                   compared with the GNU build's
-# make test-terminals   the calculator typed at in xterm, kitty, tmux and screen
-#                       under Xvfb (tests/terminals/run.sh)
+# make test-terminals   the calculator typed at in eleven terminals under Xvfb,
+#                       resized at its prompt (tests/terminals/run.sh)
 # make bench      side by side with mawk and a near-limit reference (minutes)
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing,

@@ -59,7 +59,8 @@ if ((ci)); then
              qemu-user \
              clang-14 libclang-rt-14-dev time clang-16 libc++-16-dev libc++abi-16-dev \
              dpkg-dev lintian mandoc man-db file zip unzip \
-             xvfb xterm xdotool kitty screen; do
+             xvfb xterm xdotool x11-utils x11-apps xclip python3 kitty screen \
+             rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon; do
     installed "$pkg" || missing+=("$pkg")
   done
   # The cross matrix (make test-cross): i386 armhf armel arm64 ppc64el s390x

@@ -1,0 +1,206 @@
+#include "platform/posix/terminal_session.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/posix/standard_streams.h"
+#include "platform/posix/terminal_guard.h"
+#include "platform/posix/terminal_modes.h"
+
+namespace zw {
+
+namespace {
+
+// The terminal hung up. The close event goes to the control handler and
+// the terminal is given back as far as it still takes anything. Then the
+// input ends.
+void lose_terminal(TerminalSession& s) {
+  if (s.terminal_lost) return;
+  s.terminal_lost = true;
+  const CtrlHandler handler = guarded_ctrl_handler();
+  if (handler != nullptr) handler(guarded_ctrl_context(), ConsoleEvent::CLOSE);
+  release_terminal();
+  if (s.output_screen && same_terminal(STDIN_FILENO, STDOUT_FILENO)) s.out.failed = true;
+  end_input(s);
+}
+
+// Reads the terminal as take_terminal does, and meets a hang-up it saw.
+void pump_terminal(TerminalSession& s, short found) {
+  take_terminal(s.input, found);
+  if (s.input.hung_up) lose_terminal(s);
+}
+
+// What the terminal has sent so far; keys still queued are handed out
+// first, and the terminal is looked at again once they are gone.
+void take_input(TerminalSession& s) {
+  service_signals(s);
+  if (!s.input.events.empty()) return;
+  pump_terminal(s, 0);
+}
+
+// Asks the terminal where its cursor is (and the first time, whether it
+// speaks the kitty protocol) and waits a bounded time for the answer; keys
+// typed meanwhile are kept.
+void ask_cursor_position(TerminalSession& s) {
+  if (!s.input_raw || !s.handshake.cursor_reports) return;
+  append_cursor_request(s.handshake, s.input.decoder, &s.screen.out);
+  guard_answer_owed();
+  send_screen_update(s);
+  if (s.out.failed) {
+    take_answer_owed();
+    return;
+  }
+  const CursorWait wait = await_cursor_report(s.input, CURSOR_REPORT_WAIT_MS, TypedAhead::HOLD);
+  if (wait == CursorWait::HUNG_UP) lose_terminal(s);
+  const bool still_owed = take_answer_owed();
+  if (s.input_ended || wait == CursorWait::HELD_FULL) return;
+  if (settle_cursor_request(s.handshake, s.input.decoder, s.screen, still_owed)) {
+    // The terminal reports keys by the kitty protocol from now on: press,
+    // repeat and release, with every modifier.
+    append_keyboard_push(&s.screen.out);
+    send_screen_update(s);
+    s.input.decoder.kitty = true;
+  }
+}
+
+}  // namespace
+
+void take_over_terminal(TerminalSession& s) {
+  if (s.taken_over) return;
+  s.taken_over = true;
+  s.text_mode = locale_text_mode();
+  install_terminal_guard();
+}
+
+bool enter_session_raw_input(TerminalSession& s) {
+  if (!s.input_terminal || s.input_ended) return false;
+  if (s.input_raw) return true;
+  take_over_terminal(s);
+  if (!enter_raw_input(STDIN_FILENO, &s.input.settings)) return false;
+  s.input_raw = true;
+  reset_key_decoder(s.input.decoder, s.text_mode, key_dialect_of(std::getenv("TERM")));
+  return true;
+}
+
+bool open_screen(TerminalSession& s) {
+  if (!s.output_screen || s.out.failed) return false;
+  if (s.screen_on) return true;
+  take_over_terminal(s);
+  s.screen_on = true;
+  guard_screen_used();
+  int columns = 0, rows = 0;
+  read_screen_size(&columns, &rows);
+  // Without an answer the cursor is taken to be at the start of the bottom
+  // row: output then only ever scrolls what is above it.
+  reset_terminal_screen(s.screen, s.text_mode, columns, rows, {0, static_cast<int16_t>(rows - 1)});
+  // The answer comes on standard input when that is this terminal, in raw
+  // mode (otherwise it would show up as typed text); when standard input is
+  // not, on the terminal itself.
+  if (s.input_terminal && same_terminal(STDIN_FILENO, STDOUT_FILENO)) {
+    enter_session_raw_input(s);
+    ask_cursor_position(s);
+  } else {
+    ask_cursor_through_output(s.handshake, s.screen, s.text_mode);
+  }
+  return true;
+}
+
+void send_screen_update(TerminalSession& s) {
+  if (s.screen.out.empty()) return;
+  if (!s.out.failed && !write_stdout(s.screen.out.data(), s.screen.out.size())) {
+    s.out.failed = true;
+    if (errno == EIO) lose_terminal(s);
+    end_input(s);
+  }
+  s.screen.out.clear();
+  // Something new is on the screen: the next look for keys is a real one,
+  // so a key typed ahead meanwhile (an Escape behind the last Enter) is
+  // found by the first poll that follows, as a console finds it.
+  s.input.quiet = false;
+}
+
+void flush_session(TerminalSession& s) {
+  if (s.screen_on) {
+    finish_screen_update(s.screen);
+    send_screen_update(s);
+  }
+  output_flush(s.out, write_stdout);
+  if (s.out.failed) end_input(s);
+}
+
+void service_signals(TerminalSession& s) {
+  if (!s.taken_over) return;
+  const SignalNotes notes = take_signal_notes();
+  const bool continued = notes.continued;
+  if (!continued && !notes.resized) return;
+  drain_wake_pipe();
+  s.input.quiet = false;  // typed while stopped, or sent on the way
+  if (continued && s.input_raw) retake_raw_input(STDIN_FILENO, &s.input.settings);
+  if (!s.screen_on) return;
+  s.size_changed = true;
+  // Text written as to a file (a screen too small) is on the terminal
+  // before the cursor is asked for.
+  output_flush(s.out, write_stdout);
+  int columns = 0, rows = 0;
+  read_screen_size(&columns, &rows);
+  resize_terminal_screen(s.screen, columns, rows);
+  if (continued) append_resume(s.screen, s.input_raw, &s.screen.out);
+  ask_cursor_position(s);
+}
+
+void wait_terminal(TerminalSession& s, int timeout_ms) {
+  service_signals(s);
+  if (!s.input.events.empty()) return;
+  int timeout = timeout_ms;
+  if (key_decoder_awaits_deadline(s.input.decoder)) timeout = std::min(timeout, deadline_left_ms(s.input));
+  pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
+  const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
+  if (n < 0 || (p[1].revents & POLLIN)) {
+    // A signal came: it is serviced first, which may read the terminal,
+    // and then the terminal is looked at afresh.
+    if (n > 0) drain_wake_pipe();
+    s.input.quiet = false;
+    take_input(s);
+  } else if (n > 0) {
+    pump_terminal(s, p[0].revents);
+  } else {
+    s.input.quiet = true;
+    settle_overdue_sequence(s.input);
+  }
+}
+
+bool next_event(TerminalSession& s, InputRecord* record, int* count, bool take) {
+  *count = 0;
+  if (s.input_raw) {
+    take_input(s);
+  } else if (s.input.events.empty()) {
+    return false;
+  }
+  if (!s.input.events.empty()) {
+    *record = s.input.events.front();
+    if (take) s.input.events.pop_front();
+    *count = 1;
+  }
+  return true;
+}
+
+// Once the terminal hung up or standard output is gone for good (its
+// reader left, `| head -1`), nothing the program does could be seen any
+// more. The terminal is given back, the line being typed is ended as by
+// Enter (what was typed counts, as the last line of a stream counts without
+// its line end), and from then on standard input is no console and reads
+// as empty. Nothing waits on the terminal any more.
+void end_input(TerminalSession& s) {
+  if (s.input_ended) return;
+  s.input_ended = true;
+  release_terminal();
+  if (!s.input_raw) return;
+  end_terminal_input(s.input);
+  s.input_raw = false;
+}
+
+}  // namespace zw
