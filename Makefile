@@ -18,7 +18,6 @@
 #                  and compare a generated piped stream of EDGE_CYCLES cycles
 #                  with the x86-64 build, e.g. make test-cross TARGETS="armhf s390x"
 # make edges-cross  the program alone for each of TARGETS, and the stream
-# make test-arm64  make test-cross TARGETS=arm64
 # make test-libcxx  the suite built with clang-16 and libc++ (build-libcxx),
 #                   and its piped output of the mixed and edges streams
 #                   compared with the GNU build's
@@ -28,27 +27,33 @@
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing,
 #                 software extended arithmetic against the x87 unit
+# Every configuration is a preset of CMakePresets.json (cmake --list-presets);
+# the rules here only name them. BUILD is where make run and make install
+# build the program (the release preset, in another folder when given).
 BUILD ?= build
 CMAKE ?= cmake
+CTEST ?= ctest
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 VERSION := $(shell sed -n 's/^project.zahlwerk VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-# Ninja when it is there, else Make.
-GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
-# ZW_NO_SKIPS=1 (CI): a test that skips fails the run.
+# The presets name no generator: Ninja when it is there, else Make (so make
+# run needs only CMake and a compiler); the scripts called from here build
+# with the same.
+export CMAKE_GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
+# ZW_NO_SKIPS=1 (CI): a test that skips fails the run. The test presets read
+# it from the environment.
 NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
-CONFIGURE = $(CMAKE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
 EDGE_CYCLES ?= 200000
 
-.PHONY: all run test test-deps test-asan test-libcxx test-terminals build build-tests install uninstall package package-host windows-release clean windows test-windows cross test-cross edges-cross edges-ref arm64 test-arm64 bench fuzz soak
+.PHONY: all run test test-deps test-asan test-libcxx test-terminals build install uninstall package windows-release clean windows test-windows cross test-cross edges-cross edges-ref bench fuzz soak
 
 all: build
 
 # The calculator alone: a C++20 compiler and CMake are all it needs.
 build:
-	@$(CONFIGURE) -S . -B $(BUILD) -DZW_TESTS=OFF >/dev/null
+	@$(CMAKE) --preset release -B $(BUILD) >/dev/null
 	@$(CMAKE) --build $(BUILD) -j $(JOBS) --target zahlwerk
 
 run: build
@@ -61,75 +66,58 @@ install: build
 uninstall:
 	DESTDIR="$(DESTDIR)" $(CMAKE) -DMANIFEST=$(BUILD)/install_manifest.txt -P cmake/uninstall.cmake
 
-# Built with all of Debian's hardening flags for the package's processor;
-# the Debian documents replace LICENSE. Besides this machine's package, the
-# ones for the boards people use (DEB_CROSS) are cross-built. lintian must
-# find neither errors nor warnings.
+# Built with all of Debian's hardening flags for the package's processor
+# (presets deb, deb-arm64, deb-armhf); the Debian documents replace LICENSE.
+# Besides this machine's package, the ones for the boards people use
+# (DEB_CROSS) are cross-built. lintian must find neither errors nor warnings.
+# dpkg-buildflags computes the flags from this machine's settings, which a
+# preset cannot hold: the presets read them from ZW_DEB_CXXFLAGS and
+# ZW_DEB_LDFLAGS.
 DEB_CROSS = arm64 armhf
 HOST_DEB_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
 buildflags = DEB_HOST_ARCH=$(1) DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(2)
-deb_flags = -DZW_TESTS=OFF -DZW_DEBIAN_DOCS=ON \
-	  -DCMAKE_CXX_FLAGS="$$($(call buildflags,$(1),CPPFLAGS)) $$($(call buildflags,$(1),CXXFLAGS))" \
-	  -DCMAKE_EXE_LINKER_FLAGS="$$($(call buildflags,$(1),LDFLAGS))"
+deb_flags = ZW_DEB_CXXFLAGS="$$($(call buildflags,$(1),CPPFLAGS)) $$($(call buildflags,$(1),CXXFLAGS))" \
+	ZW_DEB_LDFLAGS="$$($(call buildflags,$(1),LDFLAGS))"
 DEBS = $(foreach a,$(HOST_DEB_ARCH) $(DEB_CROSS),build-dist/zahlwerk_$(VERSION)_$(a).deb)
 
-package: package-host $(addprefix package-,$(DEB_CROSS))
+package: package-$(HOST_DEB_ARCH) $(addprefix package-,$(DEB_CROSS))
 	lintian --info --fail-on error,warning $(DEBS)
 
-package-host:
-	@$(CONFIGURE) -S . -B build-deb $(call deb_flags,$(HOST_DEB_ARCH)) >/dev/null
-	@$(CMAKE) --build build-deb -j $(JOBS)
-	cd build-deb && rm -f zahlwerk_*.deb && cpack -G DEB >/dev/null
-	@mkdir -p build-dist && cp build-deb/zahlwerk_$(VERSION)_$(HOST_DEB_ARCH).deb build-dist/
-
+# This machine's package is preset deb in build-deb, the others deb-<arch>
+# in build-deb-<arch>.
+deb_preset = deb$(if $(filter $(HOST_DEB_ARCH),$(1)),,-$(1))
 package-%:
-	@test -n "$(CROSS_TRIPLET_$*)" || { echo "unknown target $* (one of: $(ALL_TARGETS))"; exit 1; }
-	@$(CROSS_CMAKE) -S . -B build-deb-$* -DZW_TARGET=$(CROSS_TRIPLET_$*) -DZW_DEB_ARCH=$* \
-	  $(call deb_flags,$*) >/dev/null
-	@$(CMAKE) --build build-deb-$* -j $(JOBS)
-	cd build-deb-$* && rm -f zahlwerk_*.deb && cpack -G DEB >/dev/null
-	@mkdir -p build-dist && cp build-deb-$*/zahlwerk_$(VERSION)_$*.deb build-dist/
+	@$(call deb_flags,$*) $(CMAKE) --preset $(call deb_preset,$*) >/dev/null
+	@$(CMAKE) --build --preset $(call deb_preset,$*) -j $(JOBS)
+	cd build-$(call deb_preset,$*) && rm -f zahlwerk_*.deb && cpack -G DEB >/dev/null
+	@mkdir -p build-dist && cp build-$(call deb_preset,$*)/zahlwerk_$(VERSION)_$*.deb build-dist/
 
 test-deps:
 	@tools/setup-deps.sh
 
-build-tests: test-deps
-	@$(CONFIGURE) -S . -B $(BUILD) -DZW_TESTS=ON -DZW_NO_SKIPS=$(NO_SKIPS) >/dev/null
-	@$(CMAKE) --build $(BUILD) -j $(JOBS)
-
+# Configures, builds and runs the suite of preset $(1) (build folder $(2)).
 # ctest reports a skipped test as not run, and passes; with ZW_NO_SKIPS=1
 # a skipped test fails the run.
-CTEST = ctest --output-on-failure -j $(JOBS) --output-junit ctest-results.xml
-NO_SKIPPED = ! grep -o '<testcase name="[^"]*"[^>]*status="notrun"' ctest-results.xml \
-	|| { echo "FAIL: tests skipped (ZW_NO_SKIPS=1)"; exit 1; }
+define suite
+	@$(CMAKE) --preset $(1) >/dev/null
+	@$(CMAKE) --build --preset $(1) -j $(JOBS)
+	$(CTEST) --preset $(1) -j $(JOBS)
+	@test $(NO_SKIPS) = OFF || ! grep -o '<testcase name="[^"]*"[^>]*status="notrun"' $(2)/ctest-results.xml \
+	  || { echo "FAIL: tests skipped (ZW_NO_SKIPS=1)"; exit 1; }
+endef
 
-test: build-tests
-	cd $(BUILD) && $(CTEST) --timeout 120
-ifeq ($(NO_SKIPS),ON)
-	@cd $(BUILD) && $(NO_SKIPPED)
-endif
+test: test-deps
+	$(call suite,tests,build)
 
 test-asan: test-deps
-	@$(CMAKE) -S . -B build-asan -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DZW_SANITIZE=ON -DZW_TESTS=ON -DZW_NO_SKIPS=$(NO_SKIPS) >/dev/null
-	@$(CMAKE) --build build-asan -j $(JOBS)
-	cd build-asan && $(CTEST) --timeout 300
-ifeq ($(NO_SKIPS),ON)
-	@cd build-asan && $(NO_SKIPPED)
-endif
+	$(call suite,asan,build-asan)
 
 # The C++ library of macOS and FreeBSD, as Debian packages it; GoogleTest is
 # then built from its sources with it.
-LIBCXX_CMAKE = $(CONFIGURE) -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16 -DCMAKE_CXX_FLAGS=-stdlib=libc++ \
-	-DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++
 LIBCXX_CYCLES ?= 200000
 
 test-libcxx: test-deps build
-	@$(LIBCXX_CMAKE) -S . -B build-libcxx -DZW_TESTS=ON -DZW_NO_SKIPS=$(NO_SKIPS) >/dev/null
-	@$(CMAKE) --build build-libcxx -j $(JOBS)
-	cd build-libcxx && $(CTEST) --timeout 120
-ifeq ($(NO_SKIPS),ON)
-	@cd build-libcxx && $(NO_SKIPPED)
-endif
+	$(call suite,libcxx,build-libcxx)
 	@for w in mixed edges; do \
 	  build-libcxx/bench/zw_workload $$w $(LIBCXX_CYCLES) >build-libcxx/$$w.in; \
 	  $(BUILD)/zahlwerk <build-libcxx/$$w.in >build-libcxx/$$w.gnu; \
@@ -141,13 +129,11 @@ endif
 test-terminals: build
 	tests/terminals/run.sh --program $(BUILD)/zahlwerk
 
-WIN_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-
+# Presets win64 and win32 (build-win64, build-win32).
 windows:
-	@$(WIN_CMAKE) -S . -B build-win64 -DZW_TESTS=ON >/dev/null
-	@$(CMAKE) --build build-win64 -j $(JOBS)
-	@$(WIN_CMAKE) -S . -B build-win32 -DZW_MINGW_TRIPLET=i686-w64-mingw32 -DZW_TESTS=ON >/dev/null
-	@$(CMAKE) --build build-win32 -j $(JOBS)
+	@for p in win64 win32; do \
+	  $(CMAKE) --preset $$p >/dev/null && $(CMAKE) --build --preset $$p -j $(JOBS) || exit 1; \
+	done
 
 # Both executables (x64, x86), the README and the licence as text with CRLF
 # line ends.
@@ -175,7 +161,8 @@ test-windows: windows
 	  tests/wine/run.sh build-win64 - $(wildcard $(BUILD)/zahlwerk) && $(MAKE) --no-print-directory test-cross-i386; \
 	fi
 
-# Debian's processor names and the GNU triplets of their cross compilers.
+# Debian's processor names (presets cross-<name>, built in build-<name>),
+# and the GNU triplets and qemu-user names that run their programs.
 CROSS_TRIPLET_i386 = i686-linux-gnu
 CROSS_TRIPLET_armhf = arm-linux-gnueabihf
 CROSS_TRIPLET_armel = arm-linux-gnueabi
@@ -195,7 +182,6 @@ CROSS_QEMU_mips64el = mips64el
 ALL_TARGETS = i386 armhf armel arm64 ppc64el s390x riscv64 mips64el
 TARGETS ?= $(ALL_TARGETS)
 
-CROSS_CMAKE = $(CMAKE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/linux-cross.cmake
 # The target's own libraries before those the loader's cache lists (see
 # cmake/linux-cross.cmake).
 cross_run = qemu-$(CROSS_QEMU_$(1)) -L /usr/$(CROSS_TRIPLET_$(1)) -E LD_LIBRARY_PATH=/lib
@@ -207,10 +193,10 @@ edges-cross: $(addprefix edges-cross-,$(TARGETS))
 # The configured build tree of one processor.
 cross-configure-%:
 	@test -n "$(CROSS_TRIPLET_$*)" || { echo "unknown target $* (one of: $(ALL_TARGETS))"; exit 1; }
-	@$(CROSS_CMAKE) -S . -B build-$* -DZW_TARGET=$(CROSS_TRIPLET_$*) -DZW_TESTS=ON >/dev/null
+	@$(CMAKE) --preset cross-$* >/dev/null
 
 cross-%: cross-configure-%
-	@$(CMAKE) --build build-$* -j $(JOBS)
+	@$(CMAKE) --build --preset cross-$* -j $(JOBS)
 
 # The piped output of the x86-64 build for the generated stream of NaNs,
 # infinities, range ends and subnormals through every operation.
@@ -234,15 +220,12 @@ edges-check-%:
 	  echo "$* output = x86-64 output over $(EDGE_CYCLES) generated cycles but for those power results"; }
 
 test-cross-%: cross-% edges-ref
-	cd build-$* && ctest --output-on-failure -j $(JOBS) --timeout 300
+	$(CTEST) --preset cross-$* -j $(JOBS)
 	@$(MAKE) -s --no-print-directory edges-check-$*
 
 edges-cross-%: cross-configure-% edges-ref
-	@$(CMAKE) --build build-$* -j $(JOBS) --target zahlwerk
+	@$(CMAKE) --build --preset cross-$* -j $(JOBS) --target zahlwerk
 	@$(MAKE) -s --no-print-directory edges-check-$*
-
-arm64: cross-arm64
-test-arm64: test-cross-arm64
 
 bench:
 	bench/bench.sh
@@ -254,4 +237,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(BUILD) build-install build-deb $(addprefix build-deb-,$(DEB_CROSS)) build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-soft build-libcxx $(addprefix build-,$(ALL_TARGETS))
+	rm -rf $(sort $(BUILD) build) build-install build-deb $(addprefix build-deb-,$(DEB_CROSS)) build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-libcxx $(addprefix build-,$(ALL_TARGETS))

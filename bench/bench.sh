@@ -14,8 +14,8 @@ startup_rounds=${STARTUP_ROUNDS:-300}
 jobs=${JOBS:-2}
 out=build-bench/bench
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench -j "$jobs" --target zahlwerk zw_workload zw_reference zw_runner zw_pty_session >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$jobs" --target zahlwerk zw_workload zw_reference zw_runner zw_pty_session >/dev/null
 mkdir -p "$out"
 
 zw=$PWD/build-bench/zahlwerk

@@ -17,11 +17,11 @@ jobs=${JOBS:-2}
 random_mib=${SOAK_RANDOM_MIB:-1024}
 max_rss_kib=4096
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset bench >/dev/null
 halves=$([[ $(uname -m) == x86_64 ]] && echo zahlwerk_halves_tests || true)
-cmake --build build-bench -j "$jobs" --target zahlwerk zw_pty_session zahlwerk_tests $halves
-cmake -S . -B build-soak-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZW_SANITIZE=ON -DZW_TESTS=OFF >/dev/null
-cmake --build build-soak-asan -j "$jobs" --target zahlwerk
+cmake --build --preset bench -j "$jobs" --target zahlwerk zw_pty_session zahlwerk_tests $halves
+cmake --preset soak-asan >/dev/null
+cmake --build --preset soak-asan -j "$jobs" --target zahlwerk
 
 release=$root/build-bench/zahlwerk
 asan=$root/build-soak-asan/zahlwerk

@@ -1,8 +1,8 @@
 # Cross build for another Linux processor with Debian's cross compilers
 # (g++-<triplet>); tests run under qemu-user with the target's libraries.
 #
-#   cmake -S . -B build-armhf -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/linux-cross.cmake \
-#         -DZW_TARGET=arm-linux-gnueabihf
+#   cmake --preset cross-armhf      (build-armhf; one preset per processor)
+#   cmake -S . -B build-x -DCMAKE_TOOLCHAIN_FILE=cmake/linux-cross.cmake -DZW_TARGET=arm-linux-gnueabihf
 #
 # ZW_TARGET is the GNU triplet: i686-linux-gnu, arm-linux-gnueabihf,
 # arm-linux-gnueabi, aarch64-linux-gnu, powerpc64le-linux-gnu, s390x-linux-gnu,

@@ -1,9 +1,8 @@
 # Cross build for Windows with Debian's MinGW-w64 (posix thread model, so
 # that std::thread and std::mutex exist; winpthread is linked statically).
 #
-#   cmake -S . -B build-win64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-#   cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-#         -DZW_MINGW_TRIPLET=i686-w64-mingw32
+#   cmake --preset win64      (build-win64)
+#   cmake --preset win32      (build-win32: ZW_MINGW_TRIPLET=i686-w64-mingw32)
 set(ZW_MINGW_TRIPLET "x86_64-w64-mingw32" CACHE STRING "MinGW-w64 target triplet")
 # Try-compile projects read the toolchain file again; hand them the triplet.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZW_MINGW_TRIPLET)

@@ -10,12 +10,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz
-cxx=$(command -v clang++-14 || command -v clang++)
-cc=$(command -v clang-14 || command -v clang)
 
-CC=$cc CXX=$cxx cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZW_FUZZ=ON -DZW_TESTS=OFF >/dev/null
-cmake --build "$build" -j "${JOBS:-2}"
+# The fuzz preset: clang-14 and its libFuzzer.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "${JOBS:-2}"
 mapfile -t targets <"$build/fuzz_targets.txt"
 
 # Longest input per target: text items reach 4096 bytes.
