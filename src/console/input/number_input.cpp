@@ -155,6 +155,21 @@ inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, d
   return true;
 }
 
+// The exponent after "e" or "E": an optional sign and up to 5 digits,
+// added to *scale. Where it stops; nullptr when it has no digit.
+[[gnu::always_inline]] inline const char* add_exponent(const char* p, const char* end, int* scale) {
+  const bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  int exponent = 0;
+  int digits = 0;
+  for (; p < end && *p >= '0' && *p <= '9' && digits < 5; ++p, ++digits) {
+    exponent = exponent * 10 + (*p - '0');
+  }
+  if (digits == 0) return nullptr;
+  *scale += negative ? -exponent : exponent;
+  return p;
+}
+
 // A decimal item of at most 19 digits whose power of ten is within 27 of
 // its digits: the digits and 10^k are exact in the extended format, so one
 // multiplication or division rounds the exact value once, to 64 bits (or
@@ -183,16 +198,8 @@ bool short_decimal_to_double(const char* text, int32_t length, double* value) {
   }
   if (count == 0 || count > 19) return false;
   if (p < end && (*p == 'e' || *p == 'E')) {
-    ++p;
-    const bool exponent_negative = p < end && *p == '-';
-    if (p < end && (*p == '-' || *p == '+')) ++p;
-    int exponent = 0;
-    int exponent_digits = 0;
-    for (; p < end && *p >= '0' && *p <= '9' && exponent_digits < 5; ++p, ++exponent_digits) {
-      exponent = exponent * 10 + (*p - '0');
-    }
-    if (exponent_digits == 0) return false;
-    scale += exponent_negative ? -exponent : exponent;
+    p = add_exponent(p + 1, end, &scale);
+    if (p == nullptr) return false;
   }
   if (p != end) return false;
   return scaled_digits_to_double(digits, scale, negative, value);
@@ -303,16 +310,8 @@ PlainNumber plain_number_to_double(const char* p, const char* end, double* value
   }
   if (count == 0 || count > 19) return PlainNumber::NONE;
   if (p < end && (*p == 'e' || *p == 'E')) {
-    ++p;
-    const bool exponent_negative = p < end && *p == '-';
-    if (p < end && (*p == '-' || *p == '+')) ++p;
-    int exponent = 0;
-    int exponent_digits = 0;
-    for (; p < end && *p >= '0' && *p <= '9' && exponent_digits < 5; ++p, ++exponent_digits) {
-      exponent = exponent * 10 + (*p - '0');
-    }
-    if (exponent_digits == 0) return PlainNumber::NONE;
-    scale += exponent_negative ? -exponent : exponent;
+    p = add_exponent(p + 1, end, &scale);
+    if (p == nullptr) return PlainNumber::NONE;
   }
   *stop = p;
   return scaled_digits_to_double(digits, scale, negative, value) ? PlainNumber::CONVERTED : PlainNumber::LIBRARY;
