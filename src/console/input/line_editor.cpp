@@ -192,6 +192,10 @@ std::string edit_line(Console& con) {
   s.width = size.width;
   s.height = size.height;
   s.size_changes = screen_size_changes(con);
+  // Where the line starts, for a size change before the first key.
+  const CursorPos start = get_cursor(con);
+  s.col = start.column;
+  s.row = start.row;
   const bool was_visible = (set_cursor(con, 0, 0, SHOW) & VISIBLE_BIT) != 0;
 
   for (;;) {
