@@ -21,10 +21,11 @@ mkdir -p "$out"
 zw=$PWD/build-bench/zahlwerk
 ref=$PWD/$out/zw_reference
 awk_script=$PWD/bench/calc.awk
-"$out/zw_workload" mixed 1000000 >"$out/mixed.txt"
-"$out/zw_workload" plus 1000000 >"$out/plus.txt"
-"$out/zw_workload" mixed 100000 >"$out/mixed100k.txt"
-"$out/zw_workload" plus 100000 >"$out/plus100k.txt"
+workloads=(mixed plus edges typical)
+for w in "${workloads[@]}"; do
+  "$out/zw_workload" "$w" 1000000 >"$out/$w.txt"
+  "$out/zw_workload" "$w" 100000 >"$out/${w}100k.txt"
+done
 
 goals_failed=0
 goal() {  # text, condition (awk expression over the figures)
@@ -37,7 +38,7 @@ goal() {  # text, condition (awk expression over the figures)
 }
 
 echo "== correctness"
-for w in mixed plus; do
+for w in "${workloads[@]}"; do
   "$zw" <"$out/$w.txt" >"$out/$w.zahlwerk"
   "$ref" --printf <"$out/$w.txt" >"$out/$w.model"
   "$ref" <"$out/$w.txt" >"$out/$w.reference"
@@ -54,23 +55,38 @@ for w in mixed plus; do
 done
 
 echo "== piped throughput, 1,000,000 cycles, minimum of $rounds interleaved rounds"
-declare -A best
-for w in mixed plus; do
-  while read -r name min median rss; do
+declare -A best best_cpu
+for w in "${workloads[@]}"; do
+  # mawk (some seven times slower) runs the two workloads its goals name.
+  others=(:: reference "$ref")
+  [[ $w == mixed || $w == plus ]] && others=(:: mawk mawk -f "$awk_script" "${others[@]}")
+  while read -r name min median rss cpu; do
     best[$w.$name]=$min
-    printf '  %-6s %-9s %8.3f s  %10.0f cycles/s   (median %.3f s)\n' "$w" "$name" "$min" \
-      "$(awk "BEGIN { print 1000000 / $min }")" "$median"
-  done < <("$out/zw_runner" "$rounds" "$out/$w.txt" zahlwerk "$zw" :: mawk mawk -f "$awk_script" :: reference "$ref")
+    best_cpu[$w.$name]=$cpu
+    printf '  %-8s %-9s %8.3f s  %10.0f cycles/s   (median %.3f s; CPU time %.3f s)\n' "$w" "$name" "$min" \
+      "$(awk "BEGIN { print 1000000 / $min }")" "$median" "$cpu"
+  done < <("$out/zw_runner" "$rounds" "$out/$w.txt" zahlwerk "$zw" "${others[@]}")
 done
-mixed_vs_mawk=$(awk "BEGIN { printf \"%.2f\", ${best[mixed.mawk]} / ${best[mixed.zahlwerk]} }")
-mixed_vs_ref=$(awk "BEGIN { printf \"%.2f\", ${best[mixed.reference]} / ${best[mixed.zahlwerk]} }")
-plus_vs_mawk=$(awk "BEGIN { printf \"%.2f\", ${best[plus.mawk]} / ${best[plus.zahlwerk]} }")
-plus_vs_ref=$(awk "BEGIN { printf \"%.2f\", ${best[plus.reference]} / ${best[plus.zahlwerk]} }")
-echo "  speed ratios: mixed ${mixed_vs_mawk} x mawk, ${mixed_vs_ref} x reference; \"+,2,3\" ${plus_vs_mawk} x mawk, ${plus_vs_ref} x reference"
+ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
+mixed_vs_mawk=$(ratio "${best[mixed.mawk]}" "${best[mixed.zahlwerk]}")
+plus_vs_mawk=$(ratio "${best[plus.mawk]}" "${best[plus.zahlwerk]}")
+declare -A vs_ref
+slowest=
+for w in "${workloads[@]}"; do
+  vs_ref[$w]=$(ratio "${best[$w.reference]}" "${best[$w.zahlwerk]}")
+  if [[ -z $slowest ]] || awk "BEGIN { exit !(${vs_ref[$w]} < ${vs_ref[$slowest]}) }"; then slowest=$w; fi
+done
+echo "  speed ratios: mixed ${mixed_vs_mawk} x mawk, \"+,2,3\" ${plus_vs_mawk} x mawk"
+printf '  against the reference:'
+for w in "${workloads[@]}"; do printf ' %s %s x' "$w" "${vs_ref[$w]}"; done
+printf '; slowest %s (%s x)\n' "$slowest" "${vs_ref[$slowest]}"
+printf '  in CPU time (minimums):'
+for w in "${workloads[@]}"; do printf ' %s %s x' "$w" "$(ratio "${best_cpu[$w.reference]}" "${best_cpu[$w.zahlwerk]}")"; done
+echo
 
 echo "== start-up and exit on empty input, minimum of $startup_rounds interleaved rounds"
 declare -A start
-while read -r name min median rss; do
+while read -r name min median rss cpu; do
   start[$name]=$min
   printf '  %-9s %7.3f ms   (median %.3f ms)\n' "$name" "$(awk "BEGIN { print $min * 1000 }")" \
     "$(awk "BEGIN { print $median * 1000 }")"
@@ -88,18 +104,26 @@ rss_ref=$(rss_of "$ref" <"$out/mixed.txt")
 echo "  zahlwerk: ${rss_empty} KiB empty input, ${rss_100k} KiB at 100,000 cycles, ${rss_1m} KiB at 1,000,000"
 echo "  mawk ${rss_mawk} KiB, reference ${rss_ref} KiB (1 MiB blocks) at 1,000,000"
 
-echo "== instructions per cycle (callgrind, 100,000 cycles)"
-declare -A ir
-for w in mixed100k plus100k; do
+echo "== instructions and mispredicted branches per cycle (cachegrind --branch-sim=yes, 100,000 cycles)"
+declare -A ir mispredicted
+for w in "${workloads[@]}"; do
   for name in zahlwerk reference; do
     binary=$zw
     [[ $name == reference ]] && binary=$ref
-    count=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null "$binary" <"$out/$w.txt" 2>&1 >/dev/null |
-      sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
+    read -r count misses < <(valgrind --tool=cachegrind --cache-sim=no --branch-sim=yes \
+      --cachegrind-out-file=/dev/null "$binary" <"$out/${w}100k.txt" 2>&1 >/dev/null |
+      tr -d , | awk '/I *refs:/ { i = $NF } /Mispredicts:/ { m = $3 } END { print i, m }')
     ir[$w.$name]=$count
-    printf '  %-10s %-9s %12d instructions, %6.0f per cycle\n' "$w" "$name" "$count" "$(awk "BEGIN { print $count / 100000 }")"
+    mispredicted[$w.$name]=$misses
+    printf '  %-8s %-9s %6.0f instructions, %5.1f mispredicted branches per cycle\n' "$w" "$name" \
+      "$(awk "BEGIN { print $count / 100000 }")" "$(awk "BEGIN { print $misses / 100000 }")"
   done
 done
+declare -A ir_ratio
+for w in "${workloads[@]}"; do ir_ratio[$w]=$(ratio "${ir[$w.zahlwerk]}" "${ir[$w.reference]}"); done
+printf '  instructions against the reference:'
+for w in "${workloads[@]}"; do printf ' %s %s x' "$w" "${ir_ratio[$w]}"; done
+echo
 
 echo "== interactive road on a pseudo-terminal (system calls counted by strace)"
 session() {  # keys cycles -> "writes syscalls bytes"
@@ -126,11 +150,15 @@ echo "  key to echo over 1000 typed keys: median ${latency_median} ms, 99th perc
 
 echo "== goals"
 goal "mixed workload at least 2.5 x mawk's speed (${mixed_vs_mawk} x)" "$mixed_vs_mawk >= 2.5"
-goal "mixed workload at least 0.9 x the near-limit reference's speed (${mixed_vs_ref} x)" "$mixed_vs_ref >= 0.9"
 goal "\"+,2,3\" at least 3 x mawk's speed (${plus_vs_mawk} x)" "$plus_vs_mawk >= 3"
-goal "\"+,2,3\" at least 1.15 x the near-limit reference's speed (${plus_vs_ref} x)" "$plus_vs_ref >= 1.15"
-goal "mixed workload at most 1500 instructions per cycle ($((ir[mixed100k.zahlwerk] / 100000)))" "${ir[mixed100k.zahlwerk]} <= 1500 * 100000"
-goal "\"+,2,3\" at most 950 instructions per cycle ($((ir[plus100k.zahlwerk] / 100000)))" "${ir[plus100k.zahlwerk]} <= 950 * 100000"
+for w in "${workloads[@]}"; do
+  goal "$w workload at least 1.15 x the near-limit reference's speed (${vs_ref[$w]} x)" "${vs_ref[$w]} >= 1.15"
+done
+goal "slowest workload ($slowest) at least 1.15 x the reference's speed (${vs_ref[$slowest]} x)" "${vs_ref[$slowest]} >= 1.15"
+for w in "${workloads[@]}"; do
+  goal "$w workload at most 0.8 x the reference's instructions per cycle (${ir_ratio[$w]} x)" "${ir_ratio[$w]} <= 0.8"
+done
+goal "\"+,2,3\" at most 950 instructions per cycle ($((ir[plus.zahlwerk] / 100000)))" "${ir[plus.zahlwerk]} <= 950 * 100000"
 goal "start-up no slower than 1.5 x mawk's (${startup_ratio} x)" "$startup_ratio <= 1.5"
 goal "peak RSS at most 4 MiB (${rss_1m} KiB)" "$rss_1m <= 4096"
 goal "peak RSS not growing with the input (${rss_100k} -> ${rss_1m} KiB)" "$rss_1m - $rss_100k <= 256"

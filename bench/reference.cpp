@@ -56,13 +56,19 @@ double parse(const char* p, const char* end) {
     std::from_chars(p, end, v);
     return static_cast<double>(v);
   }
+  const char* const item = p;
   bool negative = false;
   if (p < end && *p == '-') {
     negative = true;
     ++p;
   }
   double v = 0;
-  std::from_chars(p, end, v);
+  // NaNs with their payloads and anything out of range ("1e999", from_chars
+  // leaves v alone) take the slow road.
+  if ((p < end && (*p < '0' || *p > '9') && *p != '.') ||
+      std::from_chars(p, end, v).ec == std::errc::result_out_of_range) {
+    return std::strtod(std::string(item, end).c_str(), nullptr);
+  }
   return negative ? -v : v;
 }
 

@@ -6,6 +6,11 @@
 //   zw_workload edges CYCLES [SEED]   all 13 codes with NaNs, infinities,
 //                                     numbers near both ends of the double
 //                                     range and subnormals among the others
+//   zw_workload typical CYCLES [SEED] all 13 codes with numbers as people
+//                                     type them: a quarter integers below
+//                                     100,000, most decimals with four
+//                                     places, some with 16 or 17 digits;
+//                                     half negative; "h" to -3 .. 3
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -102,11 +107,34 @@ void append_edge_number(std::string& out, Random& r) {
   }
 }
 
+// A number as typed by hand: a quarter integers below 100,000, three in
+// five decimals with four places and one to five digits before the point,
+// the rest 16 or 17 significant digits with the point anywhere among them;
+// half of them negative.
+void append_typical_number(std::string& out, Random& r) {
+  if (r.below(2) == 0) out += '-';
+  const uint64_t kind = r.below(20);
+  if (kind < 5) {
+    out += std::to_string(r.below(100000));
+  } else if (kind < 17) {
+    const int before = 1 + static_cast<int>(r.below(5));
+    append_digits(out, r, before, before > 1);
+    out += '.';
+    append_digits(out, r, 4, false);
+  } else {
+    const int count = 16 + static_cast<int>(r.below(2));
+    const int before = 1 + static_cast<int>(r.below(static_cast<uint64_t>(count - 1)));
+    append_digits(out, r, before, true);
+    out += '.';
+    append_digits(out, r, count - before, false);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: zw_workload mixed|plus|edges CYCLES [SEED]\n");
+    std::fprintf(stderr, "usage: zw_workload mixed|plus|edges|typical CYCLES [SEED]\n");
     return 2;
   }
   const long cycles = std::atol(argv[2]);
@@ -122,6 +150,7 @@ int main(int argc, char** argv) {
     }
   } else {
     const bool edges = std::strcmp(argv[1], "edges") == 0;
+    const bool typical = std::strcmp(argv[1], "typical") == 0;
     Random r{argc > 3 ? std::strtoull(argv[3], nullptr, 10) | 1 : 0x9E3779B97F4A7C15ULL};
     for (long i = 0; i < cycles; ++i) {
       const int op = static_cast<int>(r.below(13));
@@ -131,6 +160,14 @@ int main(int argc, char** argv) {
       // results stay finite most of the time.
       if (edges) {
         append_edge_number(out, r);
+      } else if (typical && op == 4) {
+        // -3 .. 3 in halves
+        const int halves = static_cast<int>(r.below(13)) - 6;
+        if (halves < 0) out += '-';
+        out += std::to_string((halves < 0 ? -halves : halves) / 2);
+        if (halves % 2 != 0) out += ".5";
+      } else if (typical) {
+        append_typical_number(out, r);
       } else if (op == 4) {
         const char* exps[] = {"0.5", "2", "-1", "1.5", "0", "3", "-0.5", "0.25"};
         out += exps[r.below(8)];
@@ -141,6 +178,8 @@ int main(int argc, char** argv) {
         out += ',';
         if (edges) {
           append_edge_number(out, r);
+        } else if (typical) {
+          append_typical_number(out, r);
         } else {
           append_number(out, r);
         }

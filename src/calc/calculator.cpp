@@ -1,6 +1,8 @@
 #include "calc/calculator.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
 
 #include "calc/operations.h"
@@ -24,31 +26,46 @@ void ask(Console& con, std::string_view prompt) {
 
 }  // namespace
 
+namespace {
+
+// The codes by their rows in OPERATIONS, found by one table look: a slot
+// from the code's bytes, (first + 3 * second) mod 32, holds the one code
+// that may be there, as its bytes and length.
+constexpr std::string_view CODES[13] = {"+", "-", "x", "/", "h", "kd", "kr", "ku", "kf", "qu", "qf", "ru", "rf"};
+
+constexpr uint32_t code_key(unsigned first, unsigned second, size_t length) {
+  return first | second << 8 | static_cast<uint32_t>(length) << 16;
+}
+constexpr unsigned code_slot(unsigned first, unsigned second) { return (first + 3 * second) & 31; }
+
+struct CodeSlot {
+  uint32_t key = 0;  // 0: no code (every code has a length)
+  int row = -1;
+};
+
+constexpr std::array<CodeSlot, 32> code_slots() {
+  std::array<CodeSlot, 32> slots{};
+  for (int row = 0; row < 13; ++row) {
+    const std::string_view code = CODES[row];
+    const unsigned first = static_cast<unsigned char>(code[0]);
+    const unsigned second = code.size() == 2 ? static_cast<unsigned char>(code[1]) : 0;
+    CodeSlot& slot = slots[code_slot(first, second)];
+    if (slot.row >= 0) throw "two codes share a slot";
+    slot = CodeSlot{code_key(first, second, code.size()), row};
+  }
+  return slots;
+}
+
+constexpr std::array<CodeSlot, 32> CODE_SLOTS = code_slots();
+
+}  // namespace
+
 int find_operation(std::string_view text) {
-  // One look at the length and the bytes instead of 13 comparisons; the
-  // indexes are the rows of OPERATIONS.
-  if (text.size() == 1) {
-    switch (text[0]) {
-      case '+': return 0;
-      case '-': return 1;
-      case 'x': return 2;
-      case '/': return 3;
-      case 'h': return 4;
-      default: return -1;
-    }
-  }
-  if (text.size() != 2) return -1;
-  const char second = text[1];
-  switch (text[0]) {
-    case 'k':
-      return second == 'd' ? 5 : second == 'r' ? 6 : second == 'u' ? 7 : second == 'f' ? 8 : -1;
-    case 'q':
-      return second == 'u' ? 9 : second == 'f' ? 10 : -1;
-    case 'r':
-      return second == 'u' ? 11 : second == 'f' ? 12 : -1;
-    default:
-      return -1;
-  }
+  if (text.empty() || text.size() > 2) return -1;
+  const unsigned first = static_cast<unsigned char>(text[0]);
+  const unsigned second = text.size() == 2 ? static_cast<unsigned char>(text[1]) : 0;
+  const CodeSlot& slot = CODE_SLOTS[code_slot(first, second)];
+  return slot.key == code_key(first, second, text.size()) ? slot.row : -1;
 }
 
 bool is_question_text(std::string_view text) { return text == QUESTION_TEXT; }
@@ -111,8 +128,7 @@ void run_calculator(Console& con) {
     if (op >= 0) {
       const Operation& row = OPERATIONS[op];
       state.result = row.formula(state.result, state.number1, state.number2);
-      print_text(con, 0, row.label, 0);
-      print_double(con, 0, state.result, END_LINE);
+      print_result_line(con, 0, row.label, state.result);
     } else if (is_question_text(state.operation.view())) {
       print_text(con, 0, ANSWER_TEXT, END_LINE);
     }

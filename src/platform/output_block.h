@@ -73,15 +73,13 @@ bool output_write(RedirectedOutput& out, const char* bytes, size_t count, size_t
   return true;
 }
 
-// The common case of output_write, inline for the caller that prints: the
-// bytes fit the block of a device that has not failed. False (nothing done)
-// otherwise, and output_write takes them.
-// Print items are a few bytes long: from 2 to 16 of them are copied in
-// two overlapping fixed-size moves, which cost less than the library call.
-inline bool append_to_block(RedirectedOutput& out, const char* bytes, size_t count) {
-  if (out.failed || out.block.length + count > OUTPUT_BLOCK) return false;
-  char* to = out.block.bytes + out.block.length;
-  if (count >= 8 && count <= 16) {
+// Copies a few bytes: from 2 to 32 of them in two overlapping fixed-size
+// moves, which cost less than the library call.
+inline void copy_short(char* to, const char* bytes, size_t count) {
+  if (count > 16 && count <= 32) {
+    std::memcpy(to, bytes, 16);
+    std::memcpy(to + count - 16, bytes + count - 16, 16);
+  } else if (count >= 8 && count <= 16) {
     std::memcpy(to, bytes, 8);
     std::memcpy(to + count - 8, bytes + count - 8, 8);
   } else if (count >= 4 && count < 8) {
@@ -93,6 +91,14 @@ inline bool append_to_block(RedirectedOutput& out, const char* bytes, size_t cou
   } else {
     std::memcpy(to, bytes, count);
   }
+}
+
+// The common case of output_write, inline for the caller that prints: the
+// bytes fit the block of a device that has not failed. False (nothing done)
+// otherwise, and output_write takes them.
+inline bool append_to_block(RedirectedOutput& out, const char* bytes, size_t count) {
+  if (out.failed || out.block.length + count > OUTPUT_BLOCK) return false;
+  copy_short(out.block.bytes + out.block.length, bytes, count);
   out.block.length += count;
   return true;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program's piped output, byte for byte as it was before the fast roads
-# through the cycle: both bench workloads and every fuzz seed, checked
+# through the cycle: the four bench workloads and every fuzz seed, checked
 # against the checksums in expected.sha256 (written by the program as it was
-# at release 1.1.0, before that work).
+# at release 1.1.0, before that work; the edges and typical workloads by the
+# program as it was before the work on cycles per instruction).
 #
 #   tests/identity/run.sh PROGRAM WORKLOAD_TOOL
 #   tests/identity/run.sh --write PROGRAM WORKLOAD_TOOL   (new expected values)
@@ -15,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
 sums() {
-  for w in mixed plus; do
+  for w in mixed plus edges typical; do
     printf '%s  %s\n' "$("$workload" "$w" 100000 | "$program" | sha256sum | cut -d' ' -f1)" "$w-100000"
   done
   # Each seed as it is, and as the numbers of a cycle of a two-number and

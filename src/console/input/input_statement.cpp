@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "console/console.h"
@@ -72,19 +73,54 @@ constexpr std::array<ByteKind, 256> BYTE_KINDS = byte_kinds("\n\r,\" \t&dD");
 constexpr std::array<ByteKind, 256> WHOLE_TEXT_KINDS = byte_kinds(std::string_view("\n\r,\" \t&\0", 8));
 constexpr std::array<ByteKind, 256> WHOLE_NUMBER_KINDS = BYTE_KINDS;
 
+// The first byte at or after `p` (and before `end`) that is none of "-./"
+// and the digits, looked at eight bytes a word: the bulk of a number item.
+// `*dot` is set when a "." comes before it. Bytes past `end` are read (the
+// block has room for them) but never counted.
+const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
+  if constexpr (std::endian::native != std::endian::little) {
+    for (; p < end && static_cast<unsigned char>(*p - '-') <= '9' - '-'; ++p) *dot |= *p == '.';
+    return p;
+  }
+  constexpr uint64_t ONES = 0x0101010101010101;
+  constexpr uint64_t HIGH = ONES * 0x80;
+  constexpr uint64_t LOW7 = ONES * 0x7F;
+  while (p < end) {
+    uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    const ptrdiff_t left = end - p;
+    // Per byte, the high bit set where the byte lies in '-' .. '9'.
+    const uint64_t low = x & LOW7;
+    const uint64_t at_least = low + ONES * (0x80 - '-');
+    const uint64_t above = low + ONES * (0x7F - '9');
+    uint64_t outside = ~(at_least & ~above & ~x) & HIGH;
+    if (left < 8) outside |= HIGH & ~((uint64_t{1} << (8 * left)) - 1);
+    const uint64_t before = outside == 0 ? ~uint64_t{0} : (outside & (0 - outside)) - 1;
+    const uint64_t d = x ^ (ONES * '.');
+    const uint64_t dots = ~(((d & LOW7) + LOW7) | d | LOW7);
+    *dot |= (dots & before) != 0;
+    if (outside != 0) return p + std::countr_zero(outside) / 8;
+    p += 8;
+  }
+  return end;
+}
+
 // Most piped items are a run of ordinary bytes ended by a comma or a line
 // feed, all inside the read block: found with one scan and taken whole.
 // Anything else (blanks, quotes, a CR, an item that reaches its limit or the
 // block's end, given-back bytes) is left for the byte-by-byte road and
 // nothing is taken. On success `*start` and the returned length give the
 // item's bytes in the block, and its terminator is consumed.
-int32_t take_whole_item(InputContext& in, int32_t limit, const std::array<ByteKind, 256>& kinds,
-                        const char** start, bool* looks_float) {
+[[gnu::always_inline]] inline int32_t take_whole_item(InputContext& in, int32_t limit, ItemMode mode,
+                                                      const char** start, bool* looks_float) {
+  const std::array<ByteKind, 256>& kinds = mode == ItemMode::TEXT ? WHOLE_TEXT_KINDS : WHOLE_NUMBER_KINDS;
   if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0) return -1;
   const char* first = in.block + in.block_pos;
   const char* end = in.block + std::min(in.block_len, in.block_pos + static_cast<size_t>(limit));
   const char* p = first;
   bool marked = false;
+  // A number item is mostly digits, signs and a point.
+  if (mode == ItemMode::NUMBER) p = skip_number_bytes(p, end, &marked);
   for (; p < end; ++p) {
     const ByteKind kind = kinds[static_cast<unsigned char>(*p)];
     if (kind == SPECIAL) break;
@@ -214,8 +250,7 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
   const bool text_mode = mode == ItemMode::TEXT;
   Item item;
   const char* start = nullptr;
-  item.length = take_whole_item(con.input, limit, text_mode ? WHOLE_TEXT_KINDS : WHOLE_NUMBER_KINDS, &start,
-                                &item.looks_float);
+  item.length = take_whole_item(con.input, limit, mode, &start, &item.looks_float);
   if (item.length >= 0) {
     std::memcpy(buffer, start, static_cast<size_t>(item.length));
     buffer[item.length] = '\0';
@@ -282,7 +317,7 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
 void input_text(Console& con, TextItem* dest) {
   const char* start = nullptr;
   bool looks_float = false;
-  const int32_t length = take_whole_item(con.input, INPUT_TEXT_MAX, WHOLE_TEXT_KINDS, &start, &looks_float);
+  const int32_t length = take_whole_item(con.input, INPUT_TEXT_MAX, ItemMode::TEXT, &start, &looks_float);
   if (length >= 0) {
     std::memcpy(dest->bytes, start, static_cast<size_t>(length));
     dest->length = length;
@@ -294,17 +329,47 @@ void input_text(Console& con, TextItem* dest) {
 }
 
 void input_double(Console& con, double* dest) {
+  // Most piped number items are plain digits with a sign, a point and an
+  // exponent, ended by a comma or a line feed in the block: converted as
+  // they are scanned.
+  InputContext& in = con.input;
   char buffer[INPUT_NUMBER_MAX + 1];
+  if (in.source == InputSource::STANDARD_DEVICE && in.putback_count == 0) {
+    const char* const first = in.block + in.block_pos;
+    const char* const end = in.block + std::min(in.block_len, in.block_pos + size_t{INPUT_NUMBER_MAX});
+    const char* stop = nullptr;
+    const PlainNumber plain = plain_number_to_double(first, end, dest, &stop);
+    if (plain != PlainNumber::NONE && stop < end && (*stop == ',' || *stop == '\n')) {
+      if (plain == PlainNumber::LIBRARY) {
+        const size_t length = static_cast<size_t>(stop - first);
+        if (length < 64) {
+          std::memcpy(buffer, first, 64);  // one fixed-size move, no call
+        } else {
+          std::memcpy(buffer, first, length);
+        }
+        buffer[length] = '\0';
+        *dest = text_to_double(buffer);
+      }
+      in.block_pos = static_cast<size_t>(stop + 1 - in.block);
+      con.last_error = 0;
+      return;
+    }
+  }
   const char* start = nullptr;
   Item item;
-  item.length = take_whole_item(con.input, INPUT_NUMBER_MAX, WHOLE_NUMBER_KINDS, &start, &item.looks_float);
+  item.length = take_whole_item(con.input, INPUT_NUMBER_MAX, ItemMode::NUMBER, &start, &item.looks_float);
   if (item.length >= 0) {
-    std::memcpy(buffer, start, static_cast<size_t>(item.length));
-    buffer[item.length] = '\0';
+    // Most items convert where they lie in the block; the others need their
+    // zero byte, and a decimal one has had its short road already.
+    if (!plain_item_to_double(start, item.length, item.looks_float, dest)) {
+      std::memcpy(buffer, start, static_cast<size_t>(item.length));
+      buffer[item.length] = '\0';
+      *dest = item.looks_float ? text_to_double(buffer) : item_to_double(buffer, item.length, false);
+    }
   } else {
     item = input_next_item(con, buffer, INPUT_NUMBER_MAX, ItemMode::NUMBER);
+    *dest = item_to_double(buffer, item.length, item.looks_float);
   }
-  *dest = item_to_double(buffer, item.length, item.looks_float);
   con.last_error = 0;
 }
 

@@ -30,7 +30,10 @@ struct InputContext {
   size_t block_pos = 0;
   size_t block_len = 0;
   bool at_end = false;
-  char block[STDIN_BLOCK];
+  // Room for reads past the block's last bytes, whose bytes are never
+  // counted: the item scan reads eight bytes at a time, and a number item
+  // (at most 67 bytes) is copied in 64-byte pieces.
+  char block[STDIN_BLOCK + 64];
 };
 
 void reset_input_context(InputContext& in);

@@ -161,6 +161,34 @@ TEST(InputStatement, PipedItemsFollowOneAnotherThroughTheStream) {
   }
 }
 
+// Bytes past the read block's end (left from an earlier, longer read) never
+// join an item, however number-like; an item cut by the block's end goes on
+// in the next read.
+TEST(InputStatement, PipedNumbersStopAtTheReadBlocksEnd) {
+  struct Case {
+    std::string stale;  // the block's bytes, of which only `length` were read
+    size_t length;
+    std::string next;  // what the next reads bring
+    std::vector<double> want;
+  };
+  const Case cases[] = {
+      {"5999999999999999,", 1, "", {5, 0}},
+      {"12345678.5,", 3, "4,", {1234, 0}},
+      {"-7.25e2,1,", 2, ".5\n", {-7.5, 0}},
+      {"1,2345678901234567.8,", 3, "", {1, 2, 0}},
+      {"0.125,9.75e-3,", 6, "3,", {0.125, 3}},
+  };
+  for (const Case& c : cases) {
+    Input in("", true);
+    InputContext& block = in.con->input;
+    std::memcpy(block.block, c.stale.data(), c.stale.size());
+    block.block_pos = 0;
+    block.block_len = c.length;
+    in.vc->redirect_input(c.next);
+    for (double want : c.want) EXPECT_EQ(str(in.number()), str(want)) << c.stale;
+  }
+}
+
 TEST(InputStatement, PipedItemsSplitAsTypedOnes) {
   // A line of items with the bytes that end, quote or mark them at every
   // place, long enough to be scanned many bytes at a time when piped: the

@@ -1,5 +1,6 @@
 #include "console/input/number_input.h"
 
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cstdlib>
@@ -69,6 +70,42 @@ Unsigned text_to_unsigned(const char* text, int32_t length) {
   return static_cast<Unsigned>(std::strtoull(p, nullptr, 10));
 }
 
+constexpr uint64_t ONES = 0x0101010101010101;
+constexpr uint64_t HIGH = ONES * 0x80;
+constexpr uint64_t LOW7 = ONES * 0x7F;
+constexpr uint64_t TEN_TO[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Adds the run of digits at `p` (before `end`) to `digits` and returns the
+// byte after it, eight bytes a word: the caller has 8 bytes readable past
+// `end`. Past 19 digits the value wraps; the caller gives up on such a run.
+[[gnu::always_inline]] inline const char* add_digit_words(const char* p, const char* end, uint64_t* digits) {
+  if constexpr (std::endian::native != std::endian::little) {
+    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p) *digits = *digits * 10 + (*p - '0');
+    return p;
+  }
+  for (;;) {
+    uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    // Per byte, the high bit set where the byte is no digit or lies past end.
+    const uint64_t low = x & LOW7;
+    uint64_t other = ~((low + ONES * (0x80 - '0')) & ~(low + ONES * (0x7F - '9')) & ~x) & HIGH;
+    const ptrdiff_t left = end - p;
+    if (left < 8) other |= HIGH & ~((uint64_t{1} << (8 * left)) - 1);
+    const int k = std::countr_zero(other) / 8;
+    if (k == 0) return p;
+    // The k digits moved to the top of the word, zeros in front of them (a
+    // borrow from a byte after them is shifted out); then pairs, fours and
+    // the eight.
+    uint64_t v = (x - ONES * '0') << (8 * (8 - k));
+    v = v * 10 + (v >> 8);
+    v = ((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
+         ((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32))) >> 32;
+    *digits = *digits * TEN_TO[k] + v;
+    p += k;
+    if (k < 8) return p;
+  }
+}
+
 #if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
 constexpr long double TEN_POWERS[28] = {
     1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
@@ -103,6 +140,21 @@ inline const char* add_digits(const char* p, const char* end, uint64_t* digits) 
   return p;
 }
 
+// digits · 10^scale, negative if asked, for at most 19 digits; false when
+// the one rounding cannot be trusted (see below) or the scale is past 27.
+inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, double* value) {
+  if (scale < -27 || scale > 27) return false;
+  const long double whole = static_cast<long double>(digits);
+  const long double x = scale < 0 ? whole / TEN_POWERS[-scale] : whole * TEN_POWERS[scale];
+  static_assert(sizeof(long double) >= 10);
+  uint64_t significand;
+  std::memcpy(&significand, &x, sizeof significand);  // the 64-bit significand comes first
+  if ((significand & 0x7FF) == 0x400) return false;
+  const double rounded = static_cast<double>(x);
+  *value = negative ? -rounded : rounded;
+  return true;
+}
+
 // A decimal item of at most 19 digits whose power of ten is within 27 of
 // its digits: the digits and 10^k are exact in the extended format, so one
 // multiplication or division rounds the exact value once, to 64 bits (or
@@ -111,6 +163,8 @@ inline const char* add_digits(const char* p, const char* end, uint64_t* digits) 
 // between two doubles: the true value cannot be on the other side of a
 // halfway point without the 64-bit result landing on it. Then, and for
 // every other text, false: the library conversion decides.
+// PADDED: the caller has 8 bytes readable past the text.
+template <bool PADDED>
 bool short_decimal_to_double(const char* text, int32_t length, double* value) {
   const char* p = text;
   const char* end = text + length;
@@ -118,12 +172,12 @@ bool short_decimal_to_double(const char* text, int32_t length, double* value) {
   if (p < end && (*p == '-' || *p == '+')) ++p;
   uint64_t digits = 0;
   const char* first = p;
-  p = add_digits(p, end, &digits);
+  p = PADDED ? add_digit_words(p, end, &digits) : add_digits(p, end, &digits);
   int count = static_cast<int>(p - first);
   int scale = 0;  // the power of ten the digits are multiplied by
   if (p < end && *p == '.') {
     const char* fraction = ++p;
-    p = add_digits(p, end, &digits);
+    p = PADDED ? add_digit_words(p, end, &digits) : add_digits(p, end, &digits);
     scale = -static_cast<int>(p - fraction);
     count -= scale;
   }
@@ -140,16 +194,8 @@ bool short_decimal_to_double(const char* text, int32_t length, double* value) {
     if (exponent_digits == 0) return false;
     scale += exponent_negative ? -exponent : exponent;
   }
-  if (p != end || scale < -27 || scale > 27) return false;
-  const long double whole = static_cast<long double>(digits);
-  const long double x = scale < 0 ? whole / TEN_POWERS[-scale] : whole * TEN_POWERS[scale];
-  static_assert(sizeof(long double) >= 10);
-  uint64_t significand;
-  std::memcpy(&significand, &x, sizeof significand);  // the 64-bit significand comes first
-  if ((significand & 0x7FF) == 0x400) return false;
-  const double rounded = static_cast<double>(x);
-  *value = negative ? -rounded : rounded;
-  return true;
+  if (p != end) return false;
+  return scaled_digits_to_double(digits, scale, negative, value);
 }
 #endif
 
@@ -159,13 +205,85 @@ double item_to_double(const char* item, int32_t length, bool looks_float) {
   if (looks_float) {
 #if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
     double value;
-    if (short_decimal_to_double(item, length, &value)) return value;
+    if (short_decimal_to_double<false>(item, length, &value)) return value;
 #endif
     return text_to_double(item);
   }
   if (length <= 9) return static_cast<double>(text_to_int32(item, length));
   if (length <= 18 || item[0] == '&') return static_cast<double>(text_to_int64(item, length));
   return text_to_double(item);
+}
+
+bool plain_item_to_double(const char* item, int32_t length, bool looks_float, double* value) {
+  if (looks_float) {
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+    return short_decimal_to_double<true>(item, length, value);
+#else
+    return false;
+#endif
+  }
+  // One digit, the most common item typed by hand, without the word.
+  if (length == 1) {
+    const unsigned digit = static_cast<unsigned char>(item[0] - '0');
+    if (digit > 9) return false;
+    *value = digit;
+    return true;
+  }
+  // Up to 18 digits: the value is exact in 64 bits, as the integer roads
+  // make it (below 10^9 the 32-bit road gives the same).
+  const bool negative = length > 0 && item[0] == '-';
+  const char* p = item + (negative ? 1 : 0);
+  const char* const end = item + length;
+  if (p == end || length > 18) return false;
+  uint64_t digits = 0;
+  if (add_digit_words(p, end, &digits) != end) return false;
+  const int64_t whole = static_cast<int64_t>(digits);
+  *value = static_cast<double>(negative ? -whole : whole);
+  return true;
+}
+
+PlainNumber plain_number_to_double(const char* p, const char* end, double* value, const char** stop) {
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  uint64_t digits = 0;
+  const char* const first = p;
+  p = add_digit_words(p, end, &digits);
+  int count = static_cast<int>(p - first);
+  *stop = p;
+  if (p == end || (*p != '.' && *p != 'e' && *p != 'E')) {
+    // An integer item: up to 18 bytes with the sign.
+    if (count == 0 || count + (negative ? 1 : 0) > 18) return PlainNumber::NONE;
+    const int64_t whole = static_cast<int64_t>(digits);
+    *value = static_cast<double>(negative ? -whole : whole);
+    return PlainNumber::CONVERTED;
+  }
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+  // The short decimal road, as short_decimal_to_double takes it.
+  int scale = 0;
+  if (*p == '.') {
+    const char* const fraction = ++p;
+    p = add_digit_words(p, end, &digits);
+    scale = -static_cast<int>(p - fraction);
+    count -= scale;
+  }
+  if (count == 0 || count > 19) return PlainNumber::NONE;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    const bool exponent_negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    int exponent = 0;
+    int exponent_digits = 0;
+    for (; p < end && *p >= '0' && *p <= '9' && exponent_digits < 5; ++p, ++exponent_digits) {
+      exponent = exponent * 10 + (*p - '0');
+    }
+    if (exponent_digits == 0) return PlainNumber::NONE;
+    scale += exponent_negative ? -exponent : exponent;
+  }
+  *stop = p;
+  return scaled_digits_to_double(digits, scale, negative, value) ? PlainNumber::CONVERTED : PlainNumber::LIBRARY;
+#else
+  return PlainNumber::NONE;
+#endif
 }
 
 int32_t text_to_int32(const char* text, int32_t length) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zw {
@@ -112,6 +114,76 @@ TEST(DoubleConversion, DecimalItemsAgreeWithStrtod) {
     EXPECT_EQ(str(got), str(want)) << text;
     EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
   }
+}
+
+// The in-place road reads only the item's bytes (the bytes after it here
+// are digits that would change the value) and agrees with the terminated
+// road wherever it answers.
+TEST(PlainItemToDouble, AgreesWithTerminatedRoad) {
+  struct Case {
+    const char* text;
+    bool float_marked;
+    bool plain;  // whether the in-place road answers
+  };
+  const Case cases[] = {
+      {"0", false, true},        {"-0", false, true},       {"123456789", false, true},
+      {"-12345678", false, true}, {"-123456789", false, true}, {"999999999999999999", false, true},
+      {"-999999999999999999", false, false}, {"1234567890123456789", false, false},
+      {"-", false, false},       {"+5", false, false},      {"12a", false, false},
+      {"1.5", true, true},       {"-0.0", true, true},      {"0.1", true, true},
+      {"12345.6789", true, true}, {"-98765.4321e3", true, true}, {"1e400", true, false},
+      {"nan.", true, false},     {"1.2.3", true, false},    {".", true, false},
+  };
+  for (const Case& c : cases) {
+    const std::string text = c.text;
+    const std::string followed = text + "77777777";
+    double got = -12345;
+    const bool plain = plain_item_to_double(followed.data(), static_cast<int32_t>(text.size()), c.float_marked, &got);
+#if !((defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64)
+    if (c.float_marked) {
+      EXPECT_FALSE(plain) << text;  // the short decimal road is x86's alone
+      continue;
+    }
+#endif
+    EXPECT_EQ(plain, c.plain) << text;
+    if (!plain) continue;
+    const double want = item_to_double(text.c_str(), static_cast<int32_t>(text.size()), c.float_marked);
+    EXPECT_EQ(str(got), str(want)) << text;
+    EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
+  }
+}
+
+// Converted as scanned, an item ended by a comma gives what the general
+// road gives for its bytes: random items of digits, points, signs and
+// exponent letters, followed by digits that must not be read into them.
+TEST(PlainNumberToDouble, EqualsItemToDoubleForTheItemItEnds) {
+  uint64_t s = 0x2545F4914F6CDD1DULL;
+  const auto next = [&s] {
+    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+    return s;
+  };
+  constexpr std::string_view ALPHABET = "0123456789012345678901234567890123456789..--+eE";
+  int converted = 0;
+  for (int i = 0; i < 100000; ++i) {
+    std::string item;
+    const size_t length = 1 + next() % 24;
+    for (size_t k = 0; k < length; ++k) item += ALPHABET[next() % ALPHABET.size()];
+    const std::string text = item + ",12345678";
+    double got = 0;
+    const char* stop = nullptr;
+    const PlainNumber kind = plain_number_to_double(text.data(), text.data() + item.size() + 1, &got, &stop);
+    if (kind == PlainNumber::NONE || stop != text.data() + item.size()) continue;
+    const bool looks_float = item.find_first_of(".eE") != std::string::npos;
+    if (kind == PlainNumber::LIBRARY) {
+      ASSERT_TRUE(looks_float) << item;
+      got = text_to_double(item.c_str());
+    }
+    const double want = item_to_double(item.c_str(), static_cast<int32_t>(item.size()), looks_float);
+    ASSERT_EQ(str(got), str(want)) << item;
+    ASSERT_EQ(std::signbit(got), std::signbit(want)) << item;
+    ++converted;
+  }
+  EXPECT_GT(converted, 10000);  // the generator reaches the road
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "console/output/number_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <system_error>
 
 namespace zw {
@@ -11,27 +14,75 @@ namespace zw {
 namespace {
 constexpr int CONVERSION_ROOM = NUMBER_DIGITS + 8;  // 24 bytes
 
+constexpr uint64_t ONES = 0x0101010101010101;
+
+// The eight decimal digits of `n` (below 10^8) as text, the first digit in
+// the lowest byte: four digits a lane, then two, then one, each step a
+// multiplication by a reciprocal that is exact in that range.
+uint64_t eight_digit_word(uint32_t n) {
+  const uint64_t halves = (n / 10000) | (uint64_t{n % 10000} << 32);
+  const uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007F;
+  const uint64_t pairs = ((halves - hundreds * 100) << 16) | hundreds;
+  const uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000F;
+  return (((pairs - tens * 10) << 8) | tens) + ONES * '0';
+}
+
+// The 16 digits of a number below 10^16, zeros in front, as text in two
+// words: digit i in byte i % 8 (counted from the lowest) of the first word
+// for i < 8, of the second after that. They stay in registers: bytes
+// stored and loaded again in other widths would stall the loads.
+struct DigitText {
+  uint64_t first, second;
+};
+
+DigitText sixteen_digit_text(uint64_t whole) {
+  return {eight_digit_word(static_cast<uint32_t>(whole / 100000000)),
+          eight_digit_word(static_cast<uint32_t>(whole % 100000000))};
+}
+
+// Digit i, for i < 8.
+char digit_at(const DigitText& t, int i) { return static_cast<char>(t.first >> (8 * i)); }
+
+// Stores 16 bytes at `out`: the digits from `from` (below 16) on, then
+// bytes that only fill the piece.
+void put_digits(char* out, const DigitText& t, int from) {
+#if defined(__SIZEOF_INT128__)
+  if constexpr (std::endian::native == std::endian::little) {
+    const unsigned __int128 text = ((static_cast<unsigned __int128>(t.second) << 64) | t.first) >> (8 * from);
+    std::memcpy(out, &text, 16);
+    return;
+  }
+#endif
+  char d[32];
+  for (int i = 0; i < 8; ++i) {
+    d[i] = static_cast<char>(t.first >> (8 * i));
+    d[8 + i] = static_cast<char>(t.second >> (8 * i));
+  }
+  std::memset(d + 16, '0', 16);
+  std::memcpy(out, d + from, 16);
+}
+
+// Where the digits start: the first that is not '0' (16 if none is).
+int first_nonzero_digit(const DigitText& t) {
+  const uint64_t first = t.first ^ (ONES * '0');
+  const uint64_t second = t.second ^ (ONES * '0');
+  return first != 0 ? std::countr_zero(first) / 8 : 8 + std::countr_zero(second) / 8;
+}
+
 // Whole numbers below 10^16 have at most 16 digits, so the general form
 // writes them as plain digits: no point, no exponent, nothing rounded.
 // They are most results, and digits from an integer are far cheaper than
 // the general conversion. Negative zero keeps its sign.
 int format_whole_number(double value, LeadingBlank blank, char* out) {
   const bool negative = std::signbit(value);
-  uint64_t whole = static_cast<uint64_t>(negative ? -value : value);
-  char digits[20];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + whole % 10);
-    whole /= 10;
-  } while (whole != 0);
-  int length = 0;
-  if (negative) {
-    out[length++] = '-';
-  } else if (blank == LeadingBlank::ADD) {
-    out[length++] = ' ';
-  }
-  while (n > 0) out[length++] = digits[--n];
-  return length;
+  const uint64_t whole = static_cast<uint64_t>(negative ? -value : value);
+  const DigitText digits = sixteen_digit_text(whole);
+  // Zeros in front are dropped, all but the last digit.
+  const int lead = std::min(first_nonzero_digit(digits), 15);
+  const int length = negative || blank == LeadingBlank::ADD ? 1 : 0;
+  out[0] = negative ? '-' : ' ';
+  put_digits(out + length, digits, lead);
+  return length + 16 - lead;
 }
 
 #if defined(__SIZEOF_INT128__)
@@ -72,7 +123,7 @@ bool scale_exactly(uint64_t m, int q, int s, uint64_t* whole, int* half) {
     const Wide rest = product & ((static_cast<Wide>(1) << k) - 1);
     const Wide one_half = static_cast<Wide>(1) << (k - 1);
     *whole = static_cast<uint64_t>(x);
-    *half = rest < one_half ? -1 : rest == one_half ? 0 : 1;
+    *half = (rest > one_half) - (rest < one_half);
     return true;
   }
   const int t = -s;
@@ -84,9 +135,19 @@ bool scale_exactly(uint64_t m, int q, int s, uint64_t* whole, int* half) {
   const uint64_t rest = static_cast<uint64_t>(numerator - x * POW5[t]);
   const uint64_t twice = rest * 2;  // below 2^64: rest < 5^27 < 2^63
   *whole = static_cast<uint64_t>(x);
-  *half = twice < POW5[t] ? -1 : twice == POW5[t] ? 0 : 1;
+  *half = (twice > POW5[t]) - (twice < POW5[t]);
   return true;
 }
+
+// The doubles nearest to 10^-20 .. 10^50.
+constexpr int POW10_FIRST = -20;
+constexpr double POW10[] = {
+    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7,
+    1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+    1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23, 1e24, 1e25, 1e26,
+    1e27, 1e28, 1e29, 1e30, 1e31, 1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38, 1e39, 1e40, 1e41, 1e42,
+    1e43, 1e44, 1e45, 1e46, 1e47, 1e48, 1e49, 1e50};
+static_assert(std::size(POW10) == 71);
 
 // The 16 significant digits of `magnitude` (finite, above zero), rounded
 // to nearest with ties to even as "%.16g" rounds, and the decimal exponent
@@ -100,9 +161,13 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   if (biased == 0 || biased == 0x7FF) return false;
   const uint64_t m = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
   const int q = biased - 1075;
-  // floor(log10(2^(q+52))), or one below the decimal exponent; the loop
-  // corrects it either way.
-  const int guess = ((q + 52) * 78913) >> 18;
+  // floor(log10(2^(q+52))) is the decimal exponent or one below it; the
+  // nearest double to the next power of ten tells which (but for the value
+  // equal to a power rounded down; the loop corrects that).
+  int guess = ((q + 52) * 78913) >> 18;
+  if (guess + 1 >= POW10_FIRST && guess + 1 < POW10_FIRST + static_cast<int>(std::size(POW10))) {
+    guess += magnitude >= POW10[guess + 1 - POW10_FIRST] ? 1 : 0;
+  }
   int s = 15 - guess;
   uint64_t whole = 0;
   int half = 0;
@@ -116,7 +181,7 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
       break;
     }
   }
-  if (half > 0 || (half == 0 && (whole & 1) != 0)) ++whole;
+  whole += (half > 0) | ((half == 0) & static_cast<int>(whole & 1));
   int e = 15 - s;
   if (whole == TEN_16) {
     whole = TEN_15;
@@ -127,46 +192,40 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   return true;
 }
 
+// Where the digits end: one past the last that is not '0' (0 if none is).
+int end_of_nonzero_digits(const DigitText& t) {
+  const uint64_t first = t.first ^ (ONES * '0');
+  const uint64_t second = t.second ^ (ONES * '0');
+  return second != 0 ? 8 + (71 - std::countl_zero(second)) / 8 : (71 - std::countl_zero(first)) / 8;
+}
+
 constexpr char DIGIT_PAIRS[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// "%.16g" from the 16 digits and the exponent, without the sign.
+// "%.16g" from the 16 digits and the exponent, without the sign. The
+// digits are moved in fixed-size pieces that may run past the text's end
+// (into the room `out` has); the length says where it ends.
 int general_form(uint64_t whole, int e, char* out) {
-  char d[16];
-  for (int i = 14; i >= 0; i -= 2) {
-    const unsigned pair = static_cast<unsigned>(whole % 100);
-    whole /= 100;
-    d[i] = DIGIT_PAIRS[2 * pair];
-    d[i + 1] = DIGIT_PAIRS[2 * pair + 1];
-  }
-  int significant = 16;
-  while (d[significant - 1] == '0') --significant;  // d[0] is never '0'
-  int n = 0;
+  const DigitText digits = sixteen_digit_text(whole);
+  const int significant = end_of_nonzero_digits(digits);  // the first digit is never '0'
   if (e >= 0 && e < 16) {
-    std::memcpy(out, d, static_cast<size_t>(e + 1));
-    n = e + 1;
-    if (significant > n) {
-      out[n++] = '.';
-      std::memcpy(out + n, d + e + 1, static_cast<size_t>(significant - e - 1));
-      n += significant - e - 1;
-    }
-    return n;
+    put_digits(out, digits, 0);
+    out[e + 1] = '.';
+    put_digits(out + e + 2, digits, e < 15 ? e + 1 : 15);  // with 16 before the point none come after
+    return significant > e + 1 ? significant + 1 : e + 1;
   }
   if (e < 0 && e >= -4) {
-    out[n++] = '0';
-    out[n++] = '.';
-    for (int z = -1; z > e; --z) out[n++] = '0';
-    std::memcpy(out + n, d, static_cast<size_t>(significant));
-    return n + significant;
+    const int zeros = -e - 1;
+    std::memcpy(out, "0.000000", 8);
+    put_digits(out + 2 + zeros, digits, 0);
+    return 2 + zeros + significant;
   }
-  out[n++] = d[0];
-  if (significant > 1) {
-    out[n++] = '.';
-    std::memcpy(out + n, d + 1, static_cast<size_t>(significant - 1));
-    n += significant - 1;
-  }
+  out[0] = digit_at(digits, 0);
+  out[1] = '.';
+  put_digits(out + 2, digits, 1);
+  int n = significant > 1 ? significant + 1 : 1;
   out[n++] = 'e';
   out[n++] = e < 0 ? '-' : '+';
   const int a = e < 0 ? -e : e;

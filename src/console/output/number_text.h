@@ -7,9 +7,10 @@
 namespace zw {
 
 constexpr int NUMBER_DIGITS = 16;
-// Room for the longest text, "-1.234567890123456e-308" (23 bytes), with a
-// byte to spare for the conversion, plus the leading blank.
-constexpr int NUMBER_TEXT_ROOM = NUMBER_DIGITS + 8 + 1;
+// Room for the longest text, "-1.234567890123456e-308" (23 bytes), and
+// for the digits moved in 16-byte pieces that may end past the text: a
+// sign, 16 digits and a point, then 16 more bytes.
+constexpr int NUMBER_TEXT_ROOM = 40;
 
 // Whether a text that does not begin with "-" gets a blank in front.
 enum class LeadingBlank : uint8_t { OMIT, ADD };

@@ -2,6 +2,7 @@
 
 #include "console/console.h"
 #include "console/output/number_text.h"
+#include "platform/output_block.h"
 
 namespace zw {
 
@@ -75,7 +76,8 @@ int32_t column_after(int32_t column, const char* bytes, int32_t length, int32_t 
     }
   }
   int64_t next = last_break < 0 ? int64_t{column} + length : length - last_break - 1;
-  if (width != 0) next %= width;
+  // A column already inside the line needs no division.
+  if (width != 0 && (next >= width || next < 0)) next %= width;
   return static_cast<int32_t>(next);
 }
 
@@ -114,8 +116,44 @@ void print_double(Console& con, int device, double value, int end_mask) {
   if (!valid_device(con, device)) return;
   char text[NUMBER_TEXT_ROOM];
   const int length = format_number(value, LeadingBlank::ADD, text);
+  // A number that ends its line goes to a file or a pipe in one write with
+  // the line end.
+  static_assert(NUMBER_TEXT_ROOM >= 23 + 1 + 2);
+  if (length > 0 && end_mask == END_LINE) {
+    text[length] = '\r';
+    text[length + 1] = '\n';
+    if (write_piped(con, text, length + 2)) {
+      con.device.print_column = 0;
+      con.last_error = 0;
+      return;
+    }
+  }
   if (length > 0) put_bytes(con, text, length, Breaks::NONE);
   perform_end_action(con, end_mask);
+}
+
+void print_result_line(Console& con, int device, std::string_view text, double value) {
+  if (!valid_device(con, device)) return;
+  // To a file or a pipe a short text, the number and the line end are made
+  // in the output block itself; the column is 0 after them either way.
+  constexpr size_t TEXT_MAX = 32;
+  if (text.size() <= TEXT_MAX) {
+    if (char* line = piped_room(con, TEXT_MAX + NUMBER_TEXT_ROOM + 2)) {
+      const int32_t text_length = static_cast<int32_t>(text.size());
+      copy_short(line, text.data(), text.size());
+      const int length = format_number(value, LeadingBlank::ADD, line + text_length);
+      if (length > 0) {
+        line[text_length + length] = '\r';
+        line[text_length + length + 1] = '\n';
+        commit_piped(con, static_cast<size_t>(text_length + length + 2));
+        con.device.print_column = 0;
+        con.last_error = 0;
+        return;
+      }
+    }
+  }
+  print_text(con, device, text, 0);
+  print_double(con, device, value, END_LINE);
 }
 
 void print_end(Console& con, int device, int end_mask) {

@@ -34,6 +34,9 @@ void setup_print_device(Console& con);
 void print_text(Console& con, int device, std::string_view text, int end_mask);
 // Writes the number text of `value` (leading blank), then the end action.
 void print_double(Console& con, int device, double value, int end_mask);
+// print_text of `text` without an end action, then print_double of `value`
+// with a line end: a result line.
+void print_result_line(Console& con, int device, std::string_view text, double value);
 void print_end(Console& con, int device, int end_mask);
 void pad_to_zone(Console& con, int device);
 // Every printed byte passes here: hands the bytes to the screen writer and

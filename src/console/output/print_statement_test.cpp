@@ -101,6 +101,39 @@ TEST(PrintStatement, ItemsAndEndActionsOnRedirectedOutput) {
   }
 }
 
+// A result line is the text without an end action, then the number with a
+// line end, on every road: texts too long for the one write, texts with
+// line breaks, a column left mid-line before it.
+TEST(PrintStatement, ResultLineIsTextThenNumberLine) {
+  struct Case {
+    std::string before, text;
+    double value;
+  };
+  const Case cases[] = {
+      {"", "Summe: ", 5},
+      {"abc", "Ergebnis: ", -0.1},
+      {"", std::string(40, 'y'), 1e300},
+      {"", "a\r\nb", 2.5},
+      {std::string(75, 'x'), "Quotient: ", 1234567.891},
+  };
+  for (const bool redirected : {true, false}) {
+    for (const Case& c : cases) {
+      Printed want, got;
+      for (Printed* p : {&want, &got}) {
+        p->vc->redirect_output(redirected);
+        reset_console(*p->con, p->vc.get());
+        print_text(*p->con, 0, c.before, 0);
+      }
+      print_text(*want.con, 0, c.text, 0);
+      print_double(*want.con, 0, c.value, END_LINE);
+      print_result_line(*got.con, 0, c.text, c.value);
+      EXPECT_EQ(got.vc->output, want.vc->output) << c.text;
+      for (int row = 1; row <= 3; ++row) EXPECT_EQ(got.vc->row(row), want.vc->row(row)) << c.text;
+      EXPECT_EQ(got.con->device.print_column, want.con->device.print_column) << c.text;
+    }
+  }
+}
+
 TEST(PrintStatement, OtherDevicesWriteNothing) {
   Printed p;
   print_text(*p.con, 3, "abc", END_LINE);

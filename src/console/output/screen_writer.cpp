@@ -311,14 +311,24 @@ void write_to_console(Console& con, const char* bytes, int32_t length) {
 
 }  // namespace
 
-void write_console(Console& con, const char* bytes, int32_t length, int flags) {
-  // Output straight to a file or a pipe, with room in the block: the bytes
-  // go in as they are. Anything else takes the road below.
+bool write_piped(Console& con, const char* bytes, int32_t length) {
   const ScreenState& s = con.screen;
-  if (s.view_read && s.redirected != nullptr && !shows_console(s.view) && bytes != nullptr && length >= 0 &&
-      append_to_block(*s.redirected, bytes, static_cast<size_t>(length))) {
-    return;
-  }
+  return s.view_read && s.redirected != nullptr && !shows_console(s.view) && bytes != nullptr && length >= 0 &&
+         append_to_block(*s.redirected, bytes, static_cast<size_t>(length));
+}
+
+char* piped_room(Console& con, size_t room) {
+  const ScreenState& s = con.screen;
+  if (!s.view_read || s.redirected == nullptr || shows_console(s.view)) return nullptr;
+  OutputBlock& block = s.redirected->block;
+  if (s.redirected->failed || block.length + room > OUTPUT_BLOCK) return nullptr;
+  return block.bytes + block.length;
+}
+
+void commit_piped(Console& con, size_t length) { con.screen.redirected->block.length += length; }
+
+void write_console(Console& con, const char* bytes, int32_t length, int flags) {
+  if (write_piped(con, bytes, length)) return;
   if (bytes == nullptr || length < 0) length = 0;
   if (length == 0 && (flags & WRITE_FORCE) == 0) return;
   if (!output_is_console(con)) {

@@ -3,6 +3,7 @@
 // output is not a console.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zw {
@@ -56,6 +57,16 @@ struct CursorPos {
 };
 
 void write_console(Console& con, const char* bytes, int32_t length, int flags);
+// The common case of write_console: output that goes straight to a file or
+// a pipe, with room in the output block, takes the bytes as they are. False,
+// and nothing written, otherwise.
+bool write_piped(Console& con, const char* bytes, int32_t length);
+// The same road for a writer that makes its bytes in place: where up to
+// `room` bytes may be put in the output block, or nullptr when that road is
+// closed or the block has less room; then commit_piped takes the `length`
+// bytes that were made there.
+char* piped_room(Console& con, size_t room);
+void commit_piped(Console& con, size_t length);
 ScreenSize get_screen_size(Console& con);
 // 1-based view-relative cursor; 0, 0 when the console cannot be queried.
 CursorPos get_cursor(Console& con);
