@@ -865,9 +865,13 @@ TEST(TerminalProgram, TheLineFollowsANewWidthWhileItIsEdited) {
     int typed;         // characters of `text` typed before the resize
     std::string keys;  // after it
     std::string want;
+    bool cursor_moves_right = false;  // kitty
   };
   const Case cases[] = {
       {40, 80, 45, "Z\x1b[HY", "Y" + text.substr(0, 45) + "Z"},
+      {40, 80, 45, "Z\x1b[HY", "Y" + text.substr(0, 45) + "Z", true},
+      {40, 80, 0, "abc", "abc", true},
+      {80, 40, 0, "abc", "abc"},  // before the first key
       {80, 40, 60, "Z\x1b[HY", "Y" + text.substr(0, 60) + "Z"},
       {80, 40, 60, "\x1b[AY", text.substr(0, 20) + "Y" + text.substr(20, 40)},
       {40, 60, 10, "Z", text.substr(0, 10) + "Z"},
@@ -875,16 +879,20 @@ TEST(TerminalProgram, TheLineFollowsANewWidthWhileItIsEdited) {
       {80, 40, 88, "Z\x1b[HY", "Y" + text.substr(0, 88) + "Z"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to) + " columns, " + c.keys);
+    SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to) + " columns, " + c.keys +
+                 (c.cursor_moves_right ? ", cursor moved right" : ""));
     Options o;
     o.columns = c.from;
+    o.resize_moves_cursor_right = c.cursor_moves_right;
     Terminal t(o);
     ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
     const int prompt = t.cursor().row;
     const std::string typed = text.substr(0, static_cast<size_t>(c.typed));
     t.type(typed);
     const std::vector<std::string> before = wrapped(typed, c.from);
-    ASSERT_TRUE(t.wait_for_row(prompt + static_cast<int>(before.size()) - 1, before.back())) << t.screen();
+    if (c.typed > 0) {
+      ASSERT_TRUE(t.wait_for_row(prompt + static_cast<int>(before.size()) - 1, before.back())) << t.screen();
+    }
     t.resize(c.to, 24);
     t.type(c.keys);
     const std::vector<std::string> rows = wrapped(c.want, c.to);

@@ -265,6 +265,7 @@ void Terminal::resize(int columns, int rows) {
   options_.columns = columns;
   options_.rows = rows;
   vterm_set_size(vt_, rows, columns);
+  if (options_.resize_moves_cursor_right) vterm_input_write(vt_, "\x1b[C", 3);
   winsize ws{};
   ws.ws_col = static_cast<unsigned short>(columns);
   ws.ws_row = static_cast<unsigned short>(rows);

@@ -39,6 +39,9 @@ struct Options {
   // A window made taller pulls rows back from the scrollback into view, as
   // xterm, tmux and most terminals do: the content and the cursor move down.
   bool pull_scrollback = false;
+  // A resize leaves the cursor one column right of where it was, as kitty
+  // re-wraps a prompt's row.
+  bool resize_moves_cursor_right = false;
   // ESC [ ? u is read as "restore cursor" (CSI u), as st reads it.
   bool query_restores_cursor = false;
   // When set, `sh -c shell_command` is the foreground job instead of the

@@ -108,7 +108,10 @@ CursorPos later_cell(CursorPos a, CursorPos b) {
 // which happened, except where both would leave it in the same place (80 to
 // 40 columns, the line at the bottom): then the drawing starts at the later
 // of the two starts, which may leave a stale copy of the line's start above
-// it but never draws over what was printed before the line.
+// it but never draws over what was printed before the line. A terminal
+// that re-wraps but puts the cursor a column or so off the line's end (kitty
+// does, after a prompt's row was rewritten) matches neither: the line then
+// starts in the column it started in before, on the row the cursor gives.
 void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_changed) {
   const CursorPos now = get_cursor(con);
   if (now.row < 1) return;
@@ -122,6 +125,8 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_
   CursorPos start;
   if (could_keep != could_rewrap) {
     start = could_keep ? kept : rewrapped;
+  } else if (!could_keep) {
+    start = CursorPos{std::min(old_start.column, width), rewrapped.row};
   } else if (could_rewrap && !height_changed && now.row != s.row) {
     start = rewrapped;  // rows moved though the height did not: re-wrapped
   } else {
@@ -187,6 +192,10 @@ std::string edit_line(Console& con) {
   s.width = size.width;
   s.height = size.height;
   s.size_changes = screen_size_changes(con);
+  // Where the line starts, for a size change before the first key.
+  const CursorPos start = get_cursor(con);
+  s.col = start.column;
+  s.row = start.row;
   const bool was_visible = (set_cursor(con, 0, 0, SHOW) & VISIBLE_BIT) != 0;
 
   for (;;) {

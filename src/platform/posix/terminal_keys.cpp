@@ -26,6 +26,29 @@ constexpr ShiftedFunctionKey SHIFTED_FUNCTION_KEYS[] = {
 };
 static_assert(sizeof SHIFTED_FUNCTION_KEYS / sizeof SHIFTED_FUNCTION_KEYS[0] == 8);
 
+// st's editing keys with the keypad in normal mode: "ESC [ number final",
+// the editing command each stands for. Ctrl+Delete, "ESC [ M", looks like
+// the start of a mouse report and is settled by the deadline
+// (decode_key_deadline).
+struct StEditingKey {
+  uint8_t number;
+  char final;
+  uint16_t vk;
+  uint8_t scan;
+  uint32_t state;
+};
+
+constexpr StEditingKey ST_EDITING_KEYS[] = {
+    {0, 'P', VKEY_DELETE, SCAN_DELETE, 0},
+    {2, 'K', VKEY_DELETE, SCAN_DELETE, KeyState::SHIFT},
+    {4, 'h', VKEY_INSERT, SCAN_INSERT, 0},
+    {4, 'l', VKEY_INSERT, SCAN_INSERT, KeyState::SHIFT},
+    {0, 'L', VKEY_INSERT, SCAN_INSERT, KeyState::LEFT_CTRL},
+    {2, 'J', VKEY_HOME, SCAN_HOME, KeyState::SHIFT},
+    {0, 'K', VKEY_END, SCAN_END, KeyState::SHIFT},
+    {0, 'J', VKEY_END, SCAN_END, KeyState::LEFT_CTRL},
+};
+
 // Modifier parameter of xterm's "ESC [ 1 ; m X" forms: m - 1 is a bit set
 // of Shift 1, Alt 2, Ctrl 4, Meta 8 (taken as Alt), Caps Lock 64, Num Lock
 // 128.
@@ -150,6 +173,15 @@ void dispatch(KeyDecoder& d, char kind, char final, std::vector<KeyEventRecord>*
     }
   }
   if (!ok) return;
+
+  if (d.dialect == KeyDialect::ST && kind == '[' && n <= 1) {
+    const int number = n == 1 ? p[0] : 0;
+    for (const StEditingKey& k : ST_EDITING_KEYS) {
+      if (k.number != number || k.final != final) continue;
+      emit(d, keys, key_press(k.vk, k.scan, 0, KeyState::ENHANCED | k.state | alt_state(alt)));
+      return;
+    }
+  }
 
   uint8_t number = 0;
   int mod = 1;
@@ -355,6 +387,12 @@ KeyDialect key_dialect_of(const char* term) {
   if (term == nullptr) return KeyDialect::COMMON;
   if (std::strncmp(term, "linux", 5) == 0) return KeyDialect::LINUX;
   if (std::strncmp(term, "rxvt", 4) == 0) return KeyDialect::RXVT;
+  // st and its other name, stterm, with a variant ("st-256color"); not the
+  // Atari ST's st52.
+  for (const char* st : {"st", "stterm"}) {
+    const size_t n = std::strlen(st);
+    if (std::strncmp(term, st, n) == 0 && (term[n] == 0 || term[n] == '-')) return KeyDialect::ST;
+  }
   return KeyDialect::COMMON;
 }
 
@@ -383,6 +421,11 @@ void decode_key_deadline(KeyDecoder& d, std::vector<KeyEventRecord>* keys) {
         if (alt) emit(d, keys, control_key(ESC, false));
         emit(d, keys, char_key(d.state == State::CSI ? '[' : 'O', true));
       }
+      break;
+    case State::MOUSE_X10:
+      // Nothing came after "ESC [ M": no mouse report but st's Ctrl+Delete.
+      if (d.dialect == KeyDialect::ST && d.mouse_values_left == 3)
+        emit(d, keys, key_press(VKEY_DELETE, SCAN_DELETE, 0, KeyState::ENHANCED | KeyState::LEFT_CTRL | alt_state(alt)));
       break;
     default:
       break;

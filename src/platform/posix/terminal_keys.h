@@ -40,8 +40,10 @@ constexpr int KEY_SEQUENCE_MAX = 32;
 // decides: the Linux console sends Shift+Tab as Escape + Tab, and rxvt
 // numbers its shifted function keys from Shift+F1 = F11, so that its
 // "ESC [ 25 ~" is Shift+F3 where the Linux console's and a VT220
-// keyboard's is Shift+F1 (F13).
-enum class KeyDialect : uint8_t { COMMON, LINUX, RXVT };
+// keyboard's is Shift+F1 (F13). st, with the keypad in normal mode, sends
+// its editing keys as the editing commands they stand for ("ESC [ P",
+// delete a character, is Delete there and F1 elsewhere).
+enum class KeyDialect : uint8_t { COMMON, LINUX, RXVT, ST };
 
 // The dialect of the terminal named `term` (TERM; nullptr for none).
 KeyDialect key_dialect_of(const char* term);

@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const TextMode mode = data[0] & 1 ? TextMode::SINGLE_BYTE : TextMode::UTF8;
   const bool kitty = data[0] & 2;
-  const KeyDialect dialect = static_cast<KeyDialect>((data[0] >> 2) % 3);
+  const KeyDialect dialect = static_cast<KeyDialect>((data[0] >> 2) % 4);
   check_pieces(mode, dialect, kitty, data + 1, size - 1);
   Bytes in{data + 1, size - 1};
   check_tokens(mode, dialect, kitty, in);

@@ -52,9 +52,10 @@ struct Case {
   std::vector<Key> want;
 };
 
-std::vector<Key> decode(TextMode mode, const Case& c, KeyDecoder* out = nullptr) {
+std::vector<Key> decode(TextMode mode, const Case& c, KeyDecoder* out = nullptr,
+                        KeyDialect dialect = KeyDialect::COMMON) {
   KeyDecoder d;
-  reset_key_decoder(d, mode);
+  reset_key_decoder(d, mode, dialect);
   std::vector<KeyEventRecord> events;
   for (const std::string& piece : c.pieces) decode_key_bytes(d, piece.data(), piece.size(), &events);
   if (c.deadline) decode_key_deadline(d, &events);
@@ -121,6 +122,29 @@ TEST(TerminalKeys, PlainBytesAndControlBytes) {
       {"alt+enter", {"\x1b\r"}, false, {with(ENTER, ALT)}},
   };
   for (const Case& c : cases) expect_keys(c, decode(TextMode::UTF8, c));
+}
+
+// st 0.9 with the keypad in normal mode, as typed in it (the gray keys and
+// the keypad's with Num Lock off send the same). Elsewhere "ESC [ P" stays
+// F1, and in st too "ESC [ M" with its three values is a mouse report.
+TEST(TerminalKeys, StsEditingKeysInNormalKeypadMode) {
+  const Key INSERT{VKEY_INSERT, 0x52, 0, ENH};
+  const Case cases[] = {
+      {"delete, alt+delete", {"\x1b[P\x1b\x1b[P"}, false, {DEL, with(DEL, ALT)}},
+      {"shift+delete", {"\x1b[2K"}, false, {with(DEL, SHIFT)}},
+      {"ctrl+delete at the deadline", {"\x1b[M"}, true, {with(DEL, CTRL)}},
+      {"insert, ctrl+insert", {"\x1b[4h\x1b[L"}, false, {INSERT, with(INSERT, CTRL)}},
+      {"home, end, shift+home", {"\x1b[H\x1b[4~\x1b[2J"}, false, {HOME, END, with(HOME, SHIFT)}},
+      {"shift+end, ctrl+end", {"\x1b[K\x1b[J"}, false, {with(END, SHIFT), with(END, CTRL)}},
+      {"F1 and shift+F1", {"\x1bOP\x1b[1;2P"}, false, {F1, with(F1, SHIFT)}},
+      {"mouse report", {"\x1b[M !!a"}, true, {KEY_A}},
+  };
+  const KeyDialect st = key_dialect_of("st-256color");
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::UTF8, c, nullptr, st));
+  for (const char* term : {"st", "stterm-256color"}) EXPECT_EQ(key_dialect_of(term), st) << term;
+  EXPECT_NE(key_dialect_of("st52"), st);
+  const Case elsewhere{"xterm's F1", {"\x1b[P\x1b[M"}, true, {F1}};
+  expect_keys(elsewhere, decode(TextMode::UTF8, elsewhere));
 }
 
 TEST(TerminalKeys, EscapeAndTheDeadline) {
