@@ -100,7 +100,9 @@ TEST(DoubleConversion, NanBitsAreX86sOnEveryProcessor) {
   const bool x86_quiet_nan = std::bit_cast<uint64_t>(std::strtod("nan", nullptr)) == 0x7FF8000000000000;
   for (const Case& c : cases) {
     EXPECT_EQ(std::bit_cast<uint64_t>(text_to_double(c.text)), c.bits) << c.text;
-    if (x86_quiet_nan) EXPECT_EQ(std::bit_cast<uint64_t>(std::strtod(c.text, nullptr)), c.bits) << c.text;
+    if (x86_quiet_nan) {
+      EXPECT_EQ(std::bit_cast<uint64_t>(std::strtod(c.text, nullptr)), c.bits) << c.text;
+    }
   }
 }
 

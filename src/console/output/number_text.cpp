@@ -40,9 +40,6 @@ DigitText sixteen_digit_text(uint64_t whole) {
           eight_digit_word(static_cast<uint32_t>(whole % 100000000))};
 }
 
-// Digit i, for i < 8.
-char digit_at(const DigitText& t, int i) { return static_cast<char>(t.first >> (8 * i)); }
-
 // Stores 16 bytes at `out`: the digits from `from` (below 16) on, then
 // bytes that only fill the piece.
 void put_digits(char* out, const DigitText& t, int from) {
@@ -87,6 +84,9 @@ int format_whole_number(double value, LeadingBlank blank, char* out) {
 
 #if defined(__SIZEOF_INT128__)
 using Wide = unsigned __int128;
+
+// Digit i, for i < 8.
+char digit_at(const DigitText& t, int i) { return static_cast<char>(t.first >> (8 * i)); }
 
 constexpr uint64_t TEN_15 = 1000000000000000ULL;
 constexpr uint64_t TEN_16 = 10000000000000000ULL;
