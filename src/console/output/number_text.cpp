@@ -1,5 +1,7 @@
 #include "console/output/number_text.h"
 
+#include "console/powers_of_five.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -149,22 +151,56 @@ constexpr double POW10[] = {
     1e43, 1e44, 1e45, 1e46, 1e47, 1e48, 1e49, 1e50};
 static_assert(std::size(POW10) == 71);
 
+// m * 2^q * 10^s from the power of five cut to 128 bits: its whole part in
+// `*whole` and how the part after the point compares with one half. The
+// product with the cut power lies below the exact value by less than
+// 2^-73 (m is below 2^(shift-73) whenever the whole part is below 10^16),
+// so only a part after the point within a few units of 2^-64 of one half or
+// of one can be judged wrongly: false then, and when the whole part does not
+// fit in 64 bits.
+bool scale_by_cut_power(uint64_t m, int q, int s, uint64_t* whole, int* half) {
+  if (s < POWER_OF_FIVE_MIN || s > POWER_OF_FIVE_MAX) return false;
+  const PowerOfFive& p = power_of_five(s);
+  const Wide low = static_cast<Wide>(m) * p.low;
+  const Wide top = static_cast<Wide>(m) * p.high + (low >> 64);  // the product >> 64
+  const int shift = 127 - q - s - floor_log2_pow5(s);  // the product >> shift is the whole part
+  if (shift < 64 || shift >= 192) return false;
+  const int j = shift - 64;
+  const Wide x = top >> j;
+  if ((x >> 64) != 0) return false;
+  // The 64 bits after the point.
+  const uint64_t fraction = j >= 64 ? static_cast<uint64_t>(top >> (j - 64))
+                            : j == 0 ? static_cast<uint64_t>(low)
+                                     : static_cast<uint64_t>(((top << 64) | static_cast<uint64_t>(low)) >> j);
+  constexpr uint64_t HALF = 1ULL << 63;
+  constexpr uint64_t MARGIN = 4;
+  if (fraction - (HALF - MARGIN) <= 2 * MARGIN || fraction >= 0 - MARGIN) return false;
+  *whole = static_cast<uint64_t>(x);
+  *half = fraction > HALF ? 1 : -1;
+  return true;
+}
+
 // The 16 significant digits of `magnitude` (finite, above zero), rounded
 // to nearest with ties to even as "%.16g" rounds, and the decimal exponent
-// of the first. Whole-number arithmetic on the exact value of the double;
-// it covers magnitudes from about 1e-12 to 1e42, and answers false
-// elsewhere (and for subnormals), where the library conversion takes over.
+// of the first. Exact whole-number arithmetic on the double's value where
+// it fits in 128 bits (about 1e-12 to 1e16), the cut power of five
+// elsewhere; false where that cannot decide the rounding, and the library
+// conversion takes over.
 bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   uint64_t bits;
   std::memcpy(&bits, &magnitude, sizeof bits);
   const int biased = static_cast<int>(bits >> 52) & 0x7FF;
-  if (biased == 0 || biased == 0x7FF) return false;
-  const uint64_t m = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
-  const int q = biased - 1075;
-  // floor(log10(2^(q+52))) is the decimal exponent or one below it; the
-  // nearest double to the next power of ten tells which (but for the value
-  // equal to a power rounded down; the loop corrects that).
-  int guess = ((q + 52) * 78913) >> 18;
+  if (biased == 0x7FF) return false;
+  const uint64_t fraction_bits = bits & ((1ULL << 52) - 1);
+  const uint64_t m = biased == 0 ? fraction_bits : fraction_bits | (1ULL << 52);
+  if (m == 0) return false;
+  const int q = biased == 0 ? -1074 : biased - 1075;
+  // floor(log10(2^top)) is the decimal exponent or one below it; the
+  // nearest double to the next power of ten tells which where the table
+  // has it (but for the value equal to a power rounded down; the loop
+  // corrects that).
+  const int top = q + 63 - std::countl_zero(m);
+  int guess = (top * 78913) >> 18;
   if (guess + 1 >= POW10_FIRST && guess + 1 < POW10_FIRST + static_cast<int>(std::size(POW10))) {
     guess += magnitude >= POW10[guess + 1 - POW10_FIRST] ? 1 : 0;
   }
@@ -172,7 +208,9 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   uint64_t whole = 0;
   int half = 0;
   for (int tries = 0;; ++tries) {
-    if (tries == 3 || !scale_exactly(m, q, s, &whole, &half)) return false;
+    if (tries == 3) return false;
+    const bool exact = s >= 0 && s <= POW5_MAX && scale_exactly(m, q, s, &whole, &half);
+    if (!exact && !scale_by_cut_power(m, q, s, &whole, &half)) return false;
     if (whole >= TEN_16) {
       --s;
     } else if (whole < TEN_15) {

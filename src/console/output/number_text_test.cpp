@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -97,25 +98,34 @@ TEST(NumberText, WholeNumbersMatchPrintfGeneralConversion) {
   }
 }
 
-TEST(NumberText, MatchesPrintfAcrossTheDecadesOfTheWholeNumberRoad) {
-  // Magnitudes from 1e-16 to 1e46 are rounded to 16 digits with whole-number
-  // arithmetic, the rest by the library: every binary exponent there and at
-  // its edges, both neighbours of each power of ten, and exact halves at the
-  // 17th digit (ties go to the even 16th).
+TEST(NumberText, MatchesPrintfAcrossTheWholeRangeOfDoubles) {
+  // Magnitudes from 1e-12 to 1e16 are rounded to 16 digits with exact
+  // whole-number arithmetic, the rest with a power of five cut to 128 bits:
+  // every binary exponent, subnormals of every length, both neighbours of
+  // each power of ten, and exact halves at the 17th digit (ties go to the
+  // even 16th).
   std::vector<double> values;
   uint64_t seed = 0x853C49E6748FEA9Bull;
-  for (int q = -110; q <= 160; ++q) {
-    for (int i = 0; i < 100; ++i) {
-      seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-      const uint64_t m = (1ULL << 52) | (seed >> 12);
+  auto next = [&seed] { return seed = seed * 6364136223846793005ull + 1442695040888963407ull; };
+  for (int q = -1074; q <= 971; ++q) {
+    for (int i = 0; i < (q > -110 && q < 160 ? 60 : 12); ++i) {
+      const uint64_t m = (1ULL << 52) | (next() >> 12);
       values.push_back(std::ldexp(static_cast<double>(m), q));
     }
   }
-  for (int k = -18; k <= 46; ++k) {
-    const double p = std::pow(10.0, k);
-    for (double v : {p, std::nextafter(p, 0.0), std::nextafter(p, 1e300), 9.999999999999999 * p,
-                     9.9999999999999995 * p, 9.999999999999998 * p}) {
-      values.push_back(v);
+  for (int length = 1; length <= 52; ++length) {
+    for (int i = 0; i < 20; ++i) {
+      const uint64_t m = (1ULL << (length - 1)) | ((next() >> 12) & ((1ULL << (length - 1)) - 1));
+      values.push_back(std::ldexp(static_cast<double>(m), -1074));
+    }
+  }
+  values.push_back(std::numeric_limits<double>::max());
+  values.push_back(std::numeric_limits<double>::min());
+  for (int k = -323; k <= 308; ++k) {
+    const double p = std::strtod(("1e" + std::to_string(k)).c_str(), nullptr);
+    for (double v : {p, std::nextafter(p, 0.0), std::nextafter(p, 1e300)}) values.push_back(v);
+    if (k < 308) {
+      for (double f : {9.999999999999999, 9.9999999999999995, 9.999999999999998}) values.push_back(f * p);
     }
   }
   for (int e = -6; e <= 15; ++e) {  // j / 2^(16-e), j odd: 17 digits ending in 5
