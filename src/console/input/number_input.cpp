@@ -5,10 +5,27 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 #if defined(ZW_HAVE_FAST_FLOAT)
 #include <fast_float/fast_float.h>
+#endif
+
+#include "console/powers_of_five.h"
+
+// Short decimals are scaled by a power of five cut to 128 bits where the
+// compiler has a 128-bit integer (integer multiplications, faster than the
+// x87 division), and by one x87 multiplication or division where long
+// double is the x87 format; where neither, the library reads them.
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+#define ZW_X87_SCALE 1
+#endif
+#if defined(__SIZEOF_INT128__)
+#define ZW_WIDE_SCALE 1
+#endif
+#if defined(ZW_X87_SCALE) || defined(ZW_WIDE_SCALE)
+#define ZW_SHORT_DECIMALS 1
 #endif
 
 namespace zw {
@@ -106,11 +123,13 @@ constexpr uint64_t TEN_TO[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 100000
   }
 }
 
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+#if defined(ZW_SHORT_DECIMALS)
+#if defined(ZW_X87_SCALE)
 constexpr long double TEN_POWERS[28] = {
     1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
     1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
     1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};  // exact: 5^27 < 2^64
+#endif
 
 // Eight ASCII digits at `p` as their number, or false if any byte is not
 // a digit (the byte order of x86).
@@ -130,7 +149,7 @@ inline bool eight_digits(const char* p, uint64_t* value) {
 // Past 19 digits the value wraps; the caller gives up on such a run.
 inline const char* add_digits(const char* p, const char* end, uint64_t* digits) {
   uint64_t eight;
-  while (end - p >= 8 && eight_digits(p, &eight)) {
+  while (std::endian::native == std::endian::little && end - p >= 8 && eight_digits(p, &eight)) {
     *digits = *digits * 100000000 + eight;
     p += 8;
   }
@@ -140,9 +159,15 @@ inline const char* add_digits(const char* p, const char* end, uint64_t* digits) 
   return p;
 }
 
-// digits · 10^scale, negative if asked, for at most 19 digits; false when
-// the one rounding cannot be trusted (see below) or the scale is past 27.
-inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, double* value) {
+#if defined(ZW_X87_SCALE)
+// digits · 10^scale by the x87 unit, for at most 19 digits and a scale
+// within 27: the digits and 10^k are exact in the extended format, so one
+// multiplication or division rounds the exact value once, to 64 bits (the
+// unit is set so). Rounding that to a double again gives the correctly
+// rounded double unless the 64-bit result lies exactly halfway between two
+// doubles: the true value cannot be on the other side of a halfway point
+// without the 64-bit result landing on it. False then.
+inline bool scale_by_x87(uint64_t digits, int scale, double* value) {
   if (scale < -27 || scale > 27) return false;
   const long double whole = static_cast<long double>(digits);
   const long double x = scale < 0 ? whole / TEN_POWERS[-scale] : whole * TEN_POWERS[scale];
@@ -150,8 +175,73 @@ inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, d
   uint64_t significand;
   std::memcpy(&significand, &x, sizeof significand);  // the 64-bit significand comes first
   if ((significand & 0x7FF) == 0x400) return false;
-  const double rounded = static_cast<double>(x);
-  *value = negative ? -rounded : rounded;
+  *value = static_cast<double>(x);
+  return true;
+}
+#endif
+
+#if defined(ZW_WIDE_SCALE)
+// digits · 10^scale (digits above zero) from the power of five cut to 128
+// bits. The product of the digits, moved up to fill 64 bits, with the cut
+// power lies below the exact one by less than 2^64 units of its lowest bit,
+// so its top 128 bits are exact or one too low: the result is the
+// correctly rounded double unless the bits below the rounding bit are all
+// ones (a carry could reach it) or the product is exactly halfway (the
+// exact value may be above it). False then, and for results that are
+// subnormal, where the rounding falls elsewhere.
+inline bool scale_by_cut_power(uint64_t digits, int scale, double* value) {
+  if (scale < POWER_OF_FIVE_MIN) {  // below 10^-342 * 2^64: half the smallest subnormal
+    *value = 0.0;
+    return true;
+  }
+  if (scale > 308) {  // at least 10^309
+    *value = std::numeric_limits<double>::infinity();
+    return true;
+  }
+  using Wide = unsigned __int128;
+  const int lead = std::countl_zero(digits);
+  const uint64_t w = digits << lead;
+  const PowerOfFive& p = power_of_five(scale);
+  const Wide low = static_cast<Wide>(w) * p.low;
+  const Wide top = static_cast<Wide>(w) * p.high + (low >> 64);  // the product >> 64, at least 2^126
+  const int upper = static_cast<int>(top >> 127);  // 1: the top bit is bit 127, else 126
+  const int cut = 73 + upper;  // bits below the rounding bit
+  const Wide rest = top & ((static_cast<Wide>(1) << cut) - 1);
+  const uint64_t kept = static_cast<uint64_t>(top >> cut);  // 53 bits and the rounding bit
+  if (rest == (static_cast<Wide>(1) << cut) - 1) return false;
+  if ((kept & 1) != 0 && rest == 0 && static_cast<uint64_t>(low) == 0) return false;
+  // value = m * 2^(biased - 1075), 2^52 <= m <= 2^53; the exponent is taken
+  // before rounding, so a subnormal that would round up to the smallest
+  // normal is refused too.
+  uint64_t m = (kept >> 1) + (kept & 1);
+  int biased = scale + floor_log2_pow5(scale) - lead + cut + 1013;
+  if (biased <= 0) return false;
+  if (m == (1ULL << 53)) {
+    m >>= 1;
+    ++biased;
+  }
+  if (biased >= 0x7FF) {
+    *value = std::numeric_limits<double>::infinity();
+    return true;
+  }
+  *value = std::bit_cast<double>((static_cast<uint64_t>(biased) << 52) | (m & ((1ULL << 52) - 1)));
+  return true;
+}
+#endif
+
+// digits · 10^scale, negative if asked, for at most 19 digits; false when
+// no road here can trust its rounding: the library conversion decides.
+inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, double* value) {
+  double x = 0;
+  bool done = digits == 0;
+#if defined(ZW_WIDE_SCALE)
+  done = done || scale_by_cut_power(digits, scale, &x);
+#endif
+#if defined(ZW_X87_SCALE)
+  done = done || scale_by_x87(digits, scale, &x);  // exact halves within 10^27
+#endif
+  if (!done) return false;
+  *value = negative ? -x : x;
   return true;
 }
 
@@ -170,14 +260,9 @@ inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, d
   return p;
 }
 
-// A decimal item of at most 19 digits whose power of ten is within 27 of
-// its digits: the digits and 10^k are exact in the extended format, so one
-// multiplication or division rounds the exact value once, to 64 bits (or
-// to 53, if the unit is set so). Rounding that to a double again gives the
-// correctly rounded double unless the 64-bit result lies exactly halfway
-// between two doubles: the true value cannot be on the other side of a
-// halfway point without the 64-bit result landing on it. Then, and for
-// every other text, false: the library conversion decides.
+// A decimal item of at most 19 digits, scaled by one of the roads above;
+// false for every other text, and where no road can trust its rounding:
+// the library conversion decides.
 // PADDED: the caller has 8 bytes readable past the text.
 template <bool PADDED>
 bool short_decimal_to_double(const char* text, int32_t length, double* value) {
@@ -245,7 +330,7 @@ bool text_to_nan(const char* text, double* value) {
 
 double item_to_double(const char* item, int32_t length, bool looks_float) {
   if (looks_float) {
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+#if defined(ZW_SHORT_DECIMALS)
     double value;
     if (short_decimal_to_double<false>(item, length, &value)) return value;
 #endif
@@ -258,7 +343,7 @@ double item_to_double(const char* item, int32_t length, bool looks_float) {
 
 bool plain_item_to_double(const char* item, int32_t length, bool looks_float, double* value) {
   if (looks_float) {
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+#if defined(ZW_SHORT_DECIMALS)
     return short_decimal_to_double<true>(item, length, value);
 #else
     return false;
@@ -299,7 +384,7 @@ PlainNumber plain_number_to_double(const char* p, const char* end, double* value
     *value = static_cast<double>(negative ? -whole : whole);
     return PlainNumber::CONVERTED;
   }
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+#if defined(ZW_SHORT_DECIMALS)
   // The short decimal road, as short_decimal_to_double takes it.
   int scale = 0;
   if (*p == '.') {
