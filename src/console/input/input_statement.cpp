@@ -105,18 +105,43 @@ const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
   return end;
 }
 
+// Where the next item starts when the bytes of one end at `p`, as
+// finish_item leaves it: a number item's blanks skipped; then a comma or
+// LF taken, a CR taken with the LF after it; any other byte after blanks
+// starts the next item. nullptr when the item goes on (a byte that is no
+// blank, comma or line end) or when the answer lies past the block's end
+// `last`: the byte-by-byte road decides then.
+inline const char* after_item(const char* p, const char* last, ItemMode mode) {
+  const char* const ended = p;
+  if (mode == ItemMode::NUMBER) {
+    while (p < last && is_blank(*p)) ++p;
+  }
+  if (p == last) return nullptr;
+  if (*p == ',' || *p == '\n') return p + 1;
+  if (*p == '\r') return p + 1 == last ? nullptr : p + (p[1] == '\n' ? 2 : 1);
+  return p != ended ? p : nullptr;
+}
+
+// The first byte that is no blank, from `p` on (`last` if none is).
+inline const char* skip_blanks(const char* p, const char* last) {
+  while (p < last && is_blank(*p)) ++p;
+  return p;
+}
+
 // Most piped items are a run of ordinary bytes ended by a comma or a line
-// feed, all inside the read block: found with one scan and taken whole.
-// Anything else (blanks, quotes, a CR, an item that reaches its limit or the
-// block's end, given-back bytes) is left for the byte-by-byte road and
-// nothing is taken. On success `*start` and the returned length give the
-// item's bytes in the block, and its terminator is consumed.
+// end, all inside the read block: found with one scan and taken whole.
+// Anything else (quotes, an item that reaches its limit or the block's end,
+// given-back bytes) is left for the byte-by-byte road and nothing is taken.
+// On success `*start` and the returned length give the item's bytes in the
+// block, and what ends it is consumed.
 [[gnu::always_inline]] inline int32_t take_whole_item(InputContext& in, int32_t limit, ItemMode mode,
                                                       const char** start, bool* looks_float) {
   const std::array<ByteKind, 256>& kinds = mode == ItemMode::TEXT ? WHOLE_TEXT_KINDS : WHOLE_NUMBER_KINDS;
   if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0) return -1;
+  const char* const last = in.block + in.block_len;
   const char* first = in.block + in.block_pos;
-  const char* end = in.block + std::min(in.block_len, in.block_pos + static_cast<size_t>(limit));
+  if (first < last && is_blank(*first)) first = skip_blanks(first, last);
+  const char* end = first + std::min(static_cast<size_t>(last - first), static_cast<size_t>(limit));
   const char* p = first;
   bool marked = false;
   // A number item is mostly digits, signs and a point.
@@ -126,8 +151,10 @@ const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
     if (kind == SPECIAL) break;
     marked |= kind == FLOAT_MARK;
   }
-  if (p == first || p == end || (*p != ',' && *p != '\n')) return -1;
-  in.block_pos = static_cast<size_t>(p + 1 - in.block);
+  if (p == first || p == end) return -1;
+  const char* const next = after_item(p, last, mode);
+  if (next == nullptr) return -1;
+  in.block_pos = static_cast<size_t>(next - in.block);
   *start = first;
   *looks_float = marked;
   return static_cast<int32_t>(p - first);
@@ -335,11 +362,14 @@ void input_double(Console& con, double* dest) {
   InputContext& in = con.input;
   char buffer[INPUT_NUMBER_MAX + 1];
   if (in.source == InputSource::STANDARD_DEVICE && in.putback_count == 0) {
-    const char* const first = in.block + in.block_pos;
-    const char* const end = in.block + std::min(in.block_len, in.block_pos + size_t{INPUT_NUMBER_MAX});
+    const char* const last = in.block + in.block_len;
+    const char* first = in.block + in.block_pos;
+    if (first < last && is_blank(*first)) first = skip_blanks(first, last);
+    const char* const end = first + std::min(static_cast<size_t>(last - first), size_t{INPUT_NUMBER_MAX});
     const char* stop = nullptr;
     const PlainNumber plain = plain_number_to_double(first, end, dest, &stop);
-    if (plain != PlainNumber::NONE && stop < end && (*stop == ',' || *stop == '\n')) {
+    const char* const next = plain != PlainNumber::NONE && stop < end ? after_item(stop, last, ItemMode::NUMBER) : nullptr;
+    if (next != nullptr) {
       if (plain == PlainNumber::LIBRARY) {
         const size_t length = static_cast<size_t>(stop - first);
         if (length < 64) {
@@ -350,7 +380,7 @@ void input_double(Console& con, double* dest) {
         buffer[length] = '\0';
         *dest = text_to_double(buffer);
       }
-      in.block_pos = static_cast<size_t>(stop + 1 - in.block);
+      in.block_pos = static_cast<size_t>(next - in.block);
       con.last_error = 0;
       return;
     }

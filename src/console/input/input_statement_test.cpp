@@ -177,6 +177,10 @@ TEST(InputStatement, PipedNumbersStopAtTheReadBlocksEnd) {
       {"-7.25e2,1,", 2, ".5\n", {-7.5, 0}},
       {"1,2345678901234567.8,", 3, "", {1, 2, 0}},
       {"0.125,9.75e-3,", 6, "3,", {0.125, 3}},
+      {"7\r\n8,", 2, "\n9,", {7, 9}},     // CR at the block's end takes the LF of the next read
+      {"7  ,8,", 2, " ,9,", {7, 9}},       // blanks after an item go on in the next read
+      {"  3,", 2, " 4,5", {4, 5}},         // and blanks before one
+      {"6\r,", 2, "5,", {6, 5}},           // a CR alone ends the item too
   };
   for (const Case& c : cases) {
     Input in("", true);
@@ -193,7 +197,7 @@ TEST(InputStatement, PipedItemsSplitAsTypedOnes) {
   // A line of items with the bytes that end, quote or mark them at every
   // place, long enough to be scanned many bytes at a time when piped: the
   // piped road must split it as the typed line's road does.
-  const char alphabet[] = "\",&\t dDeE.x17-";
+  const char alphabet[] = "\",&\t dDeE.x17-+\r\n";
   uint64_t seed = 0x2545F4914F6CDD1Dull;
   auto next = [&seed] {
     seed = seed * 6364136223846793005ull + 1442695040888963407ull;
@@ -205,9 +209,11 @@ TEST(InputStatement, PipedItemsSplitAsTypedOnes) {
     for (int i = 0; i < items; ++i) {
       const int length = static_cast<int>(next() % 90);
       const int odd = next() % 3 == 0 ? static_cast<int>(next() % 90) : -1;  // one odd byte, or none
+      if (next() % 4 == 0) line += next() % 2 ? " " : "\t ";
       for (int j = 0; j < length; ++j) {
         line += j == odd ? alphabet[next() % (sizeof alphabet - 1)] : static_cast<char>('0' + next() % 10);
       }
+      if (next() % 4 == 0) line += next() % 2 ? " " : "\r";
       if (next() % 4 == 0) line += '\0';
       line += ',';
     }

@@ -371,7 +371,8 @@ bool plain_item_to_double(const char* item, int32_t length, bool looks_float, do
 
 PlainNumber plain_number_to_double(const char* p, const char* end, double* value, const char** stop) {
   const bool negative = p < end && *p == '-';
-  if (negative) ++p;
+  const bool sign = p < end && (*p == '-' || *p == '+');
+  if (sign) ++p;
   uint64_t digits = 0;
   const char* const first = p;
   p = add_digit_words(p, end, &digits);
@@ -379,7 +380,7 @@ PlainNumber plain_number_to_double(const char* p, const char* end, double* value
   *stop = p;
   if (p == end || (*p != '.' && *p != 'e' && *p != 'E')) {
     // An integer item: up to 18 bytes with the sign.
-    if (count == 0 || count + (negative ? 1 : 0) > 18) return PlainNumber::NONE;
+    if (count == 0 || count + (sign ? 1 : 0) > 18) return PlainNumber::NONE;
     const int64_t whole = static_cast<int64_t>(digits);
     *value = static_cast<double>(negative ? -whole : whole);
     return PlainNumber::CONVERTED;

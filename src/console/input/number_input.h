@@ -19,7 +19,7 @@ double item_to_double(const char* item, int32_t length, bool looks_float);
 // must be readable.
 bool plain_item_to_double(const char* item, int32_t length, bool looks_float, double* value);
 // The number at `p` if it is the plain kind most items are: an optional
-// "-", digits, a point with digits after it or none, an exponent. `*stop`
+// sign, digits, a point with digits after it or none, an exponent. `*stop`
 // is the byte after it, and an item of exactly those bytes is what
 // item_to_double makes of it: CONVERTED, the value stored; or LIBRARY, a
 // decimal item that takes text_to_double. NONE, for anything else: the
