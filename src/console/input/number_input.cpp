@@ -184,10 +184,12 @@ inline bool scale_by_x87(uint64_t digits, int scale, double* value) {
 // digits · 10^scale (digits above zero) from the power of five cut to 128
 // bits. The product of the digits, moved up to fill 64 bits, with the cut
 // power lies below the exact one by less than 2^64 units of its lowest bit,
-// so its top 128 bits are exact or one too low: the result is the
-// correctly rounded double unless the bits below the rounding bit are all
-// ones (a carry could reach it) or the product is exactly halfway (the
-// exact value may be above it). False then, and for results that are
+// so its top 128 bits are exact or one too low. The rounding is certain
+// unless the product is exactly halfway (the exact value may be above it)
+// or its bits below the rounding bit are all ones with the rounding bit
+// clear (the exact value may be halfway): with the rounding bit set, a
+// carry into it rounds up the same. Exact decimals such as 1.5 come out
+// that way. False when it is not certain, and for results that are
 // subnormal, where the rounding falls elsewhere.
 inline bool scale_by_cut_power(uint64_t digits, int scale, double* value) {
   if (scale < POWER_OF_FIVE_MIN) {  // below 10^-342 * 2^64: half the smallest subnormal
@@ -208,7 +210,7 @@ inline bool scale_by_cut_power(uint64_t digits, int scale, double* value) {
   const int cut = 73 + upper;  // bits below the rounding bit
   const Wide rest = top & ((static_cast<Wide>(1) << cut) - 1);
   const uint64_t kept = static_cast<uint64_t>(top >> cut);  // 53 bits and the rounding bit
-  if (rest == (static_cast<Wide>(1) << cut) - 1) return false;
+  if (rest == (static_cast<Wide>(1) << cut) - 1 && (kept & 1) == 0) return false;
   if ((kept & 1) != 0 && rest == 0 && static_cast<uint64_t>(low) == 0) return false;
   // value = m * 2^(biased - 1075), 2^52 <= m <= 2^53; the exponent is taken
   // before rounding, so a subnormal that would round up to the smallest
@@ -238,7 +240,7 @@ inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, d
   done = done || scale_by_cut_power(digits, scale, &x);
 #endif
 #if defined(ZW_X87_SCALE)
-  done = done || scale_by_x87(digits, scale, &x);  // exact halves within 10^27
+  done = done || scale_by_x87(digits, scale, &x);  // halves within 10^27
 #endif
   if (!done) return false;
   *value = negative ? -x : x;

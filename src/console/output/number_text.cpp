@@ -155,9 +155,11 @@ static_assert(std::size(POW10) == 71);
 // `*whole` and how the part after the point compares with one half. The
 // product with the cut power lies below the exact value by less than
 // 2^-73 (m is below 2^(shift-73) whenever the whole part is below 10^16),
-// so only a part after the point within a few units of 2^-64 of one half or
-// of one can be judged wrongly: false then, and when the whole part does not
-// fit in 64 bits.
+// so a part after the point within a few units of 2^-64 of one half cannot
+// be judged: false then, and when the whole part does not fit in 64 bits.
+// Within those units of one, the exact value is just below the next whole
+// number or on it (an exact decimal, such as 5^-s times a whole number):
+// rounded, both give that whole number.
 bool scale_by_cut_power(uint64_t m, int q, int s, uint64_t* whole, int* half) {
   if (s < POWER_OF_FIVE_MIN || s > POWER_OF_FIVE_MAX) return false;
   const PowerOfFive& p = power_of_five(s);
@@ -174,7 +176,13 @@ bool scale_by_cut_power(uint64_t m, int q, int s, uint64_t* whole, int* half) {
                                      : static_cast<uint64_t>(((top << 64) | static_cast<uint64_t>(low)) >> j);
   constexpr uint64_t HALF = 1ULL << 63;
   constexpr uint64_t MARGIN = 4;
-  if (fraction - (HALF - MARGIN) <= 2 * MARGIN || fraction >= 0 - MARGIN) return false;
+  if (fraction - (HALF - MARGIN) <= 2 * MARGIN) return false;
+  if (fraction >= 0 - MARGIN) {
+    if (static_cast<uint64_t>(x) == UINT64_MAX) return false;
+    *whole = static_cast<uint64_t>(x) + 1;
+    *half = -1;
+    return true;
+  }
   *whole = static_cast<uint64_t>(x);
   *half = fraction > HALF ? 1 : -1;
   return true;
@@ -183,9 +191,8 @@ bool scale_by_cut_power(uint64_t m, int q, int s, uint64_t* whole, int* half) {
 // The 16 significant digits of `magnitude` (finite, above zero), rounded
 // to nearest with ties to even as "%.16g" rounds, and the decimal exponent
 // of the first. Exact whole-number arithmetic on the double's value where
-// it fits in 128 bits (about 1e-12 to 1e16), the cut power of five
-// elsewhere; false where that cannot decide the rounding, and the library
-// conversion takes over.
+// it fits in 128 bits, the cut power of five elsewhere; false where
+// neither can decide the rounding, and the library conversion takes over.
 bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   uint64_t bits;
   std::memcpy(&bits, &magnitude, sizeof bits);
@@ -209,8 +216,12 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
   int half = 0;
   for (int tries = 0;; ++tries) {
     if (tries == 3) return false;
-    const bool exact = s >= 0 && s <= POW5_MAX && scale_exactly(m, q, s, &whole, &half);
-    if (!exact && !scale_by_cut_power(m, q, s, &whole, &half)) return false;
+    // Multiplying by 5^s is cheap and exact where it fits; dividing by 5^-s
+    // is not cheap, but decides the whole numbers past 10^16 whose 17th
+    // digit the cut power leaves in doubt (5 there, exactly).
+    const bool scaled = s >= 0 ? scale_exactly(m, q, s, &whole, &half) || scale_by_cut_power(m, q, s, &whole, &half)
+                               : scale_by_cut_power(m, q, s, &whole, &half) || scale_exactly(m, q, s, &whole, &half);
+    if (!scaled) return false;
     if (whole >= TEN_16) {
       --s;
     } else if (whole < TEN_15) {

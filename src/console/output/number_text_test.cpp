@@ -119,6 +119,10 @@ TEST(NumberText, MatchesPrintfAcrossTheWholeRangeOfDoubles) {
       values.push_back(std::ldexp(static_cast<double>(m), -1074));
     }
   }
+  for (int i = 0; i < 4000; ++i) {  // exact decimals past 10^16: 17th digits of 0 and 5
+    const uint64_t n = (next() >> 14) | 1;
+    values.push_back(static_cast<double>(n) * (i % 2 ? 10.0 : 5.0) * std::pow(10.0, i % 5));
+  }
   values.push_back(std::numeric_limits<double>::max());
   values.push_back(std::numeric_limits<double>::min());
   for (int k = -323; k <= 308; ++k) {
