@@ -105,13 +105,13 @@ const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
   return end;
 }
 
-// Where the next item starts when the bytes of one end at `p`, as
-// finish_item leaves it: a number item's blanks skipped; then a comma or
-// LF taken, a CR taken with the LF after it; any other byte after blanks
-// starts the next item. nullptr when the item goes on (a byte that is no
-// blank, comma or line end) or when the answer lies past the block's end
-// `last`: the byte-by-byte road decides then.
-inline const char* after_item(const char* p, const char* last, ItemMode mode) {
+// Where the next item starts when the bytes of one end at `p` (before the
+// block's end `last`), as finish_item leaves it: a number item's blanks
+// skipped; then a comma or LF taken, a CR taken with the LF after it; any
+// other byte after blanks starts the next item. nullptr when the item goes
+// on (a byte that is no blank, comma or line end) or when the answer lies
+// past `last`: the byte-by-byte road decides then.
+[[gnu::noinline]] const char* after_item_ends_otherwise(const char* p, const char* last, ItemMode mode) {
   const char* const ended = p;
   if (mode == ItemMode::NUMBER) {
     while (p < last && is_blank(*p)) ++p;
@@ -123,7 +123,7 @@ inline const char* after_item(const char* p, const char* last, ItemMode mode) {
 }
 
 // The first byte that is no blank, from `p` on (`last` if none is).
-inline const char* skip_blanks(const char* p, const char* last) {
+[[gnu::noinline]] const char* skip_blanks(const char* p, const char* last) {
   while (p < last && is_blank(*p)) ++p;
   return p;
 }
@@ -131,17 +131,18 @@ inline const char* skip_blanks(const char* p, const char* last) {
 // Most piped items are a run of ordinary bytes ended by a comma or a line
 // end, all inside the read block: found with one scan and taken whole.
 // Anything else (quotes, an item that reaches its limit or the block's end,
-// given-back bytes) is left for the byte-by-byte road and nothing is taken.
-// On success `*start` and the returned length give the item's bytes in the
-// block, and what ends it is consumed.
+// given-back bytes) is left for the byte-by-byte road and nothing is taken:
+// -1. Blanks before an item are dropped (every road drops them), and
+// TAKE_AGAIN asks the caller to call once more. On success `*start` and the
+// returned length give the item's bytes in the block, and what ends it is
+// consumed.
+constexpr int32_t TAKE_AGAIN = -2;
 [[gnu::always_inline]] inline int32_t take_whole_item(InputContext& in, int32_t limit, ItemMode mode,
                                                       const char** start, bool* looks_float) {
   const std::array<ByteKind, 256>& kinds = mode == ItemMode::TEXT ? WHOLE_TEXT_KINDS : WHOLE_NUMBER_KINDS;
   if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0) return -1;
-  const char* const last = in.block + in.block_len;
   const char* first = in.block + in.block_pos;
-  if (first < last && is_blank(*first)) first = skip_blanks(first, last);
-  const char* end = first + std::min(static_cast<size_t>(last - first), static_cast<size_t>(limit));
+  const char* end = in.block + std::min(in.block_len, in.block_pos + static_cast<size_t>(limit));
   const char* p = first;
   bool marked = false;
   // A number item is mostly digits, signs and a point.
@@ -151,9 +152,16 @@ inline const char* skip_blanks(const char* p, const char* last) {
     if (kind == SPECIAL) break;
     marked |= kind == FLOAT_MARK;
   }
-  if (p == first || p == end) return -1;
-  const char* const next = after_item(p, last, mode);
-  if (next == nullptr) return -1;
+  if (p == first || p == end) {
+    if (p == end || !is_blank(*p)) return -1;
+    in.block_pos = static_cast<size_t>(skip_blanks(p, in.block + in.block_len) - in.block);
+    return TAKE_AGAIN;
+  }
+  const char* next = p + 1;
+  if (*p != ',' && *p != '\n') {
+    next = after_item_ends_otherwise(p, in.block + in.block_len, mode);
+    if (next == nullptr) return -1;
+  }
   in.block_pos = static_cast<size_t>(next - in.block);
   *start = first;
   *looks_float = marked;
@@ -278,6 +286,7 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
   Item item;
   const char* start = nullptr;
   item.length = take_whole_item(con.input, limit, mode, &start, &item.looks_float);
+  if (item.length == TAKE_AGAIN) item.length = take_whole_item(con.input, limit, mode, &start, &item.looks_float);
   if (item.length >= 0) {
     std::memcpy(buffer, start, static_cast<size_t>(item.length));
     buffer[item.length] = '\0';
@@ -344,7 +353,8 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
 void input_text(Console& con, TextItem* dest) {
   const char* start = nullptr;
   bool looks_float = false;
-  const int32_t length = take_whole_item(con.input, INPUT_TEXT_MAX, ItemMode::TEXT, &start, &looks_float);
+  int32_t length = take_whole_item(con.input, INPUT_TEXT_MAX, ItemMode::TEXT, &start, &looks_float);
+  if (length == TAKE_AGAIN) length = take_whole_item(con.input, INPUT_TEXT_MAX, ItemMode::TEXT, &start, &looks_float);
   if (length >= 0) {
     std::memcpy(dest->bytes, start, static_cast<size_t>(length));
     dest->length = length;
@@ -355,39 +365,52 @@ void input_text(Console& con, TextItem* dest) {
   con.last_error = 0;
 }
 
+namespace {
+
+// A decimal item the plain road leaves to the library, from its bytes in
+// the block.
+[[gnu::noinline]] double library_number(const char* first, const char* stop) {
+  char buffer[INPUT_NUMBER_MAX + 1];
+  const size_t length = static_cast<size_t>(stop - first);
+  if (length < 64) {
+    std::memcpy(buffer, first, 64);  // one fixed-size move, no call
+  } else {
+    std::memcpy(buffer, first, length);
+  }
+  buffer[length] = '\0';
+  return text_to_double(buffer);
+}
+
+}  // namespace
+
 void input_double(Console& con, double* dest) {
   // Most piped number items are plain digits with a sign, a point and an
-  // exponent, ended by a comma or a line feed in the block: converted as
+  // exponent, ended by a comma or a line end in the block: converted as
   // they are scanned.
   InputContext& in = con.input;
-  char buffer[INPUT_NUMBER_MAX + 1];
   if (in.source == InputSource::STANDARD_DEVICE && in.putback_count == 0) {
-    const char* const last = in.block + in.block_len;
-    const char* first = in.block + in.block_pos;
-    if (first < last && is_blank(*first)) first = skip_blanks(first, last);
-    const char* const end = first + std::min(static_cast<size_t>(last - first), size_t{INPUT_NUMBER_MAX});
+    const char* const first = in.block + in.block_pos;
+    const char* const end = in.block + std::min(in.block_len, in.block_pos + size_t{INPUT_NUMBER_MAX});
     const char* stop = nullptr;
     const PlainNumber plain = plain_number_to_double(first, end, dest, &stop);
-    const char* const next = plain != PlainNumber::NONE && stop < end ? after_item(stop, last, ItemMode::NUMBER) : nullptr;
-    if (next != nullptr) {
-      if (plain == PlainNumber::LIBRARY) {
-        const size_t length = static_cast<size_t>(stop - first);
-        if (length < 64) {
-          std::memcpy(buffer, first, 64);  // one fixed-size move, no call
-        } else {
-          std::memcpy(buffer, first, length);
-        }
-        buffer[length] = '\0';
-        *dest = text_to_double(buffer);
+    if (plain != PlainNumber::NONE && stop < end) {
+      const char* next = stop + 1;
+      if (*stop != ',' && *stop != '\n') next = after_item_ends_otherwise(stop, in.block + in.block_len, ItemMode::NUMBER);
+      if (next != nullptr) {
+        if (plain == PlainNumber::LIBRARY) *dest = library_number(first, stop);
+        in.block_pos = static_cast<size_t>(next - in.block);
+        con.last_error = 0;
+        return;
       }
-      in.block_pos = static_cast<size_t>(next - in.block);
-      con.last_error = 0;
-      return;
     }
   }
+  char buffer[INPUT_NUMBER_MAX + 1];
   const char* start = nullptr;
   Item item;
   item.length = take_whole_item(con.input, INPUT_NUMBER_MAX, ItemMode::NUMBER, &start, &item.looks_float);
+  if (item.length == TAKE_AGAIN) {
+    item.length = take_whole_item(con.input, INPUT_NUMBER_MAX, ItemMode::NUMBER, &start, &item.looks_float);
+  }
   if (item.length >= 0) {
     // Most items convert where they lie in the block; the others need their
     // zero byte, and a decimal one has had its short road already.

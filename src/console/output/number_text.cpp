@@ -151,6 +151,11 @@ constexpr double POW10[] = {
     1e43, 1e44, 1e45, 1e46, 1e47, 1e48, 1e49, 1e50};
 static_assert(std::size(POW10) == 71);
 
+// scale_exactly for a negative s, out of line: rarely taken.
+[[gnu::noinline]] bool divide_exactly(uint64_t m, int q, int s, uint64_t* whole, int* half) {
+  return scale_exactly(m, q, s, whole, half);
+}
+
 // m * 2^q * 10^s from the power of five cut to 128 bits: its whole part in
 // `*whole` and how the part after the point compares with one half. The
 // product with the cut power lies below the exact value by less than
@@ -219,8 +224,8 @@ bool sixteen_digits(double magnitude, uint64_t* digits, int* exponent) {
     // Multiplying by 5^s is cheap and exact where it fits; dividing by 5^-s
     // is not cheap, but decides the whole numbers past 10^16 whose 17th
     // digit the cut power leaves in doubt (5 there, exactly).
-    const bool scaled = s >= 0 ? scale_exactly(m, q, s, &whole, &half) || scale_by_cut_power(m, q, s, &whole, &half)
-                               : scale_by_cut_power(m, q, s, &whole, &half) || scale_exactly(m, q, s, &whole, &half);
+    const bool scaled = (s >= 0 && scale_exactly(m, q, s, &whole, &half)) ||
+                        scale_by_cut_power(m, q, s, &whole, &half) || (s < 0 && divide_exactly(m, q, s, &whole, &half));
     if (!scaled) return false;
     if (whole >= TEN_16) {
       --s;
