@@ -15,9 +15,10 @@
 #include "console/powers_of_five.h"
 
 // Short decimals are scaled by a power of five cut to 128 bits where the
-// compiler has a 128-bit integer (integer multiplications, faster than the
-// x87 division), and by one x87 multiplication or division where long
-// double is the x87 format; where neither, the library reads them.
+// compiler has a 128-bit integer (integer multiplications, faster than an
+// x87 division); what that leaves undecided, and every one where there is
+// no 128-bit integer, by one x87 multiplication or division where long
+// double is the x87 format; the rest are read by the library.
 #if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
 #define ZW_X87_SCALE 1
 #endif

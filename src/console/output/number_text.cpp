@@ -1,7 +1,5 @@
 #include "console/output/number_text.h"
 
-#include "console/powers_of_five.h"
-
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -10,6 +8,8 @@
 #include <cstring>
 #include <iterator>
 #include <system_error>
+
+#include "console/powers_of_five.h"
 
 namespace zw {
 
