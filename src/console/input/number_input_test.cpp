@@ -178,6 +178,11 @@ TEST(DoubleConversion, DecimalItemsAgreeWithStrtod) {
 // are digits that would change the value) and agrees with the terminated
 // road wherever it answers.
 TEST(PlainItemToDouble, AgreesWithTerminatedRoad) {
+#if defined(__SIZEOF_INT128__)
+  constexpr bool WIDE = true;  // the cut powers of five reach past 10^27
+#else
+  constexpr bool WIDE = false;
+#endif
   struct Case {
     const char* text;
     bool float_marked;
@@ -189,7 +194,7 @@ TEST(PlainItemToDouble, AgreesWithTerminatedRoad) {
       {"-999999999999999999", false, false}, {"1234567890123456789", false, false},
       {"-", false, false},       {"+5", false, false},      {"12a", false, false},
       {"1.5", true, true},       {"-0.0", true, true},      {"0.1", true, true},
-      {"12345.6789", true, true}, {"-98765.4321e3", true, true}, {"1e400", true, true},
+      {"12345.6789", true, true}, {"-98765.4321e3", true, true}, {"1e400", true, WIDE},
       {"nan.", true, false},     {"1.2.3", true, false},    {".", true, false},
   };
   for (const Case& c : cases) {
