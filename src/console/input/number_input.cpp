@@ -14,11 +14,11 @@
 
 #include "console/powers_of_five.h"
 
-// Short decimals are scaled by a power of five cut to 128 bits where the
-// compiler has a 128-bit integer (integer multiplications, faster than an
-// x87 division); what that leaves undecided, and every one where there is
-// no 128-bit integer, by one x87 multiplication or division where long
-// double is the x87 format; the rest are read by the library.
+// Short decimals are scaled by one x87 multiplication or division where
+// long double is the x87 format and the power of ten is within 27 (fewer
+// instructions than the integer road, and as fast); by a power of five cut
+// to 128 bits where the compiler has a 128-bit integer, for every power of
+// ten and for what the x87 leaves undecided; the rest by the library.
 #if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
 #define ZW_X87_SCALE 1
 #endif
@@ -237,11 +237,11 @@ inline bool scale_by_cut_power(uint64_t digits, int scale, double* value) {
 inline bool scaled_digits_to_double(uint64_t digits, int scale, bool negative, double* value) {
   double x = 0;
   bool done = digits == 0;
+#if defined(ZW_X87_SCALE)
+  done = done || scale_by_x87(digits, scale, &x);
+#endif
 #if defined(ZW_WIDE_SCALE)
   done = done || scale_by_cut_power(digits, scale, &x);
-#endif
-#if defined(ZW_X87_SCALE)
-  done = done || scale_by_x87(digits, scale, &x);  // halves within 10^27
 #endif
   if (!done) return false;
   *value = negative ? -x : x;
