@@ -89,15 +89,39 @@ if [[ $(id -u) -ne 0 ]] || ! have_cmd apt-get; then
   exit 1
 fi
 
+# A mirror can be caught in the middle of a sync ("File has unexpected
+# size"): the lists are fetched again a few times, and then apt-get goes on
+# with those it has, which is enough when only another architecture's or
+# suite's list failed. An install that fails to fetch is tried again too.
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    apt-get update -qq && return 0
+    echo "setup-deps: apt-get update failed (try $try of 3)" >&2
+    sleep $((try * 15))
+  done
+  echo "setup-deps: going on with the package lists apt-get has" >&2
+}
+apt_install() {
+  local try
+  for try in 1 2 3; do
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null && return 0
+    ((try < 3)) || return 1
+    echo "setup-deps: apt-get install failed (try $try of 3)" >&2
+    sleep $((try * 15))
+    apt-get update -qq || true
+  done
+}
+
 if ((need_i386)); then
   dpkg --add-architecture i386
 fi
 if ((${#missing[@]} || ${#i386_missing[@]} || need_i386)); then
-  apt-get update -qq
+  apt_update
 fi
 if ((${#missing[@]})); then
   echo "setup-deps: installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  apt_install "${missing[@]}"
 fi
 # The 32-bit Wine on its own: a kernel that runs no 32-bit code takes the
 # packages, but should one of their scripts need to run 32-bit code there,
@@ -105,7 +129,7 @@ fi
 # arithmetic under qemu-i386 instead, see tools/runs-i386.sh).
 if ((${#i386_missing[@]})); then
   echo "setup-deps: installing ${i386_missing[*]}"
-  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${i386_missing[@]}" >/dev/null; then
+  if ! apt_install "${i386_missing[@]}"; then
     if tools_dir=$(dirname "$0") && ! "$tools_dir/runs-i386.sh" >/dev/null; then
       echo "setup-deps: ${i386_missing[*]} did not install on this kernel without 32-bit code; going on without it"
     else
