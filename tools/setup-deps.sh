@@ -50,7 +50,9 @@ fi
 # of the cross matrix and tests under qemu-user, fuzzes with clang, builds
 # the suite with clang and libc++, soaks under GNU time, types at real
 # terminals under Xvfb, and builds, checks and installs the packages.
-installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
+# No pipe into grep -q: under pipefail, a long status text (alacritty's)
+# would fail with SIGPIPE and count as not installed.
+installed() { [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == "install ok installed" ]]; }
 need_i386=0
 i386_missing=()   # installed apart: see below
 if ((ci)); then
