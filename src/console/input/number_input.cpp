@@ -372,6 +372,55 @@ bool plain_item_to_double(const char* item, int32_t length, bool looks_float, do
   return true;
 }
 
+#if defined(ZW_SHORT_DECIMALS)
+namespace {
+
+// A plain number of more than 19 digits at `p` (after its sign): its first
+// 19 significant digits w and the power of ten of the last of them, so that
+// it lies in [w, w + 1) * 10^scale, strictly inside when a digit after them
+// is not zero. Where both ends round to the same double, so does every
+// number between them; elsewhere, and where a road cannot decide an end,
+// the library decides.
+[[gnu::noinline]] PlainNumber long_number_to_double(const char* p, const char* end, bool negative, double* value,
+                                                    const char** stop) {
+  uint64_t w = 0;
+  int kept = 0;
+  int scale = 0;
+  bool more = false;  // a digit not zero after the kept ones
+  for (int part = 0; part < 2; ++part) {  // the digits before the point, then after it
+    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p) {
+      if (kept < 19 && (kept > 0 || *p != '0')) {
+        w = w * 10 + static_cast<uint64_t>(*p - '0');
+        ++kept;
+        scale -= part;
+      } else if (kept < 19) {
+        scale -= part;  // a zero in front
+      } else {
+        scale += 1 - part;
+        more |= *p != '0';
+      }
+    }
+    if (part == 1 || p == end || *p != '.') break;
+    ++p;
+  }
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    p = add_exponent(p + 1, end, &scale);
+    if (p == nullptr) return PlainNumber::NONE;
+  }
+  *stop = p;
+  double low = 0;
+  if (!scaled_digits_to_double(w, scale, negative, &low)) return PlainNumber::LIBRARY;
+  if (more) {
+    double high = 0;
+    if (!scaled_digits_to_double(w + 1, scale, negative, &high) || high != low) return PlainNumber::LIBRARY;
+  }
+  *value = low;
+  return PlainNumber::CONVERTED;
+}
+
+}  // namespace
+#endif
+
 PlainNumber plain_number_to_double(const char* p, const char* end, double* value, const char** stop) {
   const bool negative = p < end && *p == '-';
   const bool sign = p < end && (*p == '-' || *p == '+');
@@ -382,8 +431,15 @@ PlainNumber plain_number_to_double(const char* p, const char* end, double* value
   int count = static_cast<int>(p - first);
   *stop = p;
   if (p == end || (*p != '.' && *p != 'e' && *p != 'E')) {
-    // An integer item: up to 18 bytes with the sign.
-    if (count == 0 || count + (sign ? 1 : 0) > 18) return PlainNumber::NONE;
+    // An integer item: up to 18 bytes with the sign on the road of 64-bit
+    // integers, as item_to_double takes it; longer ones are correctly
+    // rounded as decimals on both roads.
+    if (count == 0) return PlainNumber::NONE;
+#if defined(ZW_SHORT_DECIMALS)
+    if (count + (sign ? 1 : 0) > 18) return long_number_to_double(first, end, negative, value, stop);
+#else
+    if (count + (sign ? 1 : 0) > 18) return PlainNumber::NONE;
+#endif
     const int64_t whole = static_cast<int64_t>(digits);
     *value = static_cast<double>(negative ? -whole : whole);
     return PlainNumber::CONVERTED;
@@ -397,7 +453,8 @@ PlainNumber plain_number_to_double(const char* p, const char* end, double* value
     scale = -static_cast<int>(p - fraction);
     count -= scale;
   }
-  if (count == 0 || count > 19) return PlainNumber::NONE;
+  if (count == 0) return PlainNumber::NONE;
+  if (count > 19) return long_number_to_double(first, end, negative, value, stop);
   if (p < end && (*p == 'e' || *p == 'E')) {
     p = add_exponent(p + 1, end, &scale);
     if (p == nullptr) return PlainNumber::NONE;

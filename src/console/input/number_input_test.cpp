@@ -249,5 +249,56 @@ TEST(PlainNumberToDouble, EqualsItemToDoubleForTheItemItEnds) {
   EXPECT_GT(converted, 10000);  // the generator reaches the road
 }
 
+// Numbers of more than 19 digits are read from their first 19 and the
+// digit after them: beside the halfway points between doubles (printed to
+// 20 to 40 digits, just below, on and above them), whole numbers of 19 to
+// 30 digits, and digits at random with a point and an exponent.
+TEST(PlainNumberToDouble, LongNumbersAgreeWithStrtod) {
+  uint64_t s = 0x853C49E6748FEA9BULL;
+  const auto next = [&s] {
+    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+    return s;
+  };
+  std::vector<std::string> texts = {"9007199254740993.0000", "9007199254740993.00000000000000000001",
+                                    "9007199254740992.99999999999999999999", "18446744073709551615",
+                                    "18446744073709551616", "-99999999999999999999", "+12345678901234567890.5e-300",
+                                    "0.00000000000000000000000000001234567890123456789012"};
+  if constexpr (std::numeric_limits<long double>::digits >= 54) {
+    for (int i = 0; i < 6000; ++i) {
+      const double d = std::bit_cast<double>(next() % 0x7FEFFFFFFFFFFFFFull);
+      const long double halfway = (static_cast<long double>(d) + std::nextafter(d, HUGE_VAL)) / 2;
+      char text[80];
+      std::snprintf(text, sizeof text, "%.*Le", 19 + static_cast<int>(next() % 21), halfway);
+      texts.push_back(text);
+    }
+  }
+  for (int i = 0; i < 6000; ++i) {
+    std::string text = i % 3 == 0 ? "-" : "";
+    const int digits = 19 + static_cast<int>(next() % 12);
+    for (int d = 0; d < digits; ++d) text += static_cast<char>('0' + next() % 10);
+    if (i % 2) {
+      text.insert(text.size() - next() % digits, 1, '.');
+      text += 'e';
+      text += std::to_string(static_cast<int>(next() % 700) - 350);
+    }
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    const std::string followed = text + ",12345678";
+    double got = 0;
+    const char* stop = nullptr;
+    const PlainNumber kind = plain_number_to_double(followed.data(), followed.data() + text.size() + 1, &got, &stop);
+#if ((defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64) || defined(__SIZEOF_INT128__)
+    ASSERT_NE(kind, PlainNumber::NONE) << text;
+#endif
+    if (kind == PlainNumber::NONE) continue;  // no road for decimals here: the item road decides
+    ASSERT_EQ(stop, followed.data() + text.size()) << text;
+    if (kind == PlainNumber::LIBRARY) got = text_to_double(text.c_str());
+    const double want = std::strtod(text.c_str(), nullptr);
+    ASSERT_EQ(str(got), str(want)) << text;
+    ASSERT_EQ(std::signbit(got), std::signbit(want)) << text;
+  }
+}
+
 }  // namespace
 }  // namespace zw
