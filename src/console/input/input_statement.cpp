@@ -105,6 +105,12 @@ const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
   return end;
 }
 
+// The first byte that is no blank, from `p` on (`last` if none is).
+[[gnu::noinline]] const char* skip_blanks(const char* p, const char* last) {
+  while (p < last && is_blank(*p)) ++p;
+  return p;
+}
+
 // Where the next item starts when the bytes of one end at `p` (before the
 // block's end `last`), as finish_item leaves it: a number item's blanks
 // skipped; then a comma or LF taken, a CR taken with the LF after it; any
@@ -113,19 +119,11 @@ const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
 // past `last`: the byte-by-byte road decides then.
 [[gnu::noinline]] const char* after_item_ends_otherwise(const char* p, const char* last, ItemMode mode) {
   const char* const ended = p;
-  if (mode == ItemMode::NUMBER) {
-    while (p < last && is_blank(*p)) ++p;
-  }
+  if (mode == ItemMode::NUMBER) p = skip_blanks(p, last);
   if (p == last) return nullptr;
   if (*p == ',' || *p == '\n') return p + 1;
   if (*p == '\r') return p + 1 == last ? nullptr : p + (p[1] == '\n' ? 2 : 1);
   return p != ended ? p : nullptr;
-}
-
-// The first byte that is no blank, from `p` on (`last` if none is).
-[[gnu::noinline]] const char* skip_blanks(const char* p, const char* last) {
-  while (p < last && is_blank(*p)) ++p;
-  return p;
 }
 
 // Most piped items are a run of ordinary bytes ended by a comma or a line

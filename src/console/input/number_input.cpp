@@ -435,11 +435,13 @@ PlainNumber plain_number_to_double(const char* p, const char* end, double* value
     // integers, as item_to_double takes it; longer ones are correctly
     // rounded as decimals on both roads.
     if (count == 0) return PlainNumber::NONE;
+    if (count + (sign ? 1 : 0) > 18) {
 #if defined(ZW_SHORT_DECIMALS)
-    if (count + (sign ? 1 : 0) > 18) return long_number_to_double(first, end, negative, value, stop);
+      return long_number_to_double(first, end, negative, value, stop);
 #else
-    if (count + (sign ? 1 : 0) > 18) return PlainNumber::NONE;
+      return PlainNumber::NONE;
 #endif
+    }
     const int64_t whole = static_cast<int64_t>(digits);
     *value = static_cast<double>(negative ? -whole : whole);
     return PlainNumber::CONVERTED;
