@@ -24,6 +24,7 @@ bool hand_over_ctrl_event(void* context, ConsoleEvent event) {
 
 void bind_console_handles(Console& con) {
   if (con.handles.bound) return;
+  con.port->open_console();
   if (con.port->input_is_console()) con.port->enable_processed_input();
   con.handles.bound = true;
 }
@@ -31,12 +32,12 @@ void bind_console_handles(Console& con) {
 void install_ctrl_handler(Console& con) {
   if (con.handles.ctrl_handler_installed) return;
   con.handles.ctrl_handler_installed = true;
-  con.port->set_ctrl_handler(&hand_over_ctrl_event, &con, true);
+  con.port->add_ctrl_handler(&hand_over_ctrl_event, &con);
 }
 
 void remove_ctrl_handler(Console& con) {
   if (!con.handles.ctrl_handler_installed) return;
-  con.port->set_ctrl_handler(&hand_over_ctrl_event, &con, false);
+  con.port->remove_ctrl_handler(&hand_over_ctrl_event);
   con.handles.ctrl_handler_installed = false;
 }
 

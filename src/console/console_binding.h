@@ -17,8 +17,9 @@ struct ConsoleHandles {
 };
 
 // Takes the standard handles on the first call, from whichever side comes
-// first: a console input gets processed input (Ctrl+C as a control event)
-// added to its mode. Later calls do nothing.
+// first: the port opens the console, and a console input gets processed
+// input (Ctrl+C as a control event) added to its mode. Later calls do
+// nothing.
 void bind_console_handles(Console& con);
 // Registers the control handler once, with `con` as its context: close,
 // logoff and shutdown hand a close key to con's key queue; Ctrl+C and

@@ -105,9 +105,14 @@ class ConsolePort {
   virtual bool input_is_console() = 0;
   // Adds processed input (Ctrl+C as a control event) to the input mode.
   virtual bool enable_processed_input() = 0;
-  // Registers `handler` with `context` (add) or removes it again; one
-  // handler at a time.
-  virtual bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) = 0;
+  // Registers `handler` with `context`; one handler at a time.
+  virtual bool add_ctrl_handler(CtrlHandler handler, void* context) = 0;
+  // Removes `handler` again when it is the one registered.
+  virtual bool remove_ctrl_handler(CtrlHandler handler) = 0;
+  // Binds the console for this program, once, at its first use, before
+  // any screen or input operation: a terminal port takes the terminal over
+  // here (its modes, its answers waited for). Queries after it only read.
+  virtual void open_console() {}
 
   // Screen output.
   virtual bool get_screen_buffer_info(ScreenBufferInfo* info) = 0;

@@ -26,10 +26,18 @@ bool VirtualConsole::enable_processed_input() {
   return true;
 }
 
-bool VirtualConsole::set_ctrl_handler(CtrlHandler handler, void* context, bool add) {
-  calls.push_back(add ? "set_ctrl_handler(add)" : "set_ctrl_handler(remove)");
-  ctrl_handler = add ? handler : nullptr;
-  ctrl_context = add ? context : nullptr;
+bool VirtualConsole::add_ctrl_handler(CtrlHandler handler, void* context) {
+  calls.push_back("add_ctrl_handler");
+  ctrl_handler = handler;
+  ctrl_context = context;
+  return true;
+}
+
+bool VirtualConsole::remove_ctrl_handler(CtrlHandler handler) {
+  calls.push_back("remove_ctrl_handler");
+  if (ctrl_handler != handler) return true;
+  ctrl_handler = nullptr;
+  ctrl_context = nullptr;
   return true;
 }
 

@@ -51,7 +51,8 @@ class VirtualConsole : public ConsolePort {
   bool input_is_console() override;
 
   bool enable_processed_input() override;
-  bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override;
+  bool add_ctrl_handler(CtrlHandler handler, void* context) override;
+  bool remove_ctrl_handler(CtrlHandler handler) override;
   bool get_screen_buffer_info(ScreenBufferInfo* info) override;
   bool write_cells(const CharCell* cells, int count, Coord at) override;
   bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override;

@@ -58,12 +58,13 @@ class PosixConsolePort final : public ConsolePort {
   // Processed input on a terminal: raw input with the signal keys kept.
   bool enable_processed_input() override { return enter_session_raw_input(s_); }
 
-  bool set_ctrl_handler(CtrlHandler handler, void* context, bool add) override {
-    if (add) {
-      set_guarded_ctrl_handler(handler, context);
-    } else if (guarded_ctrl_handler() == handler) {
-      set_guarded_ctrl_handler(nullptr, nullptr);
-    }
+  bool add_ctrl_handler(CtrlHandler handler, void* context) override {
+    set_guarded_ctrl_handler(handler, context);
+    return true;
+  }
+
+  bool remove_ctrl_handler(CtrlHandler handler) override {
+    if (guarded_ctrl_handler() == handler) set_guarded_ctrl_handler(nullptr, nullptr);
     return true;
   }
 

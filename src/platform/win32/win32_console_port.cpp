@@ -162,12 +162,14 @@ bool Win32ConsolePort::enable_processed_input() {
   return SetConsoleMode(in, mode | ENABLE_PROCESSED_INPUT) != FALSE;
 }
 
-bool Win32ConsolePort::set_ctrl_handler(CtrlHandler handler, void* context, bool add) {
-  if (add) {
-    g_ctrl_context.store(context);
-    g_ctrl_handler.store(handler);
-    return SetConsoleCtrlHandler(route_ctrl_event, TRUE) != FALSE;
-  }
+bool Win32ConsolePort::add_ctrl_handler(CtrlHandler handler, void* context) {
+  g_ctrl_context.store(context);
+  g_ctrl_handler.store(handler);
+  return SetConsoleCtrlHandler(route_ctrl_event, TRUE) != FALSE;
+}
+
+bool Win32ConsolePort::remove_ctrl_handler(CtrlHandler handler) {
+  if (g_ctrl_handler.load() != handler) return true;
   bool ok = SetConsoleCtrlHandler(route_ctrl_event, FALSE) != FALSE;
   g_ctrl_handler.store(nullptr);
   g_ctrl_context.store(nullptr);
