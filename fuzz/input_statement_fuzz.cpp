@@ -14,7 +14,7 @@
 #include <string>
 
 #include "console/console.h"
-#include "console/input/number_input.h"
+#include "console/number/number_input.h"
 #include "fuzz/fuzz_bytes.h"
 #include "testing/virtual_console.h"
 

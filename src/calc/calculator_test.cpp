@@ -10,7 +10,7 @@
 
 #include "calc/operations.h"
 #include "console/console.h"
-#include "console/output/number_text.h"
+#include "console/number/number_text.h"
 #include "testing/calculator_test_texts.h"
 #include "testing/virtual_console.h"
 

@@ -7,7 +7,7 @@
 
 #include "console/console.h"
 #include "console/input/line_editor.h"
-#include "console/input/number_input.h"
+#include "console/number/number_input.h"
 #include "console/output/print_statement.h"
 #include "console/output/screen_writer.h"
 

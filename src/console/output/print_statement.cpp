@@ -1,7 +1,7 @@
 #include "console/output/print_statement.h"
 
 #include "console/console.h"
-#include "console/output/number_text.h"
+#include "console/number/number_text.h"
 #include "platform/output_block.h"
 
 namespace zw {

@@ -1,4 +1,4 @@
-#include "console/input/number_input.h"
+#include "console/number/number_input.h"
 
 #include <bit>
 #include <cfloat>
@@ -12,7 +12,7 @@
 #include <fast_float/fast_float.h>
 #endif
 
-#include "console/powers_of_five.h"
+#include "console/number/powers_of_five.h"
 
 // Short decimals are scaled by one x87 multiplication or division where
 // long double is the x87 format and the power of ten is within 27 (fewer

@@ -1,4 +1,4 @@
-#include "console/input/number_input.h"
+#include "console/number/number_input.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "console/output/number_text.h"
+#include "console/number/number_text.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "console/powers_of_five.h"
+#include "console/number/powers_of_five.h"
 
 namespace zw {
 
