@@ -186,6 +186,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (model.pos == input.size() && want.empty()) break;
   }
-  if (!stdin_exhausted(con)) std::abort();
+  if (read_ahead(con)) std::abort();
   return 0;
 }

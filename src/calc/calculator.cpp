@@ -138,7 +138,7 @@ void run_calculator(Console& con) {
     if (take_key(con, &key) && key == END_KEY_CODE) break;
     // Input that has ended can bring no Escape: the program ends after the
     // cycle in which the input ran out.
-    if (input_ended(con)) break;
+    if (!read_ahead(con)) break;
   }
 }
 

@@ -237,7 +237,7 @@ TEST(InputStatement, PipedNumbersGiveBackTheByteAfterTheirBlanks) {
   EXPECT_EQ(in.text(), "x");
   EXPECT_EQ(in.number(), 9);
   EXPECT_EQ(in.number(), 0);
-  EXPECT_TRUE(stdin_exhausted(*in.con));
+  EXPECT_FALSE(read_ahead(*in.con));
 }
 
 TEST(InputStatement, LongNumberItemLeavesItsRestForTheNextItem) {
