@@ -186,7 +186,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 3: {  // cursor placement, in range or not
         const int row = static_cast<int8_t>(in.next());
         const int column = static_cast<int8_t>(in.next());
-        set_cursor(*con, row, column, static_cast<int8_t>(in.next()) % 3);
+        constexpr CursorVisibility VISIBILITY[] = {CursorVisibility::KEEP, CursorVisibility::HIDE,
+                                                   CursorVisibility::SHOW};
+        set_cursor(*con, row, column, VISIBILITY[in.next() % 3]);
         break;
       }
       case 4: {  // the user scrolls the window through the buffer

@@ -18,10 +18,6 @@ constexpr KeyCode KEY_END = extended_key(0x4F);
 constexpr KeyCode KEY_DOWN = extended_key(0x50);
 constexpr KeyCode KEY_DELETE = extended_key(0x53);
 
-constexpr int SHOW = 1;
-constexpr int HIDE = 0;
-constexpr int KEEP = -1;
-constexpr int32_t VISIBLE_BIT = 65536;
 
 struct EditState {
   std::string line;
@@ -52,7 +48,7 @@ void write_blanks(Console& con, int32_t count) {
 void insert_bytes(Console& con, EditState& s, std::string_view bytes) {
   const int32_t k = static_cast<int32_t>(bytes.size());
   const int32_t len = static_cast<int32_t>(s.line.size());
-  set_cursor(con, 0, 0, HIDE);
+  set_cursor(con, 0, 0, CursorVisibility::HIDE);
   const int32_t c0 = s.col;
   const int32_t r0 = s.row;
   s.line.insert(static_cast<size_t>(s.pos), bytes);
@@ -81,12 +77,12 @@ void insert_bytes(Console& con, EditState& s, std::string_view bytes) {
 // Deletes `count` bytes at `at`, where the cursor stands, and blanks the
 // cells the shorter line no longer reaches.
 void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
-  set_cursor(con, 0, 0, HIDE);
+  set_cursor(con, 0, 0, CursorVisibility::HIDE);
   s.line.erase(static_cast<size_t>(at), static_cast<size_t>(count));
   const int32_t rest = static_cast<int32_t>(s.line.size()) - at;
   write_console(con, s.line.data() + at, rest, 0);
   write_blanks(con, count);
-  set_cursor(con, s.row, s.col, KEEP);
+  set_cursor(con, s.row, s.col, CursorVisibility::KEEP);
   s.pos = at;
 }
 
@@ -135,7 +131,7 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_
   if (start.row < 1) start = CursorPos{1, 1};
   s.width = width;
   const int32_t len = static_cast<int32_t>(s.line.size());
-  set_cursor(con, start.row, start.column, HIDE);
+  set_cursor(con, start.row, start.column, CursorVisibility::HIDE);
   write_console(con, s.line.data(), len, 0);
   const CursorPos end = cell_after(start.column, start.row, len, width);
   int32_t scrolled = 0;
@@ -146,7 +142,7 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_
   }
   s.col = start.column;
   s.row = start.row - scrolled;
-  set_cursor(con, std::max(s.row, 1), s.col, SHOW);
+  set_cursor(con, std::max(s.row, 1), s.col, CursorVisibility::SHOW);
   move_by(con, s, s.pos);
 }
 
@@ -155,7 +151,7 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_
 // before each key, is enough. A screen squeezed too small to be a console
 // is not drawn on; the line is drawn again once it is one.
 void follow_size_change(Console& con, EditState& s) {
-  const uint32_t changes = screen_size_changes(con);
+  const uint32_t changes = take_size_change(con);
   if (changes == s.size_changes) return;
   s.size_changes = changes;
   if (!output_is_console(con)) return;
@@ -188,15 +184,16 @@ KeyCode next_key(Console& con, EditState& s) {
 
 std::string edit_line(Console& con) {
   EditState s;
+  bind_screen(con);
+  s.size_changes = take_size_change(con);
   const ScreenSize size = get_screen_size(con);
   s.width = size.width;
   s.height = size.height;
-  s.size_changes = screen_size_changes(con);
   // Where the line starts, for a size change before the first key.
   const CursorPos start = get_cursor(con);
   s.col = start.column;
   s.row = start.row;
-  const bool was_visible = (set_cursor(con, 0, 0, SHOW) & VISIBLE_BIT) != 0;
+  const bool was_visible = (set_cursor(con, 0, 0, CursorVisibility::SHOW) & CURSOR_WAS_VISIBLE) != 0;
 
   for (;;) {
     const KeyCode code = next_key(con, s);
@@ -248,7 +245,7 @@ std::string edit_line(Console& con) {
         s.pos += s.width;
       }
     }
-    set_cursor(con, 0, 0, SHOW);
+    set_cursor(con, 0, 0, CursorVisibility::SHOW);
     if (code == 13 || code == 10) break;
   }
 
@@ -256,7 +253,7 @@ std::string edit_line(Console& con) {
   s.col = cursor.column;
   s.row = cursor.row;
   move_by(con, s, static_cast<int32_t>(s.line.size()) - s.pos);
-  set_cursor(con, 0, 0, was_visible ? SHOW : HIDE);
+  set_cursor(con, 0, 0, was_visible ? CursorVisibility::SHOW : CursorVisibility::HIDE);
   return s.line;
 }
 

@@ -112,7 +112,7 @@ TEST(LineEditor, UpAndDownMoveByOneRowWithinTheLine) {
 
 TEST(LineEditor, RestoresCursorVisibility) {
   Editor e(80, 25, "");
-  set_cursor(*e.con, 0, 0, 0);
+  set_cursor(*e.con, 0, 0, CursorVisibility::HIDE);
   e.edit("a\r");
   EXPECT_FALSE(e.vc->cursor_visible());
 }
@@ -120,7 +120,7 @@ TEST(LineEditor, RestoresCursorVisibility) {
 TEST(LineEditor, TypingIntoTheLastCellOfTheBottomRowScrolls) {
   Editor e(10, 3, "P: ");
   // The cursor on the bottom row; seven characters fill it to the last cell.
-  set_cursor(*e.con, 3, 4, -1);
+  set_cursor(*e.con, 3, 4, CursorVisibility::KEEP);
   EXPECT_EQ(e.edit("abcdefg\r"), "abcdefg");
   EXPECT_EQ(e.vc->row(0), "");  // the prompt's row went off the top
   EXPECT_EQ(e.vc->row(1), "   abcdefg");
@@ -141,7 +141,7 @@ TEST(LineEditor, InsertNearTheStartOfAWrappedLineAtTheBottom) {
   // tail past the bottom, the view scrolls, and the cursor must stay just
   // after the inserted byte.
   Editor e(10, 3, "");
-  set_cursor(*e.con, 2, 1, -1);
+  set_cursor(*e.con, 2, 1, CursorVisibility::KEEP);
   EXPECT_EQ(e.edit("0123456789abcdefghi" + HOME + RIGHT + RIGHT + "X" + "Y\r"),
             "01XY23456789abcdefghi");
   EXPECT_EQ(e.vc->row(0), "01XY234567");

@@ -150,7 +150,7 @@ TEST(ScreenWriter, FillingTheLastCellParksUntilTheNextWrite) {
 TEST(ScreenWriter, SetCursorClearsThePendingWrap) {
   Screen s(20, 5, 5);
   s.write("r0\r\nr1\r\nr2\r\nr3\r\n" + kTwenty);
-  set_cursor(*s.con, 0, 0, -1);  // back onto the parked cell
+  set_cursor(*s.con, 0, 0, CursorVisibility::KEEP);  // back onto the parked cell
   s.write("X");
   EXPECT_EQ(s.vc.row(4), "abcdefghijklmnopqrsX");
   EXPECT_EQ(s.count("scroll_rect"), 0);
@@ -382,10 +382,12 @@ TEST(ScreenWriter, LongRunsAreCollectedInBoundedPieces) {
 }
 
 TEST(ScreenWriter, SetCursor) {
+  constexpr CursorVisibility KEEP = CursorVisibility::KEEP, HIDE = CursorVisibility::HIDE,
+                             SHOW = CursorVisibility::SHOW;
   struct Case {
     const char* name;
     int32_t row, column;
-    int visibility;
+    CursorVisibility visibility;
     bool visible_before;
     XY cursor;  // start (4, 2): row 3, column 5
     int32_t packed;
@@ -393,15 +395,15 @@ TEST(ScreenWriter, SetCursor) {
     int32_t print_column;
   };
   const Case cases[] = {
-      {"row and column", 2, 7, -1, true, {6, 1}, 2 * 256 + 7 + 65536, true, 6},
-      {"row 0 keeps the row", 0, 7, -1, true, {6, 2}, 3 * 256 + 7 + 65536, true, 6},
-      {"column 0 keeps the column", 4, 0, -1, true, {4, 3}, 4 * 256 + 5 + 65536, true, 99},
-      {"row below the region", 6, 7, -1, true, {4, 2}, 3 * 256 + 5 + 65536, true, 99},
-      {"row above the region", -1, 7, -1, true, {4, 2}, 3 * 256 + 5 + 65536, true, 99},
-      {"column beyond the width", 2, 21, -1, true, {4, 2}, 3 * 256 + 5 + 65536, true, 99},
-      {"hide, outside the region", 9, 1, 0, true, {4, 2}, 3 * 256 + 5 + 65536, false, 99},
-      {"show a hidden cursor", 1, 20, 1, false, {19, 0}, 1 * 256 + 20, true, 19},
-      {"keep hidden", 0, 0, -1, false, {4, 2}, 3 * 256 + 5, false, 99},
+      {"row and column", 2, 7, KEEP, true, {6, 1}, 2 * 256 + 7 + CURSOR_WAS_VISIBLE, true, 6},
+      {"row 0 keeps the row", 0, 7, KEEP, true, {6, 2}, 3 * 256 + 7 + CURSOR_WAS_VISIBLE, true, 6},
+      {"column 0 keeps the column", 4, 0, KEEP, true, {4, 3}, 4 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"row below the region", 6, 7, KEEP, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"row above the region", -1, 7, KEEP, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"column beyond the width", 2, 21, KEEP, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"hide, outside the region", 9, 1, HIDE, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, false, 99},
+      {"show a hidden cursor", 1, 20, SHOW, false, {19, 0}, 1 * 256 + 20, true, 19},
+      {"keep hidden", 0, 0, KEEP, false, {4, 2}, 3 * 256 + 5, false, 99},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -422,7 +424,7 @@ TEST(ScreenWriter, CursorPositionsAreRelativeToTheView) {
   Screen s(20, 5, 10);
   s.vc.place_window({0, 3, 19, 7});
   s.con->device.set_up = true;
-  set_cursor(*s.con, 2, 5, -1);
+  set_cursor(*s.con, 2, 5, CursorVisibility::KEEP);
   EXPECT_EQ(xy(s.vc.cursor()), (XY{4, 4}));
   const CursorPos pos = get_cursor(*s.con);
   EXPECT_EQ(pos.column, 5);
