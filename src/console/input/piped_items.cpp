@@ -42,6 +42,10 @@ const char* skip_number_bytes(const char* p, const char* end, bool* dot) {
   return p != ended ? p : nullptr;
 }
 
+[[gnu::noinline]] PipedItem scan_piped_number(InputContext& in, int32_t limit, char* buffer, Item* item) {
+  return scan_piped_item(in, ItemMode::NUMBER, limit, buffer, item);
+}
+
 [[gnu::noinline]] double library_number(const char* first, const char* stop) {
   char buffer[INPUT_NUMBER_MAX + 1];
   const size_t length = static_cast<size_t>(stop - first);

@@ -60,42 +60,18 @@ const char* after_item_ends_otherwise(const char* p, const char* last, ItemMode 
 // the block.
 double library_number(const char* first, const char* stop);
 
-// Takes the next item of redirected standard input as far as the read
-// block holds it plainly: with `number` given, a number item that is a
-// plain decimal converted in place; else (or failing that) the bytes the
-// splitter would add to the item, up to `limit`, copied into `buffer`
-// (limit + 1 bytes). What ends a whole item is consumed; blanks before an
-// item are dropped. Anything else (a quote, "&", blanks in a text item, the
-// limit, the block's end, bytes given back, a typed line) is the splitter's:
-// REST, and the bytes after those copied are left where they are.
-[[gnu::always_inline]] inline PipedItem take_piped_item(InputContext& in, ItemMode mode, int32_t limit,
-                                                        char* buffer, Item* item, double* number) {
-  if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0) {
-    *item = Item{};
-    return PipedItem::REST;
-  }
+// The bytes of the next item that this road takes, up to `limit`, copied
+// into `buffer` (limit + 1 bytes); blanks before the item dropped. WHOLE
+// when they are the whole item, what ends it consumed; REST otherwise.
+[[gnu::always_inline]] inline PipedItem scan_piped_item(InputContext& in, ItemMode mode, int32_t limit, char* buffer,
+                                                        Item* item) {
+  const std::array<PipedByte, 256>& kinds = mode == ItemMode::TEXT ? PIPED_TEXT_BYTES : PIPED_NUMBER_BYTES;
   const char* const last = in.block + in.block_len;
-  const auto after_item = [&](const char* p) {
-    return *p == ',' || *p == '\n' ? p + 1 : after_item_ends_otherwise(p, last, mode);
-  };
   // Twice at most: blanks before an item are dropped, and the item is
   // taken from the byte after them.
   for (;;) {
     const char* const first = in.block + in.block_pos;
     const char* const end = std::min(last, first + limit);
-    // Most piped number items are plain decimals ended by a comma or a
-    // line end: converted as they are read.
-    if (number != nullptr) {
-      const PlainDecimal d = read_plain_decimal(first, end);
-      if (d.count > 0 && d.stop < end) {
-        if (const char* next = after_item(d.stop)) {
-          if (!plain_decimal_to_double(d, number)) *number = library_number(first, d.stop);
-          in.block_pos = static_cast<size_t>(next - in.block);
-          return PipedItem::NUMBER;
-        }
-      }
-    }
-    const std::array<PipedByte, 256>& kinds = mode == ItemMode::TEXT ? PIPED_TEXT_BYTES : PIPED_NUMBER_BYTES;
     const char* p = first;
     bool marked = false;
     // A number item is mostly digits, signs and a point.
@@ -114,10 +90,48 @@ double library_number(const char* first, const char* stop);
     buffer[length] = '\0';
     item->length = length;
     item->looks_float = marked;
-    const char* const next = p < end ? after_item(p) : nullptr;
+    const char* next = nullptr;
+    if (p < end) next = *p == ',' || *p == '\n' ? p + 1 : after_item_ends_otherwise(p, last, mode);
     in.block_pos = static_cast<size_t>((next != nullptr ? next : p) - in.block);
     return next != nullptr ? PipedItem::WHOLE : PipedItem::REST;
   }
+}
+
+// The same, out of line: a number item that is no plain decimal.
+PipedItem scan_piped_number(InputContext& in, int32_t limit, char* buffer, Item* item);
+
+// Takes the next item of redirected standard input as far as the read
+// block holds it plainly: with `number` given, a number item that is a
+// plain decimal converted in place; else (or failing that) the bytes the
+// splitter would add to the item, up to `limit`, copied into `buffer`
+// (limit + 1 bytes). What ends a whole item is consumed; blanks before an
+// item are dropped. Anything else (a quote, "&", blanks in a text item, the
+// limit, the block's end, bytes given back, a typed line) is the splitter's:
+// REST, and the bytes after those copied are left where they are.
+[[gnu::always_inline]] inline PipedItem take_piped_item(InputContext& in, ItemMode mode, int32_t limit,
+                                                        char* buffer, Item* item, double* number) {
+  if (in.source != InputSource::STANDARD_DEVICE || in.putback_count != 0) {
+    *item = Item{};
+    return PipedItem::REST;
+  }
+  if (number == nullptr) return scan_piped_item(in, mode, limit, buffer, item);
+  // Most piped number items are plain decimals ended by a comma or a line
+  // end: converted as they are read.
+  const char* const first = in.block + in.block_pos;
+  const char* const end = std::min<const char*>(in.block + in.block_len, first + limit);
+  const PlainDecimal d = read_plain_decimal(first, end);
+  if (d.count > 0 && d.stop < end) {
+    const char* const stop = d.stop;
+    const char* const next = *stop == ',' || *stop == '\n'
+                                 ? stop + 1
+                                 : after_item_ends_otherwise(stop, in.block + in.block_len, ItemMode::NUMBER);
+    if (next != nullptr) {
+      if (!plain_decimal_to_double(d, number)) *number = library_number(first, stop);
+      in.block_pos = static_cast<size_t>(next - in.block);
+      return PipedItem::NUMBER;
+    }
+  }
+  return scan_piped_number(in, limit, buffer, item);
 }
 
 }  // namespace zw

@@ -87,7 +87,7 @@ LongDigits read_long_digits(const char* p, const char* last);
 // Reads a plain decimal from `p`, before `end`. The digits are read a word
 // at a time: 8 bytes past `end` must be readable.
 [[gnu::always_inline]] inline PlainDecimal read_plain_decimal(const char* p, const char* end) {
-  // Kept in locals, which stay in registers, and made a record at the end.
+  // Read into locals, which stay in registers, and made a record once.
   const char* const start = p;
   const bool negative = p < end && *p == '-';
   const bool sign = negative || (p < end && *p == '+');
@@ -96,38 +96,40 @@ LongDigits read_long_digits(const char* p, const char* last);
   uint64_t digits = 0;
   p = read_digits(p, end, &digits);
   int32_t count = static_cast<int32_t>(p - first);
-  // Most numbers are integers and end here ("e" and "E" alike once 0x20 is
-  // set).
-  if (p == end || (*p != '.' && (*p | 0x20) != 'e')) {
-    if (count == 0) return PlainDecimal{0, 0, 0, negative, sign, true, false, start};
-    if (count <= 19) return PlainDecimal{digits, 0, count, negative, sign, true, false, p};
-    const LongDigits long_digits = read_long_digits(first, p);
-    return PlainDecimal{long_digits.digits, long_digits.scale, count, negative, sign, true, long_digits.more, p};
-  }
   int32_t scale = 0;
   bool integer = true;
   bool more = false;
-  if (*p == '.') {
+  // Most numbers end with their digits ("e" and "E" alike once 0x20 is set).
+  const bool goes_on = p < end && (*p == '.' || (*p | 0x20) == 'e');
+  if (goes_on && *p == '.') {
     integer = false;
     const char* const fraction = ++p;
     p = read_digits(p, end, &digits);
     scale = -static_cast<int32_t>(p - fraction);
     count -= scale;
   }
-  if (count == 0) return PlainDecimal{0, 0, 0, negative, sign, integer, false, start};
   if (count > 19) {
     const LongDigits long_digits = read_long_digits(first, p);
     digits = long_digits.digits;
     scale = long_digits.scale;
     more = long_digits.more;
   }
-  if (p < end && (*p | 0x20) == 'e') {
+  if (goes_on && count > 0 && p < end && (*p | 0x20) == 'e') {
     if (const char* after = read_exponent(p + 1, end, &scale)) {
       p = after;
       integer = false;
     }
   }
-  return PlainDecimal{digits, scale, count, negative, sign, integer, more, p};
+  PlainDecimal d;
+  d.digits = digits;
+  d.scale = scale;
+  d.count = count;
+  d.negative = negative;
+  d.sign = sign;
+  d.integer = integer;
+  d.more = more;
+  d.stop = count > 0 ? p : start;
+  return d;
 }
 
 // digits * 10^scale, negative if asked, correctly rounded, or a number

@@ -64,6 +64,22 @@ void put_zone_padding(Console& con) {
   return true;
 }
 
+// The item and its end action, each a write of its own.
+[[gnu::noinline]] void put_item(Console& con, std::string_view text, const std::optional<double>& number,
+                                int end_mask) {
+  if (!text.empty()) put_bytes(con, text.data(), static_cast<int32_t>(text.size()), Breaks::SCAN);
+  if (number) {
+    char digits[NUMBER_TEXT_ROOM];
+    const int length = format_number(*number, LeadingBlank::ADD, digits);
+    if (length > 0) put_bytes(con, digits, length, Breaks::NONE);
+  }
+  if (end_line_requested(end_mask)) {
+    put_line_end(con);
+  } else if (end_mask & END_ZONE) {
+    put_zone_padding(con);
+  }
+}
+
 }  // namespace
 
 int32_t column_after(int32_t column, const char* bytes, int32_t length, int32_t width) {
@@ -106,19 +122,8 @@ void print_item(Console& con, int device, std::string_view text, std::optional<d
   }
   if (!con.device.set_up) setup_print_device(con);
   con.last_error = 0;
-  const bool line_end = end_line_requested(end_mask);
-  if (line_end && put_line_in_block(con, text, number)) return;
-  if (!text.empty()) put_bytes(con, text.data(), static_cast<int32_t>(text.size()), Breaks::SCAN);
-  if (number) {
-    char digits[NUMBER_TEXT_ROOM];
-    const int length = format_number(*number, LeadingBlank::ADD, digits);
-    if (length > 0) put_bytes(con, digits, length, Breaks::NONE);
-  }
-  if (line_end) {
-    put_line_end(con);
-  } else if (end_mask & END_ZONE) {
-    put_zone_padding(con);
-  }
+  if (end_line_requested(end_mask) && put_line_in_block(con, text, number)) return;
+  put_item(con, text, number, end_mask);
 }
 
 }  // namespace zw
