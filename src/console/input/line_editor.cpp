@@ -9,15 +9,6 @@ namespace zw {
 
 namespace {
 
-// Extended key codes the editor acts on.
-constexpr KeyCode KEY_HOME = extended_key(0x47);
-constexpr KeyCode KEY_UP = extended_key(0x48);
-constexpr KeyCode KEY_LEFT = extended_key(0x4B);
-constexpr KeyCode KEY_RIGHT = extended_key(0x4D);
-constexpr KeyCode KEY_END = extended_key(0x4F);
-constexpr KeyCode KEY_DOWN = extended_key(0x50);
-constexpr KeyCode KEY_DELETE = extended_key(0x53);
-
 
 struct EditState {
   std::string line;
@@ -198,55 +189,69 @@ std::string edit_line(Console& con) {
   for (;;) {
     const KeyCode code = next_key(con, s);
     const int32_t len = static_cast<int32_t>(s.line.size());
-    if (code >= 32 && code <= 255) {
-      const char byte = static_cast<char>(code);
-      insert_bytes(con, s, std::string_view(&byte, 1));
-    } else if (code == 9) {
-      insert_bytes(con, s, std::string_view("        ", static_cast<size_t>(8 - s.pos % 8)));
-    } else if (code == 8) {
-      if (s.pos > 0) {
-        move_by(con, s, -1);
-        delete_bytes(con, s, s.pos - 1, 1);
-      }
-    } else if (code == KEY_DELETE) {
-      if (s.pos < len) {
-        delete_bytes(con, s, s.pos, 1);
-      } else {
-        beep(con);
-      }
-    } else if (code == 27) {
-      move_by(con, s, -s.pos);
-      s.pos = 0;
-      if (len > 0) delete_bytes(con, s, 0, len);
-    } else if (code == KEY_HOME) {
-      move_by(con, s, -s.pos);
-      s.pos = 0;
-    } else if (code == KEY_END) {
-      move_by(con, s, len - s.pos);
-      s.pos = len;
-    } else if (code == KEY_LEFT) {
-      if (s.pos > 0) {
-        move_by(con, s, -1);
-        --s.pos;
-      }
-    } else if (code == KEY_RIGHT) {
-      if (s.pos < len) {
-        move_by(con, s, 1);
-        ++s.pos;
-      }
-    } else if (code == KEY_UP) {
-      if (s.pos >= s.width) {
-        move_by(con, s, -s.width);
-        s.pos -= s.width;
-      }
-    } else if (code == KEY_DOWN) {
-      if (len >= s.pos + s.width) {
-        move_by(con, s, s.width);
-        s.pos += s.width;
-      }
+    switch (code) {
+      case KEY_TAB:
+        insert_bytes(con, s, std::string_view("        ", static_cast<size_t>(8 - s.pos % 8)));
+        break;
+      case KEY_BACKSPACE:
+        if (s.pos > 0) {
+          move_by(con, s, -1);
+          delete_bytes(con, s, s.pos - 1, 1);
+        }
+        break;
+      case KEY_DELETE:
+        if (s.pos < len) {
+          delete_bytes(con, s, s.pos, 1);
+        } else {
+          beep(con);
+        }
+        break;
+      case KEY_ESCAPE:
+        move_by(con, s, -s.pos);
+        s.pos = 0;
+        if (len > 0) delete_bytes(con, s, 0, len);
+        break;
+      case KEY_HOME:
+        move_by(con, s, -s.pos);
+        s.pos = 0;
+        break;
+      case KEY_END:
+        move_by(con, s, len - s.pos);
+        s.pos = len;
+        break;
+      case KEY_LEFT:
+        if (s.pos > 0) {
+          move_by(con, s, -1);
+          --s.pos;
+        }
+        break;
+      case KEY_RIGHT:
+        if (s.pos < len) {
+          move_by(con, s, 1);
+          ++s.pos;
+        }
+        break;
+      case KEY_UP:
+        if (s.pos >= s.width) {
+          move_by(con, s, -s.width);
+          s.pos -= s.width;
+        }
+        break;
+      case KEY_DOWN:
+        if (len >= s.pos + s.width) {
+          move_by(con, s, s.width);
+          s.pos += s.width;
+        }
+        break;
+      default:  // every character from the blank on is typed in; other keys do nothing
+        if (code >= 32 && code <= 255) {
+          const char byte = static_cast<char>(code);
+          insert_bytes(con, s, std::string_view(&byte, 1));
+        }
+        break;
     }
     set_cursor(con, 0, 0, CursorVisibility::SHOW);
-    if (code == 13 || code == 10) break;
+    if (code == KEY_ENTER || code == KEY_CTRL_ENTER) break;
   }
 
   const CursorPos cursor = get_cursor(con);
