@@ -198,6 +198,47 @@ TEST(LineEditor, GoesOnFromWhereTheCursorIsFoundAfterAWait) {
   EXPECT_EQ(e.vc->cursor().y, 3);
 }
 
+// The screen resized while a wrapped line is edited: at a new width the
+// line is drawn again from its start, whether the terminal kept its rows
+// (the cursor's column as it was) or re-wrapped them (the cursor just after
+// the line's cells, in one run from where it started); a new height alone
+// redraws nothing.
+TEST(LineEditor, RedrawsTheLineAtANewWidth) {
+  const std::string typed = "abcdefghijklmnopqrstuvwxyz";  // from "> " it wraps at 20
+  struct Case {
+    const char* name;
+    int width, rows;
+    int rewrapped_x, rewrapped_y;  // -1: the terminal kept its rows
+    std::vector<std::string> want_rows;
+    int want_x, want_y;  // the cursor after Enter
+  };
+  const Case cases[] = {
+      {"wider, rows kept", 30, 5, -1, -1, {"> " + typed, "", ""}, 28, 0},
+      {"wider, re-wrapped", 30, 5, 28, 0, {"> " + typed, "", ""}, 28, 0},
+      {"narrower, rows kept", 12, 5, -1, -1, {"> abcdefghij", "klmnopqrstuv", "wxyz"}, 4, 2},
+      {"taller only", 20, 8, -1, -1, {"> abcdefghijklmnopqr", "stuvwxyz", ""}, 8, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Editor e(20, 5, "> ");
+    e.vc->type(typed);
+    bool resized = false;
+    e.vc->on_wait = [&](VirtualConsole& vc) {
+      if (resized || vc.pending_events() != 0) return;
+      resized = true;
+      vc.resize(c.width, c.rows);
+      if (c.rewrapped_x >= 0) vc.move_cursor({static_cast<int16_t>(c.rewrapped_x), static_cast<int16_t>(c.rewrapped_y)});
+      vc.type("\r");
+    };
+    EXPECT_EQ(edit_line(*e.con), typed);
+    EXPECT_EQ(e.vc->row(0), c.want_rows[0]);
+    EXPECT_EQ(e.vc->row(1), c.want_rows[1]);
+    EXPECT_EQ(e.vc->row(2), c.want_rows[2]);
+    EXPECT_EQ(e.vc->cursor().x, c.want_x);
+    EXPECT_EQ(e.vc->cursor().y, c.want_y);
+  }
+}
+
 TEST(LineEditor, WaitsThroughThePortBetweenKeys) {
   Editor e(80, 25, "");
   int arrived = 0;
