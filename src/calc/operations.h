@@ -12,8 +12,13 @@ namespace zw {
 // (calc/extended.h) and round to double once, on storage.
 constexpr double PI = 3.141592653589793;
 
+// The formulas of the table (operations.cpp), named after their codes.
+namespace formula {
+using Function = double(double result, double number1, double number2);
+Function add, subtract, multiply, divide, power, kd, kr, ku, kf, qu, qf, ru, rf;
+}  // namespace formula
 
-using Formula = double (*)(double result, double number1, double number2);
+using Formula = formula::Function*;
 
 struct Operation {
   std::string_view code;
@@ -25,23 +30,6 @@ struct Operation {
 
 // The power with the special cases of IEEE 754 pow, NaN signs included.
 double calc_pow(double base, double exponent);
-
-// The formulas of the table (operations.cpp), named after their codes.
-namespace formula {
-double add(double result, double n1, double n2);
-double subtract(double result, double n1, double n2);
-double multiply(double result, double n1, double n2);
-double divide(double result, double n1, double n2);
-double power(double result, double n1, double n2);
-double kd(double result, double n1, double n2);
-double kr(double result, double n1, double n2);
-double ku(double result, double n1, double n2);
-double kf(double result, double n1, double n2);
-double qu(double result, double n1, double n2);
-double qf(double result, double n1, double n2);
-double ru(double result, double n1, double n2);
-double rf(double result, double n1, double n2);
-}  // namespace formula
 
 // clang-format off
 inline constexpr Operation OPERATIONS[] = {
