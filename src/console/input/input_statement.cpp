@@ -79,11 +79,9 @@ bool read_ahead(Console& con) {
 
 namespace {
 
-// Items come from the stream from now on. Taking them never touches the
-// line or its position, so once the stream is the source there is nothing
-// more to do.
+// Items come from the stream from now on; taking them never touches the
+// line or its position.
 void take_items_from_stdin(InputContext& in) {
-  if (in.source == InputSource::STANDARD_DEVICE) return;
   in.source = InputSource::STANDARD_DEVICE;
   in.line.clear();
   in.pos = 0;
@@ -112,11 +110,11 @@ void take_items_from_stdin(InputContext& in) {
 }  // namespace
 
 void input_prompt(Console& con, std::string_view prompt, QuestionMark mark, AfterLine after) {
-  if (con.device.set_up && con.handles.input_redirected) {
-    take_items_from_stdin(con.input);
-  } else {
-    start_statement(con, prompt, mark, after);
-  }
+  // Items come from the stream once a statement found standard input
+  // redirected (the device set up then): it stays so, and there is nothing
+  // to start.
+  if (con.input.source == InputSource::STANDARD_DEVICE) return;
+  start_statement(con, prompt, mark, after);
 }
 
 int input_getc(Console& con) {

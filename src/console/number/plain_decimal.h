@@ -88,47 +88,47 @@ LongDigits read_long_digits(const char* p, const char* last);
 // at a time: 8 bytes past `end` must be readable.
 [[gnu::always_inline]] inline PlainDecimal read_plain_decimal(const char* p, const char* end) {
   // Read into locals, which stay in registers, and made a record once.
-  const char* const start = p;
-  const bool negative = p < end && *p == '-';
-  const bool sign = negative || (p < end && *p == '+');
-  p += sign ? 1 : 0;
+  PlainDecimal d;
+  d.stop = p;
+  d.negative = p < end && *p == '-';
+  d.sign = d.negative || (p < end && *p == '+');
+  p += d.sign ? 1 : 0;
   const char* const first = p;
   uint64_t digits = 0;
   p = read_digits(p, end, &digits);
   int32_t count = static_cast<int32_t>(p - first);
+  // Most numbers are integers of a few digits, ended here.
+  if ((p == end || (*p != '.' && (*p | 0x20) != 'e')) && count > 0 && count <= 19) {
+    d.digits = digits;
+    d.count = count;
+    d.stop = p;
+    return d;
+  }
   int32_t scale = 0;
-  bool integer = true;
-  bool more = false;
-  // Most numbers end with their digits ("e" and "E" alike once 0x20 is set).
-  const bool goes_on = p < end && (*p == '.' || (*p | 0x20) == 'e');
-  if (goes_on && *p == '.') {
-    integer = false;
+  if (p < end && *p == '.') {
+    d.integer = false;
     const char* const fraction = ++p;
     p = read_digits(p, end, &digits);
     scale = -static_cast<int32_t>(p - fraction);
     count -= scale;
   }
+  if (count == 0) return d;
   if (count > 19) {
     const LongDigits long_digits = read_long_digits(first, p);
     digits = long_digits.digits;
     scale = long_digits.scale;
-    more = long_digits.more;
+    d.more = long_digits.more;
   }
-  if (goes_on && count > 0 && p < end && (*p | 0x20) == 'e') {
+  if (p < end && (*p | 0x20) == 'e') {
     if (const char* after = read_exponent(p + 1, end, &scale)) {
       p = after;
-      integer = false;
+      d.integer = false;
     }
   }
-  PlainDecimal d;
   d.digits = digits;
   d.scale = scale;
   d.count = count;
-  d.negative = negative;
-  d.sign = sign;
-  d.integer = integer;
-  d.more = more;
-  d.stop = count > 0 ? p : start;
+  d.stop = p;
   return d;
 }
 
