@@ -247,7 +247,9 @@ bool scale_plain_decimal(uint64_t digits, int32_t scale, bool negative, bool mor
 double item_to_double(const char* item, int32_t length, bool looks_float) {
   // A plain decimal by its grammar, from a copy that may be read past its
   // end; it is one exactly when the point or exponent letter marked it.
-  if (length <= PLAIN_ITEM_MAX) {
+  const char lead = length > 0 ? item[0] : '\0';
+  const bool may_be_plain = (lead >= '0' && lead <= '9') || lead == '-' || lead == '+' || lead == '.';
+  if (may_be_plain && length <= PLAIN_ITEM_MAX) {
     char padded[PLAIN_ITEM_MAX + 8];
     std::memcpy(padded, item, static_cast<size_t>(length));
     std::memset(padded + length, 0, 8);

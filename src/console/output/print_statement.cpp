@@ -54,7 +54,7 @@ void put_zone_padding(Console& con) {
   OutputBlock* block = output_block(con.screen, text.size() + NUMBER_TEXT_ROOM + 2);
   if (block == nullptr) return false;
   char* const line = block->bytes + block->length;
-  copy_short(line, text.data(), text.size());
+  if (!text.empty()) copy_short(line, text.data(), text.size());
   size_t length = text.size();
   if (number) length += static_cast<size_t>(format_number(*number, LeadingBlank::ADD, line + length));
   line[length] = '\r';

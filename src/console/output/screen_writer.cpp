@@ -252,7 +252,7 @@ void write_to_console(Console& con, const ScreenView v, const char* bytes, int32
 void write_console(Console& con, const char* bytes, int32_t length, int flags) {
   if (bytes == nullptr || length < 0) length = 0;
   if (OutputBlock* block = output_block(con.screen, static_cast<size_t>(length))) {
-    copy_short(block->bytes + block->length, bytes, static_cast<size_t>(length));
+    if (length > 0) copy_short(block->bytes + block->length, bytes, static_cast<size_t>(length));
     block->length += static_cast<size_t>(length);
     return;
   }
