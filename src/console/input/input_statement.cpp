@@ -216,13 +216,12 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode) {
 }
 
 void input_text(Console& con, TextItem* dest) {
-  Item item;
-  if (take_piped_item(con.input, ItemMode::TEXT, INPUT_TEXT_MAX, dest->bytes, &item, nullptr) == PipedItem::WHOLE) {
-    dest->length = item.length;  // the piped road stops at a zero byte
-  } else {
-    item = split_item(con, dest->bytes, INPUT_TEXT_MAX, ItemMode::TEXT, item);
-    dest->length = static_cast<int32_t>(::strnlen(dest->bytes, static_cast<size_t>(item.length)));
-  }
+  const Item item = input_next_item(con, dest->bytes, INPUT_TEXT_MAX, ItemMode::TEXT);
+  // The text ends at the item's first zero byte; the piped road stops
+  // before one, and most items are a byte or two.
+  int32_t length = 0;
+  while (length < item.length && dest->bytes[length] != '\0') ++length;
+  dest->length = length;
   con.last_error = 0;
 }
 

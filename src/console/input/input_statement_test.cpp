@@ -88,6 +88,9 @@ TEST(InputStatement, NumberItems) {
       {"-0", 0},            {"-", 0},              {"-x5", 0},
       {"999999999", 999999999},                    {"-99999999999999999", -99999999999999999.0},
       {std::string("12\0" "3", 4), 12},
+      // Exactly halfway between two doubles: no scaling road decides it,
+      // the library does (ties to even).
+      {"9007199254740993.0", 9007199254740992.0},  {"9007199254740995.0e0", 9007199254740996.0},
   };
   for (const Case& c : cases) {
     for (bool piped : {false, true}) {
