@@ -24,26 +24,35 @@ void ask(Console& con, std::string_view prompt) {
 }
 
 // The codes of OPERATIONS by their rows, found by one table look: a slot
-// from the code's first two bytes, (first + 3 * second) mod 32, holds the
-// row of the one code that may be there, and the text is compared with it.
-constexpr unsigned code_slot(std::string_view code) {
-  const unsigned first = static_cast<unsigned char>(code[0]);
-  const unsigned second = code.size() >= 2 ? static_cast<unsigned char>(code[1]) : 0;
-  return (first + 3 * second) & 31;
+// from the code's bytes, (first + 3 * second) mod 32, holds the one code
+// that may be there, as its bytes and length in one key. The codes are one
+// or two bytes long, so the key compares the whole text, as compare_text
+// would: find_operation's test holds the two alike.
+constexpr uint32_t code_key(std::string_view text) {
+  const unsigned first = static_cast<unsigned char>(text[0]);
+  const unsigned second = text.size() == 2 ? static_cast<unsigned char>(text[1]) : 0;
+  return first | second << 8 | static_cast<uint32_t>(text.size()) << 16;
 }
+constexpr unsigned code_slot(uint32_t key) { return ((key & 0xFF) + 3 * ((key >> 8) & 0xFF)) & 31; }
 
-constexpr std::array<int8_t, 32> code_slots() {
-  std::array<int8_t, 32> slots{};
-  slots.fill(-1);
+struct CodeSlot {
+  uint32_t key = 0;  // 0: no code (every code has a length)
+  int row = -1;
+};
+
+constexpr std::array<CodeSlot, 32> code_slots() {
+  std::array<CodeSlot, 32> slots{};
   for (int row = 0; row < OPERATION_COUNT; ++row) {
-    int8_t& slot = slots[code_slot(OPERATIONS[row].code)];
-    if (slot >= 0) throw "two codes share a slot";
-    slot = static_cast<int8_t>(row);
+    const std::string_view code = OPERATIONS[row].code;
+    if (code.empty() || code.size() > 2) throw "a code of one or two bytes";
+    CodeSlot& slot = slots[code_slot(code_key(code))];
+    if (slot.row >= 0) throw "two codes share a slot";
+    slot = CodeSlot{code_key(code), row};
   }
   return slots;
 }
 
-constexpr std::array<int8_t, 32> CODE_SLOTS = code_slots();
+constexpr std::array<CodeSlot, 32> CODE_SLOTS = code_slots();
 
 }  // namespace
 
@@ -51,8 +60,8 @@ int compare_text(std::optional<std::string_view> left, std::optional<std::string
   if (!left && !right) return 0;
   if (!right) return left->empty() ? 0 : 1;
   if (!left) return right->empty() ? 0 : -1;
-  // Byte by byte: the codes are one or two bytes long and every cycle makes
-  // some twenty comparisons, where a library call costs more than the work.
+  // Byte by byte: a polled key's text is a byte or two, where a library call
+  // costs more than the work.
   const size_t common = std::min(left->size(), right->size());
   for (size_t i = 0; i < common; ++i) {
     const unsigned char l = static_cast<unsigned char>((*left)[i]);
@@ -64,9 +73,10 @@ int compare_text(std::optional<std::string_view> left, std::optional<std::string
 }
 
 int find_operation(std::string_view text) {
-  if (text.empty()) return -1;
-  const int row = CODE_SLOTS[code_slot(text)];
-  return row >= 0 && compare_text(text, OPERATIONS[row].code) == 0 ? row : -1;
+  if (text.empty() || text.size() > 2) return -1;
+  const uint32_t key = code_key(text);
+  const CodeSlot& slot = CODE_SLOTS[code_slot(key)];
+  return slot.key == key ? slot.row : -1;
 }
 
 bool is_question_text(std::string_view text) { return compare_text(text, QUESTION_TEXT) == 0; }
