@@ -231,14 +231,18 @@ constexpr int32_t PLAIN_ITEM_MAX = 80;
   return LongDigits{w, scale, more};
 }
 
-bool scale_plain_decimal(uint64_t digits, int32_t scale, bool negative, bool more, double* value) {
-  // Past 19 digits the number lies between two neighbours: where both
-  // round alike, so does every number between them.
+bool scale_plain_decimal(uint64_t digits, int32_t scale, bool negative, double* value) {
+  return scale_digits(digits, scale, negative, value);
+}
+
+// Past 19 digits the number lies between two neighbours: where both round
+// alike, so does every number between them.
+bool scale_long_decimal(uint64_t digits, int32_t scale, bool negative, double* value) {
   double low = 0;
-  if (!scale_digits(digits, scale, negative, &low)) return false;
-  if (more) {
-    double high = 0;
-    if (!scale_digits(digits + 1, scale, negative, &high) || high != low) return false;
+  double high = 0;
+  if (!scale_digits(digits, scale, negative, &low) || !scale_digits(digits + 1, scale, negative, &high) ||
+      high != low) {
+    return false;
   }
   *value = low;
   return true;

@@ -132,11 +132,13 @@ LongDigits read_long_digits(const char* p, const char* last);
   return d;
 }
 
-// digits * 10^scale, negative if asked, correctly rounded, or a number
-// strictly between that and (digits + 1) * 10^scale when `more`: for any
-// plain decimal but the short integers, by the roads of this build
-// (number_input.cpp). False where none of them can trust the rounding.
-bool scale_plain_decimal(uint64_t digits, int32_t scale, bool negative, bool more, double* value);
+// digits * 10^scale, negative if asked, correctly rounded, for any plain
+// decimal but the short integers, by the roads of this build
+// (number_input.cpp); false where none of them can trust the rounding.
+bool scale_plain_decimal(uint64_t digits, int32_t scale, bool negative, double* value);
+// The same for a number strictly between digits * 10^scale and
+// (digits + 1) * 10^scale: where both round alike.
+bool scale_long_decimal(uint64_t digits, int32_t scale, bool negative, double* value);
 
 // The number `d` stands for, as an item of exactly its bytes converts: an
 // integer of up to 18 bytes, its sign included, exactly, as the 64-bit
@@ -150,7 +152,8 @@ bool scale_plain_decimal(uint64_t digits, int32_t scale, bool negative, bool mor
     *value = static_cast<double>(d.negative ? -whole : whole);
     return true;
   }
-  return scale_plain_decimal(d.digits, d.scale, d.negative, d.more, value);
+  return d.more ? scale_long_decimal(d.digits, d.scale, d.negative, value)
+                : scale_plain_decimal(d.digits, d.scale, d.negative, value);
 }
 
 }  // namespace zw
