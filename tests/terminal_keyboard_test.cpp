@@ -97,7 +97,7 @@ TEST(TerminalKeyboard, KittyReportsThroughTheKeyboard) {
       i = end + 1;
     }
     std::vector<std::string> got;
-    for (std::string t; !(t = poll_key(*con)).empty();) got.push_back(t);
+    for (KeyText t; (t = poll_key(*con)).length != 0;) got.emplace_back(t.view());
     EXPECT_EQ(got, c.want) << c.name;
     remove_ctrl_handler(*con);
   }

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes src/console/powers_of_five.cpp: 5^q for q in [-342, 340] as 128
-significant bits, cut after the 128th, exactly as Python's integers give them.
+"""Writes src/console/number/powers_of_five.cpp: 5^q for q in [-342, 340] as
+128 significant bits, cut after the 128th, exactly as Python's integers give them.
 
 Run from the repository's top: python3 tools/powers_of_five.py
 """
@@ -32,9 +32,9 @@ for q in range(Q_MIN, Q_MAX + 1):
     assert floor_log2_pow5(q) == exact_log, q
     rows.append("    {0x%016XULL, 0x%016XULL},  // 5^%d" % (s >> 64, s & (2 ** 64 - 1), q))
 
-with open("src/console/powers_of_five.cpp", "w") as out:
+with open("src/console/number/powers_of_five.cpp", "w") as out:
     out.write("// Written by tools/powers_of_five.py; do not edit.\n")
-    out.write('#include "console/powers_of_five.h"\n\nnamespace zw {\n\n')
+    out.write('#include "console/number/powers_of_five.h"\n\nnamespace zw {\n\n')
     out.write("const PowerOfFive POWERS_OF_FIVE[POWER_OF_FIVE_MAX - POWER_OF_FIVE_MIN + 1] = {\n")
     out.write("\n".join(rows))
     out.write("\n};\n\n}  // namespace zw\n")

@@ -147,13 +147,18 @@ TEST(ConsoleSession, WithTheWindowAtTheBufferEndTheBufferScrolls) {
 }
 
 TEST(ConsoleSession, RedirectedOutputWithTypedInput) {
-  Session s(80, 25, 25);
-  s.vc->redirect_output(true);
-  s.type_in_turn({"+\r", "2\r", "3\r\x1b"});
-  s.run();
-  // The typed lines are echoed through the writer's redirected road too.
-  EXPECT_NE(s.vc->output.find("Operation: +\r\nNummmer 1: 2\r\nNummmer 2: 3\r\nSumme:  5\r\n"),
-            std::string::npos);
+  for (const bool block : {false, true}) {
+    Session s(80, 25, 25);
+    s.vc->redirect_output(true);
+    s.vc->keep_output_block(block);
+    runtime_init(*s.con, s.vc.get());
+    s.type_in_turn({"+\r", "2\r", "3\r\x1b"});
+    s.run();
+    // The typed lines are echoed through the writer's redirected road too.
+    EXPECT_NE(s.vc->output().find("Operation: +\r\nNummmer 1: 2\r\nNummmer 2: 3\r\nSumme:  5\r\n"),
+              std::string::npos)
+        << block;
+  }
 }
 
 }  // namespace

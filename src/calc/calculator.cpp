@@ -17,26 +17,23 @@ constexpr std::string_view HEADING = "###Kommandozeilenparameter###";
 constexpr std::string_view PROMPT_OPERATION = "Operation: ";
 constexpr std::string_view PROMPT_NUMBER1 = "Nummmer 1: ";
 constexpr std::string_view PROMPT_NUMBER2 = "Nummmer 2: ";
-
-constexpr KeyCode END_KEY_CODE = 27;  // Escape
+constexpr std::string_view END_KEY = "\x1b";  // Escape, as the keyboard poll hands it out
 
 void ask(Console& con, std::string_view prompt) {
   input_prompt(con, prompt, QuestionMark::OMIT, AfterLine::NEW_LINE);
 }
 
-}  // namespace
-
-namespace {
-
-// The codes by their rows in OPERATIONS, found by one table look: a slot
+// The codes of OPERATIONS by their rows, found by one table look: a slot
 // from the code's bytes, (first + 3 * second) mod 32, holds the one code
-// that may be there, as its bytes and length.
-constexpr std::string_view CODES[13] = {"+", "-", "x", "/", "h", "kd", "kr", "ku", "kf", "qu", "qf", "ru", "rf"};
-
-constexpr uint32_t code_key(unsigned first, unsigned second, size_t length) {
-  return first | second << 8 | static_cast<uint32_t>(length) << 16;
+// that may be there, as its bytes and length in one key. The codes are one
+// or two bytes long, so the key compares the whole text, as compare_text
+// would: find_operation's test holds the two alike.
+constexpr uint32_t code_key(std::string_view text) {
+  const unsigned first = static_cast<unsigned char>(text[0]);
+  const unsigned second = text.size() == 2 ? static_cast<unsigned char>(text[1]) : 0;
+  return first | second << 8 | static_cast<uint32_t>(text.size()) << 16;
 }
-constexpr unsigned code_slot(unsigned first, unsigned second) { return (first + 3 * second) & 31; }
+constexpr unsigned code_slot(uint32_t key) { return ((key & 0xFF) + 3 * ((key >> 8) & 0xFF)) & 31; }
 
 struct CodeSlot {
   uint32_t key = 0;  // 0: no code (every code has a length)
@@ -45,13 +42,12 @@ struct CodeSlot {
 
 constexpr std::array<CodeSlot, 32> code_slots() {
   std::array<CodeSlot, 32> slots{};
-  for (int row = 0; row < 13; ++row) {
-    const std::string_view code = CODES[row];
-    const unsigned first = static_cast<unsigned char>(code[0]);
-    const unsigned second = code.size() == 2 ? static_cast<unsigned char>(code[1]) : 0;
-    CodeSlot& slot = slots[code_slot(first, second)];
+  for (int row = 0; row < OPERATION_COUNT; ++row) {
+    const std::string_view code = OPERATIONS[row].code;
+    if (code.empty() || code.size() > 2) throw "a code of one or two bytes";
+    CodeSlot& slot = slots[code_slot(code_key(code))];
     if (slot.row >= 0) throw "two codes share a slot";
-    slot = CodeSlot{code_key(first, second, code.size()), row};
+    slot = CodeSlot{code_key(code), row};
   }
   return slots;
 }
@@ -60,22 +56,12 @@ constexpr std::array<CodeSlot, 32> CODE_SLOTS = code_slots();
 
 }  // namespace
 
-int find_operation(std::string_view text) {
-  if (text.empty() || text.size() > 2) return -1;
-  const unsigned first = static_cast<unsigned char>(text[0]);
-  const unsigned second = text.size() == 2 ? static_cast<unsigned char>(text[1]) : 0;
-  const CodeSlot& slot = CODE_SLOTS[code_slot(first, second)];
-  return slot.key == code_key(first, second, text.size()) ? slot.row : -1;
-}
-
-bool is_question_text(std::string_view text) { return text == QUESTION_TEXT; }
-
 int compare_text(std::optional<std::string_view> left, std::optional<std::string_view> right) {
   if (!left && !right) return 0;
   if (!right) return left->empty() ? 0 : 1;
   if (!left) return right->empty() ? 0 : -1;
-  // Byte by byte: the codes are one or two bytes long and every cycle makes
-  // some twenty comparisons, where a library call costs more than the work.
+  // Byte by byte: a polled key's text is a byte or two, where a library call
+  // costs more than the work.
   const size_t common = std::min(left->size(), right->size());
   for (size_t i = 0; i < common; ++i) {
     const unsigned char l = static_cast<unsigned char>((*left)[i]);
@@ -85,6 +71,15 @@ int compare_text(std::optional<std::string_view> left, std::optional<std::string
   if (left->size() == right->size()) return 0;
   return left->size() > right->size() ? 1 : -1;
 }
+
+int find_operation(std::string_view text) {
+  if (text.empty() || text.size() > 2) return -1;
+  const uint32_t key = code_key(text);
+  const CodeSlot& slot = CODE_SLOTS[code_slot(key)];
+  return slot.key == key ? slot.row : -1;
+}
+
+bool is_question_text(std::string_view text) { return compare_text(text, QUESTION_TEXT) == 0; }
 
 namespace {
 
@@ -133,12 +128,10 @@ void run_calculator(Console& con) {
       print_text(con, 0, ANSWER_TEXT, END_LINE);
     }
 
-    // The polled key's text is the Escape byte exactly when its code is 27.
-    KeyCode key;
-    if (take_key(con, &key) && key == END_KEY_CODE) break;
+    if (compare_text(poll_key(con), END_KEY) == 0) break;
     // Input that has ended can bring no Escape: the program ends after the
     // cycle in which the input ran out.
-    if (input_ended(con)) break;
+    if (!read_ahead(con)) break;
   }
 }
 

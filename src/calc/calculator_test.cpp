@@ -10,7 +10,7 @@
 
 #include "calc/operations.h"
 #include "console/console.h"
-#include "console/output/number_text.h"
+#include "console/number/number_text.h"
 #include "testing/calculator_test_texts.h"
 #include "testing/virtual_console.h"
 
@@ -19,17 +19,18 @@ namespace {
 
 const std::string& START_TEXT = zw::EXPECTED_START_TEXT;
 
-// Runs a whole session with piped input and output; returns what was
-// printed after the start texts.
-std::string run_piped(const std::string& input) {
+// Runs a whole session with piped input and output (into the port's block
+// with `block`); returns what was printed after the start texts.
+std::string run_piped(const std::string& input, bool block) {
   VirtualConsole vc(80, 25, 25);
   vc.redirect_output(true);
+  vc.keep_output_block(block);
   vc.redirect_input(input);
   auto con = std::make_unique<Console>();
   reset_console(*con, &vc);
   run_calculator(*con);
-  EXPECT_EQ(vc.output.substr(0, START_TEXT.size()), START_TEXT);
-  return vc.output.size() >= START_TEXT.size() ? vc.output.substr(START_TEXT.size()) : vc.output;
+  EXPECT_EQ(vc.output().substr(0, START_TEXT.size()), START_TEXT);
+  return vc.output().size() >= START_TEXT.size() ? vc.output().substr(START_TEXT.size()) : vc.output();
 }
 
 TEST(CompareText, OrdersBytesUnsignedThenByLength) {
@@ -198,7 +199,9 @@ TEST(CalculatorSession, PipedCyclesPrintLabelAndResult) {
       {"+,2", "Summe:  2\r\n"},
       {"+\r\n1\r2\r\n", "Summe:  3\r\n"},
   };
-  for (const Case& c : cases) EXPECT_EQ(run_piped(c.input), c.want) << c.input;
+  for (const bool block : {false, true}) {
+    for (const Case& c : cases) EXPECT_EQ(run_piped(c.input, block), c.want) << c.input << block;
+  }
 }
 
 }  // namespace

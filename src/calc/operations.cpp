@@ -18,6 +18,10 @@ double nan_with_sign(bool negative) {
   return std::bit_cast<double>((negative ? 1ULL << 63 : 0) | 0x7FF8000000000000ULL);
 }
 
+}  // namespace
+
+namespace formula {
+
 double add(double, double n1, double n2) { return static_cast<double>(Ext{n2} + Ext{n1}); }
 double subtract(double, double n1, double n2) { return static_cast<double>(Ext{n1} - Ext{n2}); }
 double multiply(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
@@ -27,33 +31,16 @@ double power(double result, double n1, double) { return calc_pow(result, n1); }
 // not their shapes: they are the program's own and deliberate, so "kf"
 // gives what "ku" gives (2·pi·r), "qf" what "kd" gives (2·a), and "ru"
 // gives 2·b + a.
-double formula_kd(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
-double formula_kr(double, double n1, double) { return static_cast<double>(Ext{n1} / Ext{2.0}); }
-double formula_ku(double, double n1, double) { return static_cast<double>((Ext{PI} * Ext{2.0}) * Ext{n1}); }
-double formula_kf(double, double n1, double) { return static_cast<double>((Ext{n1} * Ext{PI}) * Ext{2.0}); }
-double formula_qu(double, double n1, double) { return static_cast<double>((Ext{n1} + Ext{n1}) * Ext{2.0}); }
-double formula_qf(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
-double formula_ru(double, double n1, double n2) { return static_cast<double>((Ext{2.0} * Ext{n2}) + Ext{n1}); }
-double formula_rf(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
+double kd(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
+double kr(double, double n1, double) { return static_cast<double>(Ext{n1} / Ext{2.0}); }
+double ku(double, double n1, double) { return static_cast<double>((Ext{PI} * Ext{2.0}) * Ext{n1}); }
+double kf(double, double n1, double) { return static_cast<double>((Ext{n1} * Ext{PI}) * Ext{2.0}); }
+double qu(double, double n1, double) { return static_cast<double>((Ext{n1} + Ext{n1}) * Ext{2.0}); }
+double qf(double, double n1, double) { return static_cast<double>(Ext{2.0} * Ext{n1}); }
+double ru(double, double n1, double n2) { return static_cast<double>((Ext{2.0} * Ext{n2}) + Ext{n1}); }
+double rf(double, double n1, double n2) { return static_cast<double>(Ext{n2} * Ext{n1}); }
 
-}  // namespace
-
-// code   menu entry             one number  formula                label
-const Operation OPERATIONS[13] = {
-    {"+", " + (Plus)", false, add, "Summe: "},
-    {"-", " - (Minus)", false, subtract, "Differenz: "},
-    {"x", " x (Mal)", false, multiply, "Produkt: "},
-    {"/", " / (Geteilt)", false, divide, "Quotient: "},
-    {"h", " h (Hoch)", true, power, "Ergebnis: "},
-    {"kd", " kd (Kreis-Dm)", true, formula_kd, "Ergebnis: "},
-    {"kr", " kr (Kreis-r)", true, formula_kr, "Ergebnis: "},
-    {"ku", " ku (Kreis-U)", true, formula_ku, "Ergebnis: "},
-    {"kf", " kf (Kreis-F)", true, formula_kf, "Ergebnis: "},
-    {"qu", " qu (Quadrat-U)", true, formula_qu, "Ergebnis: "},
-    {"qf", " qf (Quadrat-F)", true, formula_qf, "Ergebnis: "},
-    {"ru", " ru (Rechteck-U)", false, formula_ru, "Ergebnis: "},
-    {"rf", " rf (Rechteck-F)", false, formula_rf, "Ergebnis: "},
-};
+}  // namespace formula
 
 double calc_pow(double base, double exponent) {
   if (exponent == 0) return 1.0;

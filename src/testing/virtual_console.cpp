@@ -1,7 +1,9 @@
 #include "testing/virtual_console.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace zw {
 
@@ -131,14 +133,33 @@ bool VirtualConsole::set_window(SmallRect w) {
 
 bool VirtualConsole::write_bytes(const char* bytes, size_t count, size_t* written) {
   calls.push_back("write_bytes");
+  if (keep_block_) {
+    return output_write(block_, bytes, count, written, [this](const char* b, size_t n) { return hand_on(b, n); });
+  }
   if (fail.write_bytes) {
     *written = 0;
     return false;
   }
   if (write_bytes_limit != 0) count = std::min(count, write_bytes_limit);
-  output.append(bytes, count);
+  written_.append(bytes, count);
   *written = count;
   return true;
+}
+
+// The block's device: all the bytes, write_bytes_limit at a time, or none
+// when writes fail.
+bool VirtualConsole::hand_on(const char* bytes, size_t count) {
+  if (fail.write_bytes) return false;
+  const size_t piece = write_bytes_limit != 0 ? write_bytes_limit : count;
+  return write_all(bytes, count, [&](const char* b, size_t n) {
+    const size_t k = std::min(n, piece);
+    written_.append(b, k);
+    return static_cast<ptrdiff_t>(k);
+  });
+}
+
+std::string VirtualConsole::output() const {
+  return written_ + std::string(block_.block.bytes, block_.block.length);
 }
 
 void VirtualConsole::beep(int frequency_hz, int) {
@@ -148,7 +169,15 @@ void VirtualConsole::beep(int frequency_hz, int) {
 
 void VirtualConsole::end_update() { ++updates; }
 
-void VirtualConsole::flush() {}
+void VirtualConsole::flush() {
+  if (keep_block_) output_flush(block_, [this](const char* b, size_t n) { return hand_on(b, n); });
+}
+
+bool VirtualConsole::take_size_change() {
+  const bool changed = size_changed_;
+  size_changed_ = false;
+  return changed;
+}
 
 bool VirtualConsole::peek_input(InputRecord* record, int* count) {
   if (input_redirected_ || fail.peek) {
@@ -236,6 +265,20 @@ void VirtualConsole::resize_buffer(int rows) {
   cells_.resize(static_cast<size_t>(width_) * rows);
   window_ = {0, 0, static_cast<int16_t>(width_ - 1), static_cast<int16_t>(rows - 1)};
   cursor_.y = static_cast<int16_t>(std::min<int>(cursor_.y, rows - 1));
+}
+
+void VirtualConsole::resize(int width, int rows) {
+  std::vector<CharCell> cells(static_cast<size_t>(width) * rows);
+  for (int y = 0; y < std::min(rows, rows_); ++y) {
+    for (int x = 0; x < std::min(width, width_); ++x) cells[static_cast<size_t>(y) * width + x] = at(x, y);
+  }
+  cells_ = std::move(cells);
+  width_ = width;
+  rows_ = rows;
+  window_ = {0, 0, static_cast<int16_t>(width - 1), static_cast<int16_t>(rows - 1)};
+  cursor_.x = static_cast<int16_t>(std::min<int>(cursor_.x, width - 1));
+  cursor_.y = static_cast<int16_t>(std::min<int>(cursor_.y, rows - 1));
+  size_changed_ = true;
 }
 
 std::string VirtualConsole::row(int y) const {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/console_port.h"
+#include "platform/output_block.h"
 #include "platform/us_layout.h"
 
 namespace zw {
@@ -46,6 +47,10 @@ class VirtualConsole : public ConsolePort {
   // Redirection: standard output and/or input not a console.
   void redirect_output(bool redirected) { output_redirected_ = redirected; }
   void redirect_input(std::string bytes);
+  // Redirected output collected in a block, as the ports keep it, and the
+  // block handed to the console layer (redirected_output), which then
+  // appends to it directly. Asked for before the console records are bound.
+  void keep_output_block(bool keep) { keep_block_ = keep; }
 
   // ConsolePort.
   bool input_is_console() override;
@@ -63,11 +68,14 @@ class VirtualConsole : public ConsolePort {
   bool set_cursor_info(const CursorInfo& info) override;
   bool set_window(SmallRect window) override;
   bool write_bytes(const char* bytes, size_t count, size_t* written) override;
-  // Every redirected write goes through write_bytes, to the call log.
-  RedirectedOutput* redirected_output() override { return nullptr; }
+  // Without a kept block every redirected write goes through write_bytes,
+  // to the call log.
+  RedirectedOutput* redirected_output() override { return keep_block_ ? &block_ : nullptr; }
   void beep(int frequency_hz, int duration_ms) override;
   void end_update() override;
   void flush() override;
+  // Once after each resize.
+  bool take_size_change() override;
   bool peek_input(InputRecord* record, int* count) override;
   bool read_input(InputRecord* record, int* count) override;
   unsigned map_virtual_key_char(unsigned vk) override;
@@ -106,10 +114,16 @@ class VirtualConsole : public ConsolePort {
   // Makes the buffer `rows` rows tall, as a terminal does when it is made
   // shorter or taller; the window becomes the whole buffer.
   void resize_buffer(int rows);
+  // Resizes the screen to `width` x `rows` as a terminal that keeps its
+  // rows does (each cut or padded at its end, the cursor kept on the
+  // screen), the window the whole buffer, and reports the change once.
+  void resize(int width, int rows);
   size_t pending_events() const { return events_.size(); }
 
+  // Everything written while redirected, the kept block's bytes included.
+  std::string output() const;
+
   Faults fail;
-  std::string output;            // bytes written while redirected
   size_t write_bytes_limit = 0;  // most bytes one write_bytes takes, 0 = all
   std::vector<int> beeps;        // frequencies, in order
   std::vector<std::string> calls;  // one name per platform call
@@ -120,6 +134,7 @@ class VirtualConsole : public ConsolePort {
   int updates = 0;
 
  private:
+  bool hand_on(const char* bytes, size_t count);
   bool in_buffer(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < rows_; }
   CharCell& at(int x, int y) { return cells_[static_cast<size_t>(y) * width_ + x]; }
 
@@ -132,6 +147,10 @@ class VirtualConsole : public ConsolePort {
   uint16_t attr_ = 7;
   std::deque<InputRecord> events_;
   bool output_redirected_ = false;
+  bool keep_block_ = false;
+  RedirectedOutput block_;
+  std::string written_;  // redirected bytes handed on
+  bool size_changed_ = false;
   bool input_redirected_ = false;
   std::string stdin_;
   size_t stdin_pos_ = 0;

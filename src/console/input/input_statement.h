@@ -71,10 +71,10 @@ Item input_next_item(Console& con, char* buffer, int32_t limit, ItemMode mode);
 int input_getc(Console& con);
 void input_ungetc(Console& con, int ch);
 bool stdin_is_redirected(Console& con);
-// True once redirected input has no byte left, given-back bytes included.
-bool stdin_exhausted(Console& con);
-// True once no input can follow: standard input is redirected and has run
-// dry. A typed line can always follow on a console.
-bool input_ended(Console& con);
+// Reads the next block of redirected standard input when the last one is
+// used up (given-back bytes included). False when no input can follow:
+// redirected input at its end. A typed line can always follow on a
+// console: true, and nothing read.
+bool read_ahead(Console& con);
 
 }  // namespace zw

@@ -107,9 +107,9 @@ void queue_key(KeyQueue& q, KeyCode code) {
   if (q.write == q.read) q.read = (q.read + 1) % KEY_QUEUE_SLOTS;
 }
 
-std::string key_text(KeyCode code) {
-  if (code >= 0 && code <= 255) return std::string(1, static_cast<char>(code));
-  return std::string{static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)};
+KeyText key_text(KeyCode code) {
+  if (code >= 0 && code <= 255) return KeyText{{static_cast<char>(code), 0}, 1};
+  return KeyText{{static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)}, 2};
 }
 
 // Alt, Ctrl and Shift combinations give an extended code only when the
@@ -151,12 +151,6 @@ void pump_console_input(Console& con) {
 bool take_key(Console& con, KeyCode* code) {
   pump_console_input(con);
   return dequeue_key(con.keys, code);
-}
-
-std::string poll_key(Console& con) {
-  KeyCode code;
-  if (!take_key(con, &code)) return std::string();
-  return key_text(code);
 }
 
 bool key_waiting(Console& con) {

@@ -176,7 +176,7 @@ class KeyboardTest : public ::testing::Test {
 
   std::vector<std::string> drain() {
     std::vector<std::string> got;
-    for (std::string s; !(s = poll_key(*con)).empty();) got.push_back(s);
+    for (KeyText t; (t = poll_key(*con)).length != 0;) got.emplace_back(t.view());
     return got;
   }
 

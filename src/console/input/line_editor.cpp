@@ -9,19 +9,6 @@ namespace zw {
 
 namespace {
 
-// Extended key codes the editor acts on.
-constexpr KeyCode KEY_HOME = extended_key(0x47);
-constexpr KeyCode KEY_UP = extended_key(0x48);
-constexpr KeyCode KEY_LEFT = extended_key(0x4B);
-constexpr KeyCode KEY_RIGHT = extended_key(0x4D);
-constexpr KeyCode KEY_END = extended_key(0x4F);
-constexpr KeyCode KEY_DOWN = extended_key(0x50);
-constexpr KeyCode KEY_DELETE = extended_key(0x53);
-
-constexpr int SHOW = 1;
-constexpr int HIDE = 0;
-constexpr int KEEP = -1;
-constexpr int32_t VISIBLE_BIT = 65536;
 
 struct EditState {
   std::string line;
@@ -52,7 +39,7 @@ void write_blanks(Console& con, int32_t count) {
 void insert_bytes(Console& con, EditState& s, std::string_view bytes) {
   const int32_t k = static_cast<int32_t>(bytes.size());
   const int32_t len = static_cast<int32_t>(s.line.size());
-  set_cursor(con, 0, 0, HIDE);
+  set_cursor(con, 0, 0, CursorVisibility::HIDE);
   const int32_t c0 = s.col;
   const int32_t r0 = s.row;
   s.line.insert(static_cast<size_t>(s.pos), bytes);
@@ -81,12 +68,12 @@ void insert_bytes(Console& con, EditState& s, std::string_view bytes) {
 // Deletes `count` bytes at `at`, where the cursor stands, and blanks the
 // cells the shorter line no longer reaches.
 void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
-  set_cursor(con, 0, 0, HIDE);
+  set_cursor(con, 0, 0, CursorVisibility::HIDE);
   s.line.erase(static_cast<size_t>(at), static_cast<size_t>(count));
   const int32_t rest = static_cast<int32_t>(s.line.size()) - at;
   write_console(con, s.line.data() + at, rest, 0);
   write_blanks(con, count);
-  set_cursor(con, s.row, s.col, KEEP);
+  set_cursor(con, s.row, s.col, CursorVisibility::KEEP);
   s.pos = at;
 }
 
@@ -135,7 +122,7 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_
   if (start.row < 1) start = CursorPos{1, 1};
   s.width = width;
   const int32_t len = static_cast<int32_t>(s.line.size());
-  set_cursor(con, start.row, start.column, HIDE);
+  set_cursor(con, start.row, start.column, CursorVisibility::HIDE);
   write_console(con, s.line.data(), len, 0);
   const CursorPos end = cell_after(start.column, start.row, len, width);
   int32_t scrolled = 0;
@@ -146,7 +133,7 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_
   }
   s.col = start.column;
   s.row = start.row - scrolled;
-  set_cursor(con, std::max(s.row, 1), s.col, SHOW);
+  set_cursor(con, std::max(s.row, 1), s.col, CursorVisibility::SHOW);
   move_by(con, s, s.pos);
 }
 
@@ -155,7 +142,7 @@ void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_
 // before each key, is enough. A screen squeezed too small to be a console
 // is not drawn on; the line is drawn again once it is one.
 void follow_size_change(Console& con, EditState& s) {
-  const uint32_t changes = screen_size_changes(con);
+  const uint32_t changes = take_size_change(con);
   if (changes == s.size_changes) return;
   s.size_changes = changes;
   if (!output_is_console(con)) return;
@@ -188,75 +175,90 @@ KeyCode next_key(Console& con, EditState& s) {
 
 std::string edit_line(Console& con) {
   EditState s;
+  bind_screen(con);
+  s.size_changes = take_size_change(con);
   const ScreenSize size = get_screen_size(con);
   s.width = size.width;
   s.height = size.height;
-  s.size_changes = screen_size_changes(con);
   // Where the line starts, for a size change before the first key.
   const CursorPos start = get_cursor(con);
   s.col = start.column;
   s.row = start.row;
-  const bool was_visible = (set_cursor(con, 0, 0, SHOW) & VISIBLE_BIT) != 0;
+  const bool was_visible = (set_cursor(con, 0, 0, CursorVisibility::SHOW) & CURSOR_WAS_VISIBLE) != 0;
 
   for (;;) {
     const KeyCode code = next_key(con, s);
     const int32_t len = static_cast<int32_t>(s.line.size());
-    if (code >= 32 && code <= 255) {
-      const char byte = static_cast<char>(code);
-      insert_bytes(con, s, std::string_view(&byte, 1));
-    } else if (code == 9) {
-      insert_bytes(con, s, std::string_view("        ", static_cast<size_t>(8 - s.pos % 8)));
-    } else if (code == 8) {
-      if (s.pos > 0) {
-        move_by(con, s, -1);
-        delete_bytes(con, s, s.pos - 1, 1);
-      }
-    } else if (code == KEY_DELETE) {
-      if (s.pos < len) {
-        delete_bytes(con, s, s.pos, 1);
-      } else {
-        beep(con);
-      }
-    } else if (code == 27) {
-      move_by(con, s, -s.pos);
-      s.pos = 0;
-      if (len > 0) delete_bytes(con, s, 0, len);
-    } else if (code == KEY_HOME) {
-      move_by(con, s, -s.pos);
-      s.pos = 0;
-    } else if (code == KEY_END) {
-      move_by(con, s, len - s.pos);
-      s.pos = len;
-    } else if (code == KEY_LEFT) {
-      if (s.pos > 0) {
-        move_by(con, s, -1);
-        --s.pos;
-      }
-    } else if (code == KEY_RIGHT) {
-      if (s.pos < len) {
-        move_by(con, s, 1);
-        ++s.pos;
-      }
-    } else if (code == KEY_UP) {
-      if (s.pos >= s.width) {
-        move_by(con, s, -s.width);
-        s.pos -= s.width;
-      }
-    } else if (code == KEY_DOWN) {
-      if (len >= s.pos + s.width) {
-        move_by(con, s, s.width);
-        s.pos += s.width;
-      }
+    switch (code) {
+      case KEY_TAB:
+        insert_bytes(con, s, std::string_view("        ", static_cast<size_t>(8 - s.pos % 8)));
+        break;
+      case KEY_BACKSPACE:
+        if (s.pos > 0) {
+          move_by(con, s, -1);
+          delete_bytes(con, s, s.pos - 1, 1);
+        }
+        break;
+      case KEY_DELETE:
+        if (s.pos < len) {
+          delete_bytes(con, s, s.pos, 1);
+        } else {
+          beep(con);
+        }
+        break;
+      case KEY_ESCAPE:
+        move_by(con, s, -s.pos);
+        s.pos = 0;
+        if (len > 0) delete_bytes(con, s, 0, len);
+        break;
+      case KEY_HOME:
+        move_by(con, s, -s.pos);
+        s.pos = 0;
+        break;
+      case KEY_END:
+        move_by(con, s, len - s.pos);
+        s.pos = len;
+        break;
+      case KEY_LEFT:
+        if (s.pos > 0) {
+          move_by(con, s, -1);
+          --s.pos;
+        }
+        break;
+      case KEY_RIGHT:
+        if (s.pos < len) {
+          move_by(con, s, 1);
+          ++s.pos;
+        }
+        break;
+      case KEY_UP:
+        if (s.pos >= s.width) {
+          move_by(con, s, -s.width);
+          s.pos -= s.width;
+        }
+        break;
+      case KEY_DOWN:
+        if (len >= s.pos + s.width) {
+          move_by(con, s, s.width);
+          s.pos += s.width;
+        }
+        break;
+      default:  // every character from the blank on is typed in; other keys do nothing
+        if (code >= 32 && code <= 255) {
+          const char byte = static_cast<char>(code);
+          insert_bytes(con, s, std::string_view(&byte, 1));
+        }
+        break;
     }
-    set_cursor(con, 0, 0, SHOW);
-    if (code == 13 || code == 10) break;
+    set_cursor(con, 0, 0, CursorVisibility::SHOW);
+    if (code == KEY_ENTER || code == KEY_CTRL_ENTER) break;
   }
 
   const CursorPos cursor = get_cursor(con);
   s.col = cursor.column;
   s.row = cursor.row;
   move_by(con, s, static_cast<int32_t>(s.line.size()) - s.pos);
-  set_cursor(con, 0, 0, was_visible ? SHOW : HIDE);
+  set_cursor(con, 0, 0, was_visible ? CursorVisibility::SHOW : CursorVisibility::HIDE);
   return s.line;
 }
 

@@ -112,7 +112,7 @@ TEST(LineEditor, UpAndDownMoveByOneRowWithinTheLine) {
 
 TEST(LineEditor, RestoresCursorVisibility) {
   Editor e(80, 25, "");
-  set_cursor(*e.con, 0, 0, 0);
+  set_cursor(*e.con, 0, 0, CursorVisibility::HIDE);
   e.edit("a\r");
   EXPECT_FALSE(e.vc->cursor_visible());
 }
@@ -120,7 +120,7 @@ TEST(LineEditor, RestoresCursorVisibility) {
 TEST(LineEditor, TypingIntoTheLastCellOfTheBottomRowScrolls) {
   Editor e(10, 3, "P: ");
   // The cursor on the bottom row; seven characters fill it to the last cell.
-  set_cursor(*e.con, 3, 4, -1);
+  set_cursor(*e.con, 3, 4, CursorVisibility::KEEP);
   EXPECT_EQ(e.edit("abcdefg\r"), "abcdefg");
   EXPECT_EQ(e.vc->row(0), "");  // the prompt's row went off the top
   EXPECT_EQ(e.vc->row(1), "   abcdefg");
@@ -141,7 +141,7 @@ TEST(LineEditor, InsertNearTheStartOfAWrappedLineAtTheBottom) {
   // tail past the bottom, the view scrolls, and the cursor must stay just
   // after the inserted byte.
   Editor e(10, 3, "");
-  set_cursor(*e.con, 2, 1, -1);
+  set_cursor(*e.con, 2, 1, CursorVisibility::KEEP);
   EXPECT_EQ(e.edit("0123456789abcdefghi" + HOME + RIGHT + RIGHT + "X" + "Y\r"),
             "01XY23456789abcdefghi");
   EXPECT_EQ(e.vc->row(0), "01XY234567");
@@ -196,6 +196,47 @@ TEST(LineEditor, GoesOnFromWhereTheCursorIsFoundAfterAWait) {
   EXPECT_EQ(e.vc->row(3), "c");
   EXPECT_EQ(e.vc->cursor().x, 1);
   EXPECT_EQ(e.vc->cursor().y, 3);
+}
+
+// The screen resized while a wrapped line is edited: at a new width the
+// line is drawn again from its start, whether the terminal kept its rows
+// (the cursor's column as it was) or re-wrapped them (the cursor just after
+// the line's cells, in one run from where it started); a new height alone
+// redraws nothing.
+TEST(LineEditor, RedrawsTheLineAtANewWidth) {
+  const std::string typed = "abcdefghijklmnopqrstuvwxyz";  // from "> " it wraps at 20
+  struct Case {
+    const char* name;
+    int width, rows;
+    int rewrapped_x, rewrapped_y;  // -1: the terminal kept its rows
+    std::vector<std::string> want_rows;
+    int want_x, want_y;  // the cursor after Enter
+  };
+  const Case cases[] = {
+      {"wider, rows kept", 30, 5, -1, -1, {"> " + typed, "", ""}, 28, 0},
+      {"wider, re-wrapped", 30, 5, 28, 0, {"> " + typed, "", ""}, 28, 0},
+      {"narrower, rows kept", 12, 5, -1, -1, {"> abcdefghij", "klmnopqrstuv", "wxyz"}, 4, 2},
+      {"taller only", 20, 8, -1, -1, {"> abcdefghijklmnopqr", "stuvwxyz", ""}, 8, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Editor e(20, 5, "> ");
+    e.vc->type(typed);
+    bool resized = false;
+    e.vc->on_wait = [&](VirtualConsole& vc) {
+      if (resized || vc.pending_events() != 0) return;
+      resized = true;
+      vc.resize(c.width, c.rows);
+      if (c.rewrapped_x >= 0) vc.move_cursor({static_cast<int16_t>(c.rewrapped_x), static_cast<int16_t>(c.rewrapped_y)});
+      vc.type("\r");
+    };
+    EXPECT_EQ(edit_line(*e.con), typed);
+    EXPECT_EQ(e.vc->row(0), c.want_rows[0]);
+    EXPECT_EQ(e.vc->row(1), c.want_rows[1]);
+    EXPECT_EQ(e.vc->row(2), c.want_rows[2]);
+    EXPECT_EQ(e.vc->cursor().x, c.want_x);
+    EXPECT_EQ(e.vc->cursor().y, c.want_y);
+  }
 }
 
 TEST(LineEditor, WaitsThroughThePortBetweenKeys) {

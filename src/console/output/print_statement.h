@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace zw {
@@ -25,23 +26,34 @@ struct PrintDevice {
   int32_t line_width = 0;    // 0 = no limit; fixed at set-up
 };
 
-// Sets up device 0 on its first use: line width from the screen size,
-// print column from the cursor.
+// Sets up device 0 on its first use: the screen bound, line width from the
+// screen size, print column from the cursor.
 void setup_print_device(Console& con);
 
-// Writes `text` (nothing when empty), then performs the end action.
-// A device other than 0 writes nothing and sets the last-error number to 1.
-void print_text(Console& con, int device, std::string_view text, int end_mask);
-// Writes the number text of `value` (leading blank), then the end action.
-void print_double(Console& con, int device, double value, int end_mask);
-// print_text of `text` without an end action, then print_double of `value`
-// with a line end: a result line.
-void print_result_line(Console& con, int device, std::string_view text, double value);
-void print_end(Console& con, int device, int end_mask);
-void pad_to_zone(Console& con, int device);
-// Every printed byte passes here: hands the bytes to the screen writer and
-// keeps print_column.
-void print_bytes(Console& con, int device, const char* bytes, int32_t length);
+// One print operation, the door every printed byte passes: the text (none
+// when empty), then the text of `number` when one is given (with the
+// leading blank), then the end action; each a write of its own to the
+// screen writer, which keeps print_column, or, where output goes straight
+// into the port's block and ends the line, one line made there in one
+// piece. A device other than 0 writes nothing and sets the last-error
+// number to 1.
+void print_item(Console& con, int device, std::string_view text, std::optional<double> number, int end_mask);
+
+// The print statement's operations, as forms of the door.
+inline void print_text(Console& con, int device, std::string_view text, int end_mask) {
+  print_item(con, device, text, std::nullopt, end_mask);
+}
+inline void print_double(Console& con, int device, double value, int end_mask) {
+  print_item(con, device, {}, value, end_mask);
+}
+// A result line: the label, its number, the line end.
+inline void print_result_line(Console& con, int device, std::string_view label, double value) {
+  print_item(con, device, label, value, END_LINE);
+}
+// The end action alone; END_ZONE alone is the zone action.
+inline void print_end(Console& con, int device, int end_mask) {
+  print_item(con, device, {}, std::nullopt, end_mask);
+}
 
 // Pure column arithmetic, shared with the tests.
 // Column after writing `length` bytes from `column` on a line `width` wide.

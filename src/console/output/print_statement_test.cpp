@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -51,11 +52,14 @@ TEST(PrintZones, PadToNextZoneOrEndTheLine) {
   }
 }
 
+// Redirected output, written through the port or (with `block`) straight
+// into the block the port keeps.
 struct Printed {
   std::unique_ptr<VirtualConsole> vc = std::make_unique<VirtualConsole>(80, 25, 25);
   std::unique_ptr<Console> con = std::make_unique<Console>();
-  Printed() {
+  explicit Printed(bool block = false) {
     vc->redirect_output(true);
+    vc->keep_output_block(block);
     reset_console(*con, vc.get());
   }
 };
@@ -86,18 +90,20 @@ TEST(PrintStatement, ItemsAndEndActionsOnRedirectedOutput) {
       {{{false, std::string(55, 'x'), 0, 2}}, std::string(55, 'x') + " ", 56},
       {{{false, "ab\r\n12345", 0, 0}}, "ab\r\n12345", 5},
   };
-  for (const Case& c : cases) {
-    Printed p;
-    for (const Step& s : c.steps) {
-      if (s.number) {
-        print_double(*p.con, 0, s.value, s.mask);
-      } else {
-        print_text(*p.con, 0, s.text, s.mask);
+  for (const bool block : {false, true}) {
+    for (const Case& c : cases) {
+      Printed p(block);
+      for (const Step& s : c.steps) {
+        if (s.number) {
+          print_double(*p.con, 0, s.value, s.mask);
+        } else {
+          print_text(*p.con, 0, s.text, s.mask);
+        }
       }
+      EXPECT_EQ(p.vc->output(), c.want) << block;
+      EXPECT_EQ(p.con->device.print_column, c.column) << c.want;
+      EXPECT_EQ(p.con->device.line_width, 80);
     }
-    EXPECT_EQ(p.vc->output, c.want);
-    EXPECT_EQ(p.con->device.print_column, c.column) << c.want;
-    EXPECT_EQ(p.con->device.line_width, 80);
   }
 }
 
@@ -116,29 +122,53 @@ TEST(PrintStatement, ResultLineIsTextThenNumberLine) {
       {"", "a\r\nb", 2.5},
       {std::string(75, 'x'), "Quotient: ", 1234567.891},
   };
-  for (const bool redirected : {true, false}) {
+  enum class Road { CONSOLE, PORT, BLOCK };
+  for (const Road road : {Road::BLOCK, Road::PORT, Road::CONSOLE}) {
     for (const Case& c : cases) {
       Printed want, got;
       for (Printed* p : {&want, &got}) {
-        p->vc->redirect_output(redirected);
+        p->vc->redirect_output(road != Road::CONSOLE);
+        p->vc->keep_output_block(road == Road::BLOCK);
         reset_console(*p->con, p->vc.get());
         print_text(*p->con, 0, c.before, 0);
       }
       print_text(*want.con, 0, c.text, 0);
       print_double(*want.con, 0, c.value, END_LINE);
       print_result_line(*got.con, 0, c.text, c.value);
-      EXPECT_EQ(got.vc->output, want.vc->output) << c.text;
+      EXPECT_EQ(got.vc->output(), want.vc->output()) << c.text;
       for (int row = 1; row <= 3; ++row) EXPECT_EQ(got.vc->row(row), want.vc->row(row)) << c.text;
       EXPECT_EQ(got.con->device.print_column, want.con->device.print_column) << c.text;
     }
   }
 }
 
+// Result lines past the block's end: the block handed on when full, every
+// byte in order; a device that fails drops what comes after, and the column
+// goes on as if it had not.
+TEST(PrintStatement, ResultLinesIntoAFullOrFailedBlock) {
+  Printed piped;
+  Printed block(true);
+  for (int i = 0; i < 8000; ++i) {
+    for (Printed* p : {&piped, &block}) print_result_line(*p->con, 0, "Quotient: ", i / 7.0);
+  }
+  EXPECT_GT(block.vc->output().size(), OUTPUT_BLOCK);
+  EXPECT_EQ(block.vc->output(), piped.vc->output());
+  EXPECT_LT(std::count(block.vc->calls.begin(), block.vc->calls.end(), "write_bytes"), 5);
+
+  Printed failing(true);
+  failing.vc->fail.write_bytes = true;
+  for (int i = 0; i < 3000; ++i) print_result_line(*failing.con, 0, "Quotient: ", i / 7.0);
+  print_text(*failing.con, 0, "ab", 0);
+  EXPECT_EQ(failing.vc->output(), "");
+  EXPECT_EQ(failing.con->device.print_column, 2);
+  EXPECT_EQ(failing.con->last_error, 0);
+}
+
 TEST(PrintStatement, OtherDevicesWriteNothing) {
   Printed p;
   print_text(*p.con, 3, "abc", END_LINE);
   print_double(*p.con, -1, 1, END_LINE);
-  EXPECT_EQ(p.vc->output, "");
+  EXPECT_EQ(p.vc->output(), "");
   EXPECT_EQ(p.con->last_error, 1);
   print_text(*p.con, 0, "x", 0);
   EXPECT_EQ(p.con->last_error, 0);

@@ -4,9 +4,9 @@
 #include <array>
 #include <limits>
 
-#include "console/console_binding.h"
 #include "console/console.h"
 #include "console/output/print_statement.h"
+#include "platform/output_block.h"
 
 namespace zw {
 
@@ -19,68 +19,7 @@ constexpr int BEEP_HZ = 1000;
 constexpr int BEEP_MS = 250;
 constexpr int TAB_WIDTH = 8;
 
-// A buffer one column wide or a window one row high is no console either;
-// a nonsense report (right left of left) counts the same.
-bool shows_console(const ScreenView& v) { return v.right > v.left && v.bottom > v.top; }
-
 Coord coord(int64_t x, int64_t y) { return {static_cast<int16_t>(x), static_cast<int16_t>(y)}; }
-
-// The view is the buffer's full width and the window's rows; all zeros when
-// standard output cannot be queried.
-void read_view(Console& con) {
-  bind_console_handles(con);
-  ScreenBufferInfo info;
-  ScreenView& v = con.screen.view;
-  if (con.port->get_screen_buffer_info(&info)) {
-    v.left = 0;
-    v.top = info.window.top;
-    v.right = static_cast<int16_t>(info.size.x - 1);
-    v.bottom = info.window.bottom;
-  } else {
-    v = ScreenView{};
-  }
-  con.screen.view_read = true;
-}
-
-// A size change the port saw (a terminal's window resized): the view is
-// read again, and the print region is fixed afresh at the new height the
-// next time it is needed. A terminal moves its content when its window
-// changes (a taller one pulls rows back from its scrollback, a shorter one
-// pushes them there), so the cursor the port read after the change is the
-// only place known to be right: a wrap pending from before is dropped.
-void rebase_view(Console& con) {
-  read_view(con);
-  con.screen.region.set = false;
-  con.screen.pending_wrap = false;
-  ++con.screen.size_changes;
-}
-
-// Read again when the port saw the size change: a view that was no console
-// (one row high, one column wide) is otherwise never read again, as only a
-// console write reads it. Output that goes straight to a file or a pipe has
-// no size to change, and is not asked on every write.
-inline const ScreenView& view(Console& con) {
-  if (!con.screen.view_read) {
-    read_view(con);
-  } else if (con.screen.redirected == nullptr && con.port->take_size_change()) {
-    rebase_view(con);
-  }
-  return con.screen.view;
-}
-
-// Fixed the first time it is needed and again after a size change the port
-// reports; a window resized without one (a console's, by hand) keeps it.
-const PrintRegion& print_region(Console& con) {
-  PrintRegion& r = con.screen.region;
-  if (!r.set) {
-    const ScreenView& v = view(con);
-    const int32_t height = v.bottom - v.top + 1;
-    r.first = 1;
-    r.last = shows_console(v) && height > 0 ? height : DEFAULT_HEIGHT;
-    r.set = true;
-  }
-  return r;
-}
 
 // Redirected output through the port: the bytes unchanged; a failing (or
 // stalled) write drops the rest. (Bytes that fit the port's block go there
@@ -241,8 +180,7 @@ void process_bytes(Console& con, WriteContext& c, const char* bytes, int32_t len
   }
 }
 
-void write_to_console(Console& con, const char* bytes, int32_t length) {
-  const ScreenView v = view(con);
+void write_to_console(Console& con, const ScreenView v, const char* bytes, int32_t length) {
   const PrintRegion& r = print_region(con);
   WriteContext c{};
   c.port = con.port;
@@ -311,56 +249,33 @@ void write_to_console(Console& con, const char* bytes, int32_t length) {
 
 }  // namespace
 
-bool write_piped(Console& con, const char* bytes, int32_t length) {
-  const ScreenState& s = con.screen;
-  return s.view_read && s.redirected != nullptr && !shows_console(s.view) && bytes != nullptr && length >= 0 &&
-         append_to_block(*s.redirected, bytes, static_cast<size_t>(length));
-}
-
-char* piped_room(Console& con, size_t room) {
-  const ScreenState& s = con.screen;
-  if (!s.view_read || s.redirected == nullptr || shows_console(s.view)) return nullptr;
-  OutputBlock& block = s.redirected->block;
-  if (s.redirected->failed || block.length + room > OUTPUT_BLOCK) return nullptr;
-  return block.bytes + block.length;
-}
-
-void commit_piped(Console& con, size_t length) { con.screen.redirected->block.length += length; }
-
 void write_console(Console& con, const char* bytes, int32_t length, int flags) {
-  if (write_piped(con, bytes, length)) return;
   if (bytes == nullptr || length < 0) length = 0;
+  if (OutputBlock* block = output_block(con.screen, static_cast<size_t>(length))) {
+    if (length > 0) copy_short(block->bytes + block->length, bytes, static_cast<size_t>(length));
+    block->length += static_cast<size_t>(length);
+    return;
+  }
   if (length == 0 && (flags & WRITE_FORCE) == 0) return;
-  if (!output_is_console(con)) {
+  const ScreenView& v = current_view(con);
+  if (!shows_console(v)) {
     write_redirected(con, bytes, length);
     return;
   }
-  write_to_console(con, bytes, length);
-}
-
-bool output_is_console(Console& con) { return shows_console(view(con)); }
-
-uint32_t screen_size_changes(Console& con) {
-  view(con);
-  return con.screen.size_changes;
-}
-
-ScreenSize get_screen_size(Console& con) {
-  const ScreenView& v = view(con);
-  if (!shows_console(v)) return ScreenSize{DEFAULT_WIDTH, DEFAULT_HEIGHT};
-  return ScreenSize{v.right - v.left + 1, v.bottom - v.top + 1};
+  write_to_console(con, v, bytes, length);
 }
 
 CursorPos get_cursor(Console& con) {
-  const ScreenView& v = view(con);
+  const ScreenView& v = con.screen.view;
   ScreenBufferInfo info;
   if (!con.port->get_screen_buffer_info(&info)) return CursorPos{0, 0};
   if (!shows_console(v)) return CursorPos{info.cursor.x, info.cursor.y};
   return CursorPos{info.cursor.x - v.left + 1, info.cursor.y - v.top + 1};
 }
 
-int32_t set_cursor(Console& con, int32_t row, int32_t column, int visibility) {
+int32_t set_cursor(Console& con, int32_t row, int32_t column, CursorVisibility visibility) {
   if (!con.device.set_up) setup_print_device(con);
+  const ScreenView& v = current_view(con);
   const PrintRegion& r = print_region(con);
   const bool row_bad = row != 0 && (row < r.first || row > r.last);
   const bool column_bad = column != 0 && (column < 1 || column > get_screen_size(con).width);
@@ -379,12 +294,11 @@ int32_t set_cursor(Console& con, int32_t row, int32_t column, int visibility) {
   const bool was_visible = have_info && cursor_info.visible;
   int32_t packed = static_cast<int32_t>(((static_cast<uint32_t>(row) & 0xFF) << 8) |
                                         (static_cast<uint32_t>(column) & 0xFF));
-  if (was_visible) packed += 65536;
+  if (was_visible) packed += CURSOR_WAS_VISIBLE;
 
-  const ScreenView& v = view(con);
   const Coord pos = coord(int64_t{column} - 1 + v.left, int64_t{row} - 1 + v.top);
-  if (visibility != -1 && have_info) {
-    cursor_info.visible = visibility != 0;
+  if (visibility != CursorVisibility::KEEP && have_info) {
+    cursor_info.visible = visibility == CursorVisibility::SHOW;
     con.port->set_cursor_info(cursor_info);
   }
   con.screen.pending_wrap = false;
@@ -406,14 +320,14 @@ void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta, 
                     int32_t bottom) {
   const CursorPos next = cell_after(*column, *row, delta, width);
   if (next.row == int64_t{bottom} + 1 && next.column == 1) {
-    set_cursor(con, bottom, std::max(width, 1), -1);
+    set_cursor(con, bottom, std::max(width, 1), CursorVisibility::KEEP);
     write_console(con, "\r\n", 2, 0);
   } else if (next.row < 1) {
     // Above the region: row 0 would read as "keep the row" and move the
     // cursor along the current row; a place outside the region keeps it.
-    set_cursor(con, 0, 0, -1);
+    set_cursor(con, 0, 0, CursorVisibility::KEEP);
   } else {
-    set_cursor(con, next.row, next.column, -1);
+    set_cursor(con, next.row, next.column, CursorVisibility::KEEP);
   }
   *column = next.column;
   *row = next.row;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "console/output/screen_view.h"
+
 namespace zw {
 
 struct Console;
@@ -17,62 +19,27 @@ constexpr int WRITE_COLLECT_MAX = 1024;
 inline constexpr char BLANKS[] = "                                                               ";
 static_assert(sizeof BLANKS == 64);
 
-// Window rectangle as last read; left is always 0 and right the buffer's
-// last column.
-struct ScreenView {
-  int16_t left = 0;
-  int16_t top = 0;
-  int16_t right = 0;
-  int16_t bottom = 0;
-};
-
-// Rows within which output scrolls, 1-based from the view's top.
-struct PrintRegion {
-  bool set = false;
-  int32_t first = 0;
-  int32_t last = 0;
-};
-
-struct RedirectedOutput;
-
-struct ScreenState {
-  bool view_read = false;
-  // The port's block for redirected output, when it keeps one.
-  RedirectedOutput* redirected = nullptr;
-  ScreenView view;
-  PrintRegion region;
-  bool pending_wrap = false;
-  // Size changes the port reported so far: each one re-based the view.
-  uint32_t size_changes = 0;
-};
-
-struct ScreenSize {
-  int32_t width = 80;
-  int32_t height = 25;
-};
-
 struct CursorPos {
   int32_t column = 0;  // 1-based, view-relative
   int32_t row = 0;
 };
 
+// What set_cursor does with the cursor's visibility.
+enum class CursorVisibility : uint8_t { KEEP, HIDE, SHOW };
+// set_cursor's result holds the packed position, plus this when the cursor
+// was visible before the call.
+constexpr int32_t CURSOR_WAS_VISIBLE = 65536;
+
+// `length` bytes at the cursor (none, with WRITE_FORCE, for the cursor
+// bookkeeping alone); to a file or a pipe they pass unchanged.
 void write_console(Console& con, const char* bytes, int32_t length, int flags);
-// The common case of write_console: output that goes straight to a file or
-// a pipe, with room in the output block, takes the bytes as they are. False,
-// and nothing written, otherwise.
-bool write_piped(Console& con, const char* bytes, int32_t length);
-// The same road for a writer that makes its bytes in place: where up to
-// `room` bytes may be put in the output block, or nullptr when that road is
-// closed or the block has less room; then commit_piped takes the `length`
-// bytes that were made there.
-char* piped_room(Console& con, size_t room);
-void commit_piped(Console& con, size_t length);
-ScreenSize get_screen_size(Console& con);
-// 1-based view-relative cursor; 0, 0 when the console cannot be queried.
+// 1-based view-relative cursor (the raw position when the view shows no
+// console); 0, 0 when the console cannot be queried.
 CursorPos get_cursor(Console& con);
-// row/column 0 keep the current one; visibility -1 keep, 0 hide, else show.
-// Returns the packed position, plus 65536 when the cursor was visible.
-int32_t set_cursor(Console& con, int32_t row, int32_t column, int visibility);
+// row/column 0 keep the current one; a place outside the print region or
+// the width keeps both. Returns the packed position ((row * 256) mod 65536
+// with the column's low byte), plus CURSOR_WAS_VISIBLE.
+int32_t set_cursor(Console& con, int32_t row, int32_t column, CursorVisibility visibility);
 // The cell `delta` cells on from (column, row) in reading order, `width`
 // cells to a row (floor division, so moving left from column 1 lands in
 // column `width` of the row above).
@@ -82,10 +49,5 @@ CursorPos cell_after(int32_t column, int32_t row, int64_t delta, int32_t width);
 void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta,
                     int32_t width, int32_t bottom);
 void beep(Console& con);
-// True when standard output is a console by the view test.
-bool output_is_console(Console& con);
-// Size changes the port reported so far (ScreenState::size_changes), after
-// taking any new one.
-uint32_t screen_size_changes(Console& con);
 
 }  // namespace zw

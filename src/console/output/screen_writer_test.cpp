@@ -150,7 +150,7 @@ TEST(ScreenWriter, FillingTheLastCellParksUntilTheNextWrite) {
 TEST(ScreenWriter, SetCursorClearsThePendingWrap) {
   Screen s(20, 5, 5);
   s.write("r0\r\nr1\r\nr2\r\nr3\r\n" + kTwenty);
-  set_cursor(*s.con, 0, 0, -1);  // back onto the parked cell
+  set_cursor(*s.con, 0, 0, CursorVisibility::KEEP);  // back onto the parked cell
   s.write("X");
   EXPECT_EQ(s.vc.row(4), "abcdefghijklmnopqrsX");
   EXPECT_EQ(s.count("scroll_rect"), 0);
@@ -234,6 +234,42 @@ TEST(ScreenWriter, RegionKeepsItsFirstHeightWhenTheWindowChanges) {
   }
 }
 
+// A size change the port reports (a terminal resized) re-bases the view:
+// the region is fixed afresh at the new height, and a wrap pending from
+// before is dropped, the next write starting where the port has the cursor.
+// Output to a file or a pipe that goes into the port's block never asks.
+TEST(ScreenWriter, ReportedSizeChangeReBasesTheView) {
+  {
+    Screen s(20, 5, 5);
+    s.fill_five_rows();  // the region fixed at 5 rows, the cursor after "r4"
+    s.vc.resize(20, 8);
+    s.write("\nX");
+    EXPECT_EQ(s.window_rows(6), (std::vector<std::string>{"r0", "r1", "r2", "r3", "r4", "X"}));
+    EXPECT_EQ(s.con->screen.size_changes, 1u);
+  }
+  {
+    Screen s(10, 3, 3);
+    s.write("r0\r\nr1\r\n" + std::string(10, 'z'));  // parked in the bottom row's last cell
+    s.vc.resize(10, 5);
+    s.write("X");
+    EXPECT_EQ(s.window_rows(4), (std::vector<std::string>{"r0", "r1", "zzzzzzzzzX", ""}));
+    EXPECT_EQ(xy(s.vc.cursor()), (XY{0, 3}));
+  }
+  {
+    VirtualConsole vc(20, 5, 5);
+    vc.redirect_output(true);
+    vc.keep_output_block(true);
+    auto con = std::make_unique<Console>();
+    reset_console(*con, &vc);
+    write_console(*con, "a", 1, 0);
+    vc.resize(30, 5);
+    write_console(*con, "b", 1, 0);
+    EXPECT_EQ(vc.output(), "ab");
+    EXPECT_EQ(con->screen.size_changes, 0u);
+    EXPECT_TRUE(vc.take_size_change());  // still the port's
+  }
+}
+
 TEST(ScreenWriter, RegionEndsAtTheLastRowOfABufferThatShrank) {
   // A terminal made shorter after the region was fixed: output at the
   // bottom scrolls the rows that exist instead of going below them.
@@ -276,18 +312,22 @@ TEST(ScreenWriter, NoConsoleGetsTheBytesUnchanged) {
   };
   const std::string bytes = "ab\r\n\t\a\bc" + std::string(30, 'x') + "\r\n";
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Screen s(c.width, c.window_rows, c.buffer_rows);
-    s.vc.redirect_output(c.redirected);
-    s.write(bytes);
-    s.write("", WRITE_FORCE);
-    EXPECT_FALSE(output_is_console(*s.con));
-    EXPECT_EQ(s.vc.output, bytes);
-    EXPECT_TRUE(s.vc.beeps.empty());
-    EXPECT_EQ(s.count("write_cells") + s.count("set_cursor_position"), 0);
-    const ScreenSize size = get_screen_size(*s.con);
-    EXPECT_EQ(size.width, 80);
-    EXPECT_EQ(size.height, 25);
+    for (const bool block : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (block ? ", into the port's block" : ""));
+      Screen s(c.width, c.window_rows, c.buffer_rows);
+      s.vc.redirect_output(c.redirected);
+      s.vc.keep_output_block(block);
+      reset_console(*s.con, &s.vc);
+      s.write(bytes);
+      s.write("", WRITE_FORCE);
+      EXPECT_FALSE(output_is_console(*s.con));
+      EXPECT_EQ(s.vc.output(), bytes);
+      EXPECT_TRUE(s.vc.beeps.empty());
+      EXPECT_EQ(s.count("write_cells") + s.count("set_cursor_position"), 0);
+      const ScreenSize size = get_screen_size(*s.con);
+      EXPECT_EQ(size.width, 80);
+      EXPECT_EQ(size.height, 25);
+    }
   }
 }
 
@@ -296,13 +336,13 @@ TEST(ScreenWriter, RedirectedWritesLoopUntilDoneOrFailed) {
   s.vc.redirect_output(true);
   s.vc.write_bytes_limit = 3;
   s.write("0123456789");
-  EXPECT_EQ(s.vc.output, "0123456789");
+  EXPECT_EQ(s.vc.output(), "0123456789");
   EXPECT_EQ(s.count("write_bytes"), 4);
 
   s.vc.calls.clear();
   s.vc.fail.write_bytes = true;
   s.write("lost");
-  EXPECT_EQ(s.vc.output, "0123456789");
+  EXPECT_EQ(s.vc.output(), "0123456789");
   EXPECT_EQ(s.count("write_bytes"), 1);
 }
 
@@ -312,7 +352,7 @@ TEST(ScreenWriter, FailingScreenInfo) {
     Screen s(20, 5, 5);
     s.vc.fail.screen_info = true;
     s.write("ab");
-    EXPECT_EQ(s.vc.output, "ab");
+    EXPECT_EQ(s.vc.output(), "ab");
     EXPECT_EQ(get_cursor(*s.con).column, 0);
     EXPECT_EQ(get_cursor(*s.con).row, 0);
   }
@@ -328,7 +368,7 @@ TEST(ScreenWriter, FailingScreenInfo) {
     EXPECT_EQ(xy(s.vc.cursor()), (XY{1, 0}));
     s.vc.fail.screen_info = false;
     s.write("Y");
-    EXPECT_EQ(s.vc.output, "Y");
+    EXPECT_EQ(s.vc.output(), "Y");
   }
 }
 
@@ -382,10 +422,12 @@ TEST(ScreenWriter, LongRunsAreCollectedInBoundedPieces) {
 }
 
 TEST(ScreenWriter, SetCursor) {
+  constexpr CursorVisibility KEEP = CursorVisibility::KEEP, HIDE = CursorVisibility::HIDE,
+                             SHOW = CursorVisibility::SHOW;
   struct Case {
     const char* name;
     int32_t row, column;
-    int visibility;
+    CursorVisibility visibility;
     bool visible_before;
     XY cursor;  // start (4, 2): row 3, column 5
     int32_t packed;
@@ -393,15 +435,15 @@ TEST(ScreenWriter, SetCursor) {
     int32_t print_column;
   };
   const Case cases[] = {
-      {"row and column", 2, 7, -1, true, {6, 1}, 2 * 256 + 7 + 65536, true, 6},
-      {"row 0 keeps the row", 0, 7, -1, true, {6, 2}, 3 * 256 + 7 + 65536, true, 6},
-      {"column 0 keeps the column", 4, 0, -1, true, {4, 3}, 4 * 256 + 5 + 65536, true, 99},
-      {"row below the region", 6, 7, -1, true, {4, 2}, 3 * 256 + 5 + 65536, true, 99},
-      {"row above the region", -1, 7, -1, true, {4, 2}, 3 * 256 + 5 + 65536, true, 99},
-      {"column beyond the width", 2, 21, -1, true, {4, 2}, 3 * 256 + 5 + 65536, true, 99},
-      {"hide, outside the region", 9, 1, 0, true, {4, 2}, 3 * 256 + 5 + 65536, false, 99},
-      {"show a hidden cursor", 1, 20, 1, false, {19, 0}, 1 * 256 + 20, true, 19},
-      {"keep hidden", 0, 0, -1, false, {4, 2}, 3 * 256 + 5, false, 99},
+      {"row and column", 2, 7, KEEP, true, {6, 1}, 2 * 256 + 7 + CURSOR_WAS_VISIBLE, true, 6},
+      {"row 0 keeps the row", 0, 7, KEEP, true, {6, 2}, 3 * 256 + 7 + CURSOR_WAS_VISIBLE, true, 6},
+      {"column 0 keeps the column", 4, 0, KEEP, true, {4, 3}, 4 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"row below the region", 6, 7, KEEP, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"row above the region", -1, 7, KEEP, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"column beyond the width", 2, 21, KEEP, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, true, 99},
+      {"hide, outside the region", 9, 1, HIDE, true, {4, 2}, 3 * 256 + 5 + CURSOR_WAS_VISIBLE, false, 99},
+      {"show a hidden cursor", 1, 20, SHOW, false, {19, 0}, 1 * 256 + 20, true, 19},
+      {"keep hidden", 0, 0, KEEP, false, {4, 2}, 3 * 256 + 5, false, 99},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -422,7 +464,7 @@ TEST(ScreenWriter, CursorPositionsAreRelativeToTheView) {
   Screen s(20, 5, 10);
   s.vc.place_window({0, 3, 19, 7});
   s.con->device.set_up = true;
-  set_cursor(*s.con, 2, 5, -1);
+  set_cursor(*s.con, 2, 5, CursorVisibility::KEEP);
   EXPECT_EQ(xy(s.vc.cursor()), (XY{4, 4}));
   const CursorPos pos = get_cursor(*s.con);
   EXPECT_EQ(pos.column, 5);

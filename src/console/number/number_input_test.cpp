@@ -1,4 +1,4 @@
-#include "console/input/number_input.h"
+#include "console/number/number_input.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "console/number/plain_decimal.h"
 
 namespace zw {
 namespace {
@@ -174,52 +176,53 @@ TEST(DoubleConversion, DecimalItemsAgreeWithStrtod) {
   }
 }
 
-// The in-place road reads only the item's bytes (the bytes after it here
-// are digits that would change the value) and agrees with the terminated
-// road wherever it answers.
-TEST(PlainItemToDouble, AgreesWithTerminatedRoad) {
-#if defined(__SIZEOF_INT128__)
-  constexpr bool WIDE = true;  // the cut powers of five reach past 10^27
-#else
-  constexpr bool WIDE = false;
-#endif
+// The item's number by the rules alone, from the library: strtod for a
+// floating-point item and for long ones, else the signed 64-bit value of
+// the digits (the 32-bit road gives the same below 10 bytes).
+double model_item_number(const std::string& item, bool looks_float) {
+  if (looks_float || item.size() > 18) return std::strtod(item.c_str(), nullptr);
+  return static_cast<double>(static_cast<int64_t>(std::strtoull(item.c_str(), nullptr, 10)));
+}
+
+// The grammar reads only up to the end it is given (the bytes after it
+// here are digits that would change the value), and a number it converts
+// is the item's number; texts that are no plain number it never converts.
+TEST(PlainDecimal, ReadsOnlyItsBytes) {
   struct Case {
     const char* text;
-    bool float_marked;
-    bool plain;  // whether the in-place road answers
+    bool plain;  // a plain number: converted here or left to the library
   };
   const Case cases[] = {
-      {"0", false, true},        {"-0", false, true},       {"123456789", false, true},
-      {"-12345678", false, true}, {"-123456789", false, true}, {"999999999999999999", false, true},
-      {"-999999999999999999", false, false}, {"1234567890123456789", false, false},
-      {"-", false, false},       {"+5", false, false},      {"12a", false, false},
-      {"1.5", true, true},       {"-0.0", true, true},      {"0.1", true, true},
-      {"12345.6789", true, true}, {"-98765.4321e3", true, true}, {"1e400", true, WIDE},
-      {"nan.", true, false},     {"1.2.3", true, false},    {".", true, false},
+      {"0", true},           {"-0", true},           {"123456789", true},        {"-12345678", true},
+      {"-123456789", true},  {"999999999999999999", true}, {"-999999999999999999", true},
+      {"1234567890123456789", true}, {"+5", true},   {"1.5", true},             {"-0.0", true},
+      {"0.1", true},         {"12345.6789", true},   {"-98765.4321e3", true},   {"1e400", true},
+      {"5.", true},          {"-", false},           {"12a", false},            {"nan.", false},
+      {"1.2.3", false},      {".", false},           {"1e", false},             {"1e+", false},
   };
   for (const Case& c : cases) {
     const std::string text = c.text;
     const std::string followed = text + "77777777";
+    const PlainDecimal d = read_plain_decimal(followed.data(), followed.data() + text.size());
+    const bool whole = d.count > 0 && d.stop == followed.data() + text.size();
+    EXPECT_EQ(whole, c.plain) << text;
     double got = -12345;
-    const bool plain = plain_item_to_double(followed.data(), static_cast<int32_t>(text.size()), c.float_marked, &got);
-#if !((defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64) && !defined(__SIZEOF_INT128__)
-    if (c.float_marked) {
-      EXPECT_FALSE(plain) << text;  // no short decimal road without x87 or 128-bit integers
+    if (!whole || !plain_decimal_to_double(d, &got)) {
+      // Integers of up to 18 bytes never need the library.
+      EXPECT_FALSE(whole && d.integer && text.size() <= 18) << text;
       continue;
     }
-#endif
-    EXPECT_EQ(plain, c.plain) << text;
-    if (!plain) continue;
-    const double want = item_to_double(text.c_str(), static_cast<int32_t>(text.size()), c.float_marked);
+    const double want = model_item_number(text, !d.integer);
     EXPECT_EQ(str(got), str(want)) << text;
     EXPECT_EQ(std::signbit(got), std::signbit(want)) << text;
   }
 }
 
-// Converted as scanned, an item ended by a comma gives what the general
-// road gives for its bytes: random items of digits, points, signs and
-// exponent letters, followed by digits that must not be read into them.
-TEST(PlainNumberToDouble, EqualsItemToDoubleForTheItemItEnds) {
+// Random items of digits, points, signs and exponent letters, followed by
+// a comma and digits that must not be read into them: what the grammar
+// converts is what the rules make of the item it ends, and so is what
+// item_to_double makes of it.
+TEST(PlainDecimal, EqualsTheRulesForTheItemItEnds) {
   uint64_t s = 0x2545F4914F6CDD1DULL;
   const auto next = [&s] {
     s ^= s << 13, s ^= s >> 7, s ^= s << 17;
@@ -231,17 +234,16 @@ TEST(PlainNumberToDouble, EqualsItemToDoubleForTheItemItEnds) {
     std::string item;
     const size_t length = 1 + next() % 24;
     for (size_t k = 0; k < length; ++k) item += ALPHABET[next() % ALPHABET.size()];
-    const std::string text = item + ",12345678";
-    double got = 0;
-    const char* stop = nullptr;
-    const PlainNumber kind = plain_number_to_double(text.data(), text.data() + item.size() + 1, &got, &stop);
-    if (kind == PlainNumber::NONE || stop != text.data() + item.size()) continue;
     const bool looks_float = item.find_first_of(".eE") != std::string::npos;
-    if (kind == PlainNumber::LIBRARY) {
-      ASSERT_TRUE(looks_float) << item;
-      got = text_to_double(item.c_str());
-    }
-    const double want = item_to_double(item.c_str(), static_cast<int32_t>(item.size()), looks_float);
+    const double want = model_item_number(item, looks_float);
+    const double whole_item = item_to_double(item.c_str(), static_cast<int32_t>(item.size()), looks_float);
+    ASSERT_EQ(str(whole_item), str(want)) << item;
+    ASSERT_EQ(std::signbit(whole_item), std::signbit(want)) << item;
+    const std::string text = item + ",12345678";
+    const PlainDecimal d = read_plain_decimal(text.data(), text.data() + item.size() + 1);
+    double got = 0;
+    if (d.count == 0 || d.stop != text.data() + item.size() || !plain_decimal_to_double(d, &got)) continue;
+    ASSERT_EQ(d.integer, !looks_float) << item;
     ASSERT_EQ(str(got), str(want)) << item;
     ASSERT_EQ(std::signbit(got), std::signbit(want)) << item;
     ++converted;
@@ -253,7 +255,7 @@ TEST(PlainNumberToDouble, EqualsItemToDoubleForTheItemItEnds) {
 // digit after them: beside the halfway points between doubles (printed to
 // 20 to 40 digits, just below, on and above them), whole numbers of 19 to
 // 30 digits, and digits at random with a point and an exponent.
-TEST(PlainNumberToDouble, LongNumbersAgreeWithStrtod) {
+TEST(PlainDecimal, LongNumbersAgreeWithStrtod) {
   uint64_t s = 0x853C49E6748FEA9BULL;
   const auto next = [&s] {
     s ^= s << 13, s ^= s >> 7, s ^= s << 17;
@@ -285,18 +287,16 @@ TEST(PlainNumberToDouble, LongNumbersAgreeWithStrtod) {
   }
   for (const std::string& text : texts) {
     const std::string followed = text + ",12345678";
+    const PlainDecimal d = read_plain_decimal(followed.data(), followed.data() + text.size() + 1);
+    ASSERT_EQ(d.stop, followed.data() + text.size()) << text;
     double got = 0;
-    const char* stop = nullptr;
-    const PlainNumber kind = plain_number_to_double(followed.data(), followed.data() + text.size() + 1, &got, &stop);
-#if ((defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64) || defined(__SIZEOF_INT128__)
-    ASSERT_NE(kind, PlainNumber::NONE) << text;
-#endif
-    if (kind == PlainNumber::NONE) continue;  // no road for decimals here: the item road decides
-    ASSERT_EQ(stop, followed.data() + text.size()) << text;
-    if (kind == PlainNumber::LIBRARY) got = text_to_double(text.c_str());
+    // Where no road here can decide, the library does.
+    if (!plain_decimal_to_double(d, &got)) got = text_to_double(text.c_str());
     const double want = std::strtod(text.c_str(), nullptr);
     ASSERT_EQ(str(got), str(want)) << text;
     ASSERT_EQ(std::signbit(got), std::signbit(want)) << text;
+    const bool looks_float = text.find_first_of(".eE") != std::string::npos;
+    ASSERT_EQ(str(item_to_double(text.c_str(), static_cast<int32_t>(text.size()), looks_float)), str(want)) << text;
   }
 }
 

@@ -14,7 +14,8 @@
 #include <string>
 
 #include "console/console.h"
-#include "console/input/number_input.h"
+#include "console/number/number_input.h"
+#include "fuzz/fuzz_bytes.h"
 #include "testing/virtual_console.h"
 
 namespace zw {
@@ -153,24 +154,26 @@ bool same_number(double a, double b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zw;
   if (size < 2) return 0;
-  const std::string input(reinterpret_cast<const char*>(data) + 2, size - 2);
-  auto port = std::make_unique<ChunkedInput>();
-  port->chunk = 1 + data[0] % 8;
-  port->redirect_output(true);
-  port->redirect_input(input);
-  auto con = std::make_unique<Console>();
-  reset_console(*con, port.get());
-  input_prompt(*con, "Operation: ", QuestionMark::OMIT, AfterLine::NEW_LINE);
+  Bytes bytes{data, size};
+  const size_t chunk = 1 + bytes.next() % 8;
+  const uint8_t pattern = bytes.next();
+  const std::string input = bytes.rest();
+  FuzzConsole<Console, ChunkedInput> f;
+  f.port->chunk = chunk;
+  f.port->redirect_output(true);
+  f.port->redirect_input(input);
+  Console& con = f.bind();
+  input_prompt(con, "Operation: ", QuestionMark::OMIT, AfterLine::NEW_LINE);
 
   Model model{input};
   // Every item takes at least one byte, so this many rounds reach the end.
   for (size_t round = 0; round <= input.size() + 1; ++round) {
-    const bool text_mode = (data[1] >> (round % 8)) & 1;
+    const bool text_mode = (pattern >> (round % 8)) & 1;
     const int32_t limit = text_mode ? INPUT_TEXT_MAX : INPUT_NUMBER_MAX;
     // The item buffer at its exact size: a write past it is caught.
     auto buffer = std::make_unique<char[]>(static_cast<size_t>(limit) + 1);
     const ItemMode mode = text_mode ? ItemMode::TEXT : ItemMode::NUMBER;
-    const Item item = input_next_item(*con, buffer.get(), limit, mode);
+    const Item item = input_next_item(con, buffer.get(), limit, mode);
     bool looks_float = false;
     const std::string want = model_item(model, static_cast<size_t>(limit), text_mode, &looks_float);
     if (item.length < 0 || item.length > limit || buffer[static_cast<size_t>(item.length)] != '\0') std::abort();
@@ -183,6 +186,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (model.pos == input.size() && want.empty()) break;
   }
-  if (!stdin_exhausted(*con)) std::abort();
+  if (read_ahead(con)) std::abort();
   return 0;
 }

@@ -1,4 +1,4 @@
-#include "console/powers_of_five.h"
+#include "console/number/powers_of_five.h"
 
 #include <gtest/gtest.h>
 

@@ -16,8 +16,8 @@
 
 #include "console/console.h"
 #include "console/input/line_editor.h"
+#include "fuzz/fuzz_bytes.h"
 #include "testing/virtual_console.h"
-#include "fuzz_bytes.h"
 
 namespace zw {
 namespace {
@@ -160,13 +160,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int width = 1 + in.next() % 100;
   const int window_rows = 1 + in.next() % 30;
   const int buffer_rows = window_rows + in.next() % 40;
-  auto vc = std::make_unique<StrictConsole>(width, window_rows, buffer_rows);
+  FuzzConsole<Console, StrictConsole> f(width, window_rows, buffer_rows);
+  StrictConsole* vc = f.port.get();
   const int top = in.next() % (buffer_rows - window_rows + 1);
   vc->place_window({0, static_cast<int16_t>(top), static_cast<int16_t>(width - 1),
                     static_cast<int16_t>(top + window_rows - 1)});
   vc->move_cursor({0, static_cast<int16_t>(top)});
-  auto con = std::make_unique<Console>();
-  reset_console(*con, vc.get());
+  Console* con = &f.bind();
 
   for (int op = 0; op < 64 && !in.empty(); ++op) {
     switch (in.next() % 6) {
@@ -186,7 +186,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 3: {  // cursor placement, in range or not
         const int row = static_cast<int8_t>(in.next());
         const int column = static_cast<int8_t>(in.next());
-        set_cursor(*con, row, column, static_cast<int8_t>(in.next()) % 3);
+        constexpr CursorVisibility VISIBILITY[] = {CursorVisibility::KEEP, CursorVisibility::HIDE,
+                                                   CursorVisibility::SHOW};
+        set_cursor(*con, row, column, VISIBILITY[in.next() % 3]);
         break;
       }
       case 4: {  // the user scrolls the window through the buffer

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_bytes.h"
 #include "platform/posix/terminal_keys.h"
-#include "fuzz_bytes.h"
 
 namespace zw {
 namespace {

@@ -1,4 +1,4 @@
-#include "console/output/number_text.h"
+#include "console/number/number_text.h"
 
 #include <gtest/gtest.h>
 

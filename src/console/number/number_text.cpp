@@ -1,4 +1,4 @@
-#include "console/output/number_text.h"
+#include "console/number/number_text.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,14 +9,21 @@
 #include <iterator>
 #include <system_error>
 
-#include "console/powers_of_five.h"
+#include "console/number/byte_words.h"
+#include "console/number/powers_of_five.h"
 
 namespace zw {
 
 namespace {
 constexpr int CONVERSION_ROOM = NUMBER_DIGITS + 8;  // 24 bytes
 
-constexpr uint64_t ONES = 0x0101010101010101;
+// What goes in front of a number's digits: "-" for a negative one (negative
+// zero and NaNs with the sign bit included), else the blank when asked.
+// Returns the count of bytes put, 0 or 1.
+int put_sign(bool negative, LeadingBlank blank, char* out) {
+  out[0] = negative ? '-' : ' ';
+  return negative || blank == LeadingBlank::ADD ? 1 : 0;
+}
 
 // The eight decimal digits of `n` (below 10^8) as text, the first digit in
 // the lowest byte: four digits a lane, then two, then one, each step a
@@ -78,8 +85,7 @@ int format_whole_number(double value, LeadingBlank blank, char* out) {
   const DigitText digits = sixteen_digit_text(whole);
   // Zeros in front are dropped, all but the last digit.
   const int lead = std::min(first_nonzero_digit(digits), 15);
-  const int length = negative || blank == LeadingBlank::ADD ? 1 : 0;
-  out[0] = negative ? '-' : ' ';
+  const int length = put_sign(negative, blank, out);
   put_digits(out + length, digits, lead);
   return length + 16 - lead;
 }
@@ -301,24 +307,14 @@ int format_number(double value, LeadingBlank blank, char* out) {
   uint64_t digits;
   int exponent;
   if (sixteen_digits(std::fabs(value), &digits, &exponent)) {
-    int length = 0;
-    if (std::signbit(value)) {
-      out[length++] = '-';
-    } else if (blank == LeadingBlank::ADD) {
-      out[length++] = ' ';
-    }
+    const int length = put_sign(std::signbit(value), blank, out);
     return length + general_form(digits, exponent, out + length);
   }
 #endif
   // Infinities and NaNs in the program's own spelling, "inf" and "nan"
   // after the sign, whatever a C++ library spells them ("nan(ind)", "NaN").
   if (!std::isfinite(value)) {
-    int length = 0;
-    if (std::signbit(value)) {
-      out[length++] = '-';
-    } else if (blank == LeadingBlank::ADD) {
-      out[length++] = ' ';
-    }
+    const int length = put_sign(std::signbit(value), blank, out);
     std::memcpy(out + length, std::isnan(value) ? "nan" : "inf", 3);
     return length + 3;
   }
@@ -332,8 +328,8 @@ int format_number(double value, LeadingBlank blank, char* out) {
   if (ec != std::errc()) return 0;
   const int length = static_cast<int>(end - text);
   if (length <= 0 || length >= CONVERSION_ROOM) return 0;
-  int start = 0;
-  if (blank == LeadingBlank::ADD && text[0] != '-') out[start++] = ' ';
+  // The conversion writes the "-" itself.
+  const int start = text[0] == '-' ? 0 : put_sign(false, blank, out);
   std::memcpy(out + start, text, static_cast<size_t>(length));
   return start + length;
 }

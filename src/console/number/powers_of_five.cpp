@@ -1,5 +1,5 @@
 // Written by tools/powers_of_five.py; do not edit.
-#include "console/powers_of_five.h"
+#include "console/number/powers_of_five.h"
 
 namespace zw {
 
