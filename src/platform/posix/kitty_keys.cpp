@@ -1,6 +1,7 @@
 #include "platform/posix/kitty_keys.h"
 
 #include "platform/posix/key_sequences.h"
+#include "platform/posix/terminal_sequences.h"
 #include "platform/posix/terminal_text.h"
 #include "platform/us_layout.h"
 

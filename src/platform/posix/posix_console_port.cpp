@@ -11,9 +11,8 @@
 // (terminal_input.h). Standard input on a terminal is switched to raw input
 // with the signal keys kept, so that Ctrl+C and Ctrl+\ end the program as
 // they end any other; what the port holds while it owns the terminal, and
-// how it gives it back, is the session's (terminal_session.h). What the port
-// sends to the terminal besides the screen is listed in
-// terminal_handshake.cpp.
+// how it gives it back, is the session's (terminal_session.h). Every
+// sequence the port sends to a terminal is listed in terminal_sequences.h.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/posix/kitty_keys.h"
+#include "platform/posix/terminal_sequences.h"
 
 namespace zw {
 
@@ -268,7 +268,7 @@ void collect_owed_answer(int fd) {
     if (n <= 0 || !(p.revents & POLLIN)) return;
     char byte;
     if (::read(fd, &byte, 1) != 1) return;
-    if (byte == '\x1b') {
+    if (byte == ESC) {
       state = ESCAPE;
     } else if (state == ESCAPE && byte == '[') {
       state = PARAMETERS;
@@ -303,10 +303,8 @@ void write_without_waiting(int fd, const char* bytes, size_t count) {
   if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags);
 }
 
-// On the way out, when the screen was used: ESC 7 ESC [ r ESC 8 (margins
-// off, cursor kept) when a margin was ever set, then ESC [ ? 25 h; and
-// ESC [ < u when keyboard flags are pushed. The pop is sent once per push:
-// a second one would pop what the shell may have pushed.
+// The way out's sequences (terminal_sequences.h). The pop is sent once per
+// push: a second one would pop what the shell may have pushed.
 //
 // A cursor report still owed is collected first, while input is raw (a
 // terminal in the shell's settings would echo it). The settings go back
@@ -330,8 +328,12 @@ void give_terminal_back() {
     };
     if (pop) add(KITTY_POP);
     if (g_guard.screen_used.load()) {
-      if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
-      add("\x1b[?25h");
+      if (g_guard.margins_used.load()) {
+        add(CURSOR_SAVE);
+        add(MARGINS_OFF);
+        add(CURSOR_RESTORE);
+      }
+      add(CURSOR_SHOW);
     }
     write_without_waiting(STDOUT_FILENO, seq, n);
   }

@@ -14,7 +14,7 @@
 #include <set>
 #include <string>
 
-#include "platform/posix/kitty_keys.h"
+#include "platform/posix/terminal_sequences.h"
 
 namespace zw {
 namespace {

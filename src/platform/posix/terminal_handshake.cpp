@@ -1,23 +1,3 @@
-// What the port itself sends to the terminal (the screen's sequences are
-// listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
-//   ESC [ 6 n            cursor position request, once at start, on resume
-//                        and after a size change (answer: ESC [ row ; col R,
-//                        awaited at most CURSOR_REPORT_WAIT_MS); with
-//                        standard input elsewhere, once at start, answered
-//                        on the controlling terminal
-//   ESC 7 ESC [ ? u ESC 8
-//                        kitty keyboard protocol query, at start, in the
-//                        same write before the first cursor request; an
-//                        answer (ESC [ ? flags u) before the cursor report
-//                        means the terminal speaks the protocol. The query
-//                        goes between cursor save and restore: a terminal
-//                        that reads it as "restore cursor" (CSI u) would
-//                        otherwise move its cursor to where it last saved it
-//   ESC [ > 31 u         push of the keyboard flags (kitty_keys.h), after
-//                        such an answer and again on resume; popped on every
-//                        way out (terminal_guard.cpp)
-//   CR LF                at start, when the cursor stood in the last column
-//   ESC [ ? 25 l         on resume, when the program had the cursor hidden
 #include "platform/posix/terminal_handshake.h"
 
 #include <fcntl.h>
@@ -30,12 +10,11 @@
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_modes.h"
+#include "platform/posix/terminal_sequences.h"
 
 namespace zw {
 
 namespace {
-
-constexpr char CURSOR_REQUEST[] = "\x1b[6n";
 
 // Whole milliseconds from now until `until`, 0 or less once it has passed.
 int millis_until(Clock::time_point until) {
@@ -67,9 +46,9 @@ void append_cursor_request(TerminalHandshake& h, KeyDecoder& d, std::string* out
   h.keyboard_asked = true;
   if (h.keyboard_in_request) {
     d.kitty_flags = -1;
-    out->append("\x1b" "7");
+    out->append(CURSOR_SAVE);
     out->append(KITTY_QUERY);
-    out->append("\x1b" "8");
+    out->append(CURSOR_RESTORE);
   }
   out->append(CURSOR_REQUEST);
 }
@@ -148,7 +127,7 @@ void append_keyboard_push(std::string* out) {
 }
 
 void append_resume(const TerminalScreen& s, bool raw_input, std::string* out) {
-  if (!s.shown_visible) out->append("\x1b[?25l");
+  if (!s.shown_visible) out->append(CURSOR_HIDE);
   if (raw_input && keyboard_flags_popped()) append_keyboard_push(out);
 }
 

@@ -1,7 +1,8 @@
 // The terminal screen as a console buffer: window and buffer are the
 // screen, so there is nothing to move the window through. Console
-// operations become escape sequences and glyphs collected in one update,
-// which the port hands to the terminal in one write.
+// operations become escape sequences (terminal_sequences.h) and glyphs
+// collected in one update, which the port hands to the terminal in one
+// write.
 //
 // The terminal's own cursor is tracked so that a cursor placement is sent
 // only where it is needed; after text reaches the last column (where a
