@@ -49,20 +49,6 @@ bool key_for_code(uint32_t code, KeyEventRecord* k, bool* typed) {
   return true;
 }
 
-// The character a console reports for Ctrl with the key of `c` (a US
-// keyboard's unshifted character): the control byte, 0 when there is none.
-uint8_t ctrl_char(uint32_t c) {
-  if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 'a' + 1);
-  switch (c) {
-    case '[': return 27;
-    case '\\': return 28;
-    case ']': return 29;
-    case '6': return 30;
-    case '-': return 31;
-    default: return 0;
-  }
-}
-
 uint8_t cp1252_or_zero(uint32_t code_point) {
   const int b = unicode_to_cp1252(code_point);
   return b < 0 ? 0 : static_cast<uint8_t>(b);
@@ -168,7 +154,7 @@ bool decode_kitty_sequence(KittyKeyState& s, const char* params, size_t count, c
     if (has_text) {
       k.ch = cp1252_or_zero(f.value[2][0]);
     } else if ((state & CTRL_BITS) && !(state & ALT_BITS)) {
-      k.ch = ctrl_char(base);
+      k.ch = control_byte_of_key(base);
     } else {
       const uint32_t shifted = f.subs[0] > 1 ? f.value[0][1] : 0;
       k.ch = cp1252_or_zero((state & KeyState::SHIFT) && shifted != 0 ? shifted : code);
