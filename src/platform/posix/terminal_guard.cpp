@@ -53,7 +53,8 @@ struct TerminalGuard {
   GuardFlag input_raw{0};  // `saved` must be put back on `input_fd`
   int input_fd = -1;
   termios saved{};
-  GuardFlag screen_used{0};  // the cursor may be hidden
+  GuardFlag screen_used{0};  // the cursor may be hidden on `output_fd`
+  int output_fd = STDOUT_FILENO;
   GuardFlag margins_used{0};
   GuardFlag keyboard_wanted{0};  // the port uses its keyboard flags
   GuardFlag keyboard_pushed{0};  // and they are on the terminal now
@@ -227,7 +228,10 @@ void guard_input_settings(int fd, const termios& saved) {
 
 void guard_input_raw(bool raw) { g_guard.input_raw.store(raw); }
 
-void guard_screen_used() { g_guard.screen_used.store(true); }
+void guard_screen_used(int output_fd) {
+  g_guard.output_fd = output_fd;
+  g_guard.screen_used.store(true);
+}
 
 void guard_margins_used() { g_guard.margins_used.store(true); }
 
@@ -318,7 +322,7 @@ void give_terminal_back() {
     if (owed) collect_owed_answer(g_guard.input_fd);
     ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
   }
-  if ((g_guard.screen_used.load() || pop) && in_foreground(STDOUT_FILENO)) {
+  if ((g_guard.screen_used.load() || pop) && in_foreground(g_guard.output_fd)) {
     char seq[32];
     size_t n = 0;
     auto add = [&](const char* s) {
@@ -335,7 +339,7 @@ void give_terminal_back() {
       }
       add(CURSOR_SHOW);
     }
-    write_without_waiting(STDOUT_FILENO, seq, n);
+    write_without_waiting(g_guard.output_fd, seq, n);
   }
 }
 

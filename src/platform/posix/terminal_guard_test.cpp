@@ -93,7 +93,7 @@ Pty open_pty() {
   raw.c_lflag |= ISIG;
   ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   guard_input_raw(true);
-  guard_screen_used();
+  guard_screen_used(STDOUT_FILENO);
   guard_keyboard_pushed();
   install_terminal_guard();
   ::raise(sig);

@@ -89,14 +89,14 @@ bool settle_cursor_request(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& 
 // foreground check. The terminal is made raw only for the wait and read a
 // byte at a time, so that what was typed after the answer stays for
 // whoever reads the terminal next.
-void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode mode) {
+void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode mode, int output_fd) {
   if (!h.cursor_reports) return;
-  const char* name = ::ttyname(STDOUT_FILENO);
+  const char* name = ::ttyname(output_fd);
   if (name == nullptr) return;
   const int fd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;
   termios saved{};
-  if (!same_terminal(fd, STDOUT_FILENO) || ::tcgetsid(fd) != ::getsid(0) || ::tcgetpgrp(fd) != ::getpgrp() ||
+  if (!same_terminal(fd, output_fd) || ::tcgetsid(fd) != ::getsid(0) || ::tcgetpgrp(fd) != ::getpgrp() ||
       ::tcgetattr(fd, &saved) != 0) {
     ::close(fd);
     return;
@@ -108,7 +108,7 @@ void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode
   tty.read_max = 1;
   reset_key_decoder(tty.decoder, mode);
   if (set_terminal_settings(fd, TCSANOW, answer_settings(saved)) &&
-      write_stdout(CURSOR_REQUEST, sizeof CURSOR_REQUEST - 1)) {
+      write_all_to(output_fd, CURSOR_REQUEST, sizeof CURSOR_REQUEST - 1)) {
     await_cursor_report(tty, CURSOR_REPORT_WAIT_MS, TypedAhead::DROP);
   }
   set_terminal_settings(fd, TCSANOW, saved);
