@@ -347,6 +347,7 @@ void release_terminal() {
   give_terminal_back();
   g_guard.input_raw.store(false);
   g_guard.screen_used.store(false);
+  g_guard.margins_used.store(false);
   g_guard.keyboard_wanted.store(false);
 }
 
