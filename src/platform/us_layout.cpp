@@ -99,7 +99,7 @@ KeyEventRecord key_press(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state)
   ev.scan_code = scan;
   ev.ch = ch;
   ev.control_state = state;
-  if (vk >= VKEY_NUMPAD0 && vk <= VKEY_NUMPAD9 && (state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT))) ev.ch = 0;
+  if (vk >= VKEY_NUMPAD0 && vk <= VKEY_NUMPAD9 && (state & KeyState::ALT_HELD)) ev.ch = 0;
   return ev;
 }
 

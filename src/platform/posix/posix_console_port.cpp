@@ -35,8 +35,6 @@ namespace zw {
 
 namespace {
 
-constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
-
 class PosixConsolePort final : public ConsolePort {
  public:
   PosixConsolePort(int input_fd, int output_fd, const char* term) {
@@ -78,7 +76,7 @@ class PosixConsolePort final : public ConsolePort {
     const TerminalScreen& screen = s_.screen;
     info->size = {static_cast<int16_t>(screen.columns), static_cast<int16_t>(screen.rows)};
     info->cursor = screen.cursor;
-    info->attributes = TERMINAL_ATTRIBUTE;
+    info->attributes = PLAIN_ATTRIBUTE;  // a terminal's cells keep its own colours
     info->window = {0, 0, static_cast<int16_t>(screen.columns - 1), static_cast<int16_t>(screen.rows - 1)};
     return true;
   }
@@ -100,7 +98,7 @@ class PosixConsolePort final : public ConsolePort {
 
   // Attributes do not show: every cell keeps the terminal's colours.
   bool fill_attrs(uint16_t, int, Coord at) override {
-    return screen_open(s_) && at.x >= 0 && at.y >= 0 && at.x < s_.screen.columns && at.y < s_.screen.rows;
+    return screen_open(s_) && on_screen(s_.screen, at);
   }
 
   bool set_cursor_position(Coord pos) override { return screen_open(s_) && screen_set_cursor(s_.screen, pos); }
@@ -212,7 +210,7 @@ class PosixConsolePort final : public ConsolePort {
   bool converted_mode_known_ = false;
   TextMode converted_mode_ = TextMode::SINGLE_BYTE;
   std::string converted_;  // bytes in the terminal's encoding
-  uint32_t cursor_size_ = 25;
+  uint32_t cursor_size_ = CursorInfo{}.size;
 };
 
 }  // namespace

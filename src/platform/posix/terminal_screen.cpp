@@ -36,10 +36,6 @@ void put_glyph(TerminalScreen& s, uint8_t byte) {
   s.out.append(glyph, cell_glyph(byte, s.mode, glyph));
 }
 
-bool on_screen(const TerminalScreen& s, Coord at) {
-  return at.x >= 0 && at.y >= 0 && at.x < s.columns && at.y < s.rows;
-}
-
 // `count` cells from (x, y) on one row.
 void fill_row(TerminalScreen& s, uint8_t ch, int count, int x, int y) {
   move_to(s, x, y);
@@ -52,6 +48,10 @@ void fill_row(TerminalScreen& s, uint8_t ch, int count, int x, int y) {
 }
 
 }  // namespace
+
+bool on_screen(const TerminalScreen& s, Coord at) {
+  return at.x >= 0 && at.y >= 0 && at.x < s.columns && at.y < s.rows;
+}
 
 void reset_terminal_screen(TerminalScreen& s, TextMode mode, int columns, int rows, Coord cursor) {
   s = TerminalScreen{};

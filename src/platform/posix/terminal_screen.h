@@ -37,6 +37,9 @@ void reset_terminal_screen(TerminalScreen& s, TextMode mode, int columns, int ro
 // counts as unknown.
 void resize_terminal_screen(TerminalScreen& s, int columns, int rows);
 
+// True when the cell `at` is on the screen.
+bool on_screen(const TerminalScreen& s, Coord at);
+
 // The console operations, with their console meanings (see console_port.h).
 // A position off the screen fails; a run is cut at the row's end.
 bool screen_write_cells(TerminalScreen& s, const CharCell* cells, int count, Coord at);
