@@ -107,6 +107,7 @@ void start_session(TerminalSession& s, int input_fd, int output_fd, const char* 
 void open_session(TerminalSession& s) {
   if (!s.input_terminal && !s.output_screen) return;
   take_over_terminal(s);
+  enter_session_raw_input(s);
   if (s.output_screen && !s.screen_on && !s.out.failed) open_screen(s);
 }
 

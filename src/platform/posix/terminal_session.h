@@ -54,11 +54,11 @@ struct TerminalSession {
 // What a new session starts from: the descriptors and TERM (`term`,
 // nullptr for none), looked at but not touched.
 void start_session(TerminalSession& s, int input_fd, int output_fd, const char* term);
-// The console's first use: takes the terminal over (the guard's signal
-// handlers in place, the character encoding known: the locale is set by
-// now) when there is one, and opens the screen on it: its size read and
-// its cursor asked for (the input switched to raw input for the answer when
-// it is the same terminal), the answer waited for.
+// The console's first use: takes the terminal over when there is one (the
+// guard's signal handlers in place, the character encoding known: the
+// locale is set by now), switches a terminal's input to raw input, and
+// opens the screen: its size read and its cursor asked for, the answer
+// waited for (on the input when it is the same terminal).
 void open_session(TerminalSession& s);
 // The input in raw input with the signal keys kept; false when it is no
 // terminal or could not be switched.
