@@ -6,7 +6,10 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <cstring>
 
 namespace zw {
 
@@ -39,5 +42,17 @@ struct PtyPair {
     terminal = -1;
   }
 };
+
+// The settings of terminal `fd` as they are now.
+inline termios settings_of(int fd) {
+  termios t{};
+  ::tcgetattr(fd, &t);
+  return t;
+}
+
+inline bool same_settings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
 
 }  // namespace zw

@@ -90,17 +90,6 @@ class FakeTerminal {
   std::thread thread_;
 };
 
-termios settings_of(int fd) {
-  termios t{};
-  EXPECT_EQ(::tcgetattr(fd, &t), 0);
-  return t;
-}
-
-bool same_settings(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
-         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
-
 // The next key-down event, waiting for it up to a second.
 InputRecord next_key(ConsolePort& port) {
   InputRecord rec;

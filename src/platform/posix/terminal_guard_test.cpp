@@ -96,10 +96,6 @@ std::string read_all(int fd) {
   return out;
 }
 
-bool same_settings(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
-         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
 
 // Every signal that would end the process gives the terminal back first and
 // then ends it as it would have: the settings as they were, the keyboard
@@ -116,17 +112,14 @@ TEST(TerminalGuard, EverySignalThatEndsTheProcessGivesTheTerminalBack) {
   for (int sig : ending) {
     const PtyPair pty;
     ASSERT_GE(pty.device, 0) << "no pseudo-terminal";
-    termios before{};
-    ASSERT_EQ(::tcgetattr(pty.device, &before), 0);
+    const termios before = settings_of(pty.device);
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) guarded_child(pty.device, sig);
     const int status = wait_for_end(pid);
     const std::string name = std::to_string(sig) + " " + strsignal(sig);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << name << ": status " << status;
-    termios after{};
-    ASSERT_EQ(::tcgetattr(pty.device, &after), 0);
-    EXPECT_TRUE(same_settings(after, before)) << name;
+    EXPECT_TRUE(same_settings(settings_of(pty.device), before)) << name;
     const std::string sent = read_all(pty.terminal);
     EXPECT_NE(sent.find(KITTY_POP), std::string::npos) << name;
     EXPECT_NE(sent.find("\x1b[?25h"), std::string::npos) << name;
@@ -134,8 +127,7 @@ TEST(TerminalGuard, EverySignalThatEndsTheProcessGivesTheTerminalBack) {
 }
 
 termios raw_settings(int fd) {
-  termios t{};
-  ::tcgetattr(fd, &t);
+  termios t = settings_of(fd);
   ::cfmakeraw(&t);
   t.c_lflag |= ISIG;
   return t;
@@ -167,8 +159,7 @@ void catch_signal(int) { ++g_caught; }
 // a control signal and any other that would end the process alike.
 TEST(TerminalGuard, PreviousHandlerGetsTheSignalAfterTheTerminalIsGivenBack) {
   const PtyPair pty;
-  termios before{};
-  ASSERT_EQ(::tcgetattr(pty.device, &before), 0);
+  const termios before = settings_of(pty.device);
   struct sigaction mine {}, old_term {}, old_usr1 {};
   mine.sa_handler = catch_signal;
   sigemptyset(&mine.sa_mask);
@@ -183,9 +174,7 @@ TEST(TerminalGuard, PreviousHandlerGetsTheSignalAfterTheTerminalIsGivenBack) {
     guard_input_raw(true);
     guard_screen_used(pty.device);
     ::raise(sig);
-    termios after{};
-    ASSERT_EQ(::tcgetattr(pty.device, &after), 0);
-    EXPECT_TRUE(same_settings(after, before)) << strsignal(sig);
+    EXPECT_TRUE(same_settings(settings_of(pty.device), before)) << strsignal(sig);
     EXPECT_EQ(read_all(pty.terminal), CURSOR_SHOW) << strsignal(sig);
   }
   EXPECT_EQ(g_caught, 2);
