@@ -1,5 +1,5 @@
-// The console port on POSIX: standard input and output as terminals, files
-// or pipes.
+// The console port on POSIX: standard input and output (or the descriptors
+// a test gives it) as terminals, files or pipes.
 //
 // Files and pipes. Standard output that is not a terminal receives exactly
 // the printed bytes, collected in blocks and written when a block is full,
@@ -52,7 +52,8 @@ class PosixConsolePort final : public ConsolePort {
 
   bool input_is_console() override { return s_.input_terminal && !s_.input_ended; }
 
-  // Processed input on a terminal: raw input with the signal keys kept.
+  // Processed input on a terminal: raw input with the signal keys kept
+  // (entered when the console was opened already).
   bool enable_processed_input() override { return enter_session_raw_input(s_); }
 
   bool add_ctrl_handler(CtrlHandler handler, void* context) override {
@@ -65,8 +66,8 @@ class PosixConsolePort final : public ConsolePort {
     return true;
   }
 
-  // Takes the terminal over (terminal_session.h); every screen operation
-  // after it only draws on the screen opened here.
+  // Takes the terminal over (terminal_session.h); the queries after it only
+  // read, and the screen operations draw on the screen opened here.
   void open_console() override { open_session(s_); }
 
   // ---- Screen output -----------------------------------------------------
@@ -161,6 +162,9 @@ class PosixConsolePort final : public ConsolePort {
 
   void flush() override { flush_session(s_); }
 
+  // The signals' notes are taken here, before each console write: after a
+  // resume or a size change the size is read again and the terminal asked
+  // where its cursor is (its answer awaited), so the write works on them.
   bool take_size_change() override {
     service_signals(s_);
     const bool changed = s_.size_changed;
