@@ -10,12 +10,9 @@
 
 #include <atomic>
 #include <clocale>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/platform_port.h"
 #include "platform/posix/terminal_sequences.h"
@@ -24,70 +21,75 @@
 namespace zw {
 namespace {
 
-// The terminal's side of a pseudo-terminal, on a thread of its own: keeps
-// what the port sends, and answers a cursor request with `row` and
-// `column` and, when `kitty`, the keyboard protocol query with its flags.
+// The terminal's side of a pseudo-terminal, in a process of its own (the
+// tests raise signals, which an emulator may not deliver well to a process
+// with a second thread): hands back what the port sends, and answers a
+// cursor request with `row` and `column` and, when `kitty`, the keyboard
+// protocol query with its flags.
 class FakeTerminal {
  public:
-  FakeTerminal(int fd, int row, int column, bool kitty = false)
-      : fd_(fd), row_(row), column_(column), kitty_(kitty), thread_([this] { run(); }) {}
-  ~FakeTerminal() { stop(); }
-
-  void stop() {
-    done_ = true;
-    if (thread_.joinable()) thread_.join();
+  FakeTerminal(int fd, int row, int column, bool kitty = false) : fd_(fd) {
+    int seen[2];
+    EXPECT_EQ(::pipe(seen), 0);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(seen[0]);
+      answer(fd, row, column, kitty, seen[1]);
+      ::_exit(0);
+    }
+    ::close(seen[1]);
+    seen_fd_ = seen[0];
   }
+  ~FakeTerminal() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    ::close(seen_fd_);
+  }
+  FakeTerminal(const FakeTerminal&) = delete;
+  FakeTerminal& operator=(const FakeTerminal&) = delete;
+
   void type(const std::string& bytes) const { ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
   // Waits up to two seconds for `bytes` to have come since the last call,
   // and returns (and forgets) what came up to and with them.
   std::string until(const std::string& bytes) {
-    for (int i = 0; i < 400; ++i) {
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const size_t at = seen_.find(bytes);
-        if (at != std::string::npos) {
-          std::string got = seen_.substr(0, at + bytes.size());
-          seen_.erase(0, at + bytes.size());
-          return got;
-        }
+    for (int i = 0; i < 200; ++i) {
+      const size_t at = seen_.find(bytes);
+      if (at != std::string::npos) {
+        std::string got = seen_.substr(0, at + bytes.size());
+        seen_.erase(0, at + bytes.size());
+        return got;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      pollfd p{seen_fd_, POLLIN, 0};
+      char buf[4096];
+      if (::poll(&p, 1, 10) > 0) {
+        const ssize_t n = ::read(seen_fd_, buf, sizeof buf);
+        if (n > 0) seen_.append(buf, static_cast<size_t>(n));
+      }
     }
-    std::lock_guard<std::mutex> lock(mutex_);
     return "(not seen) " + seen_;
   }
 
  private:
-  void run() {
+  static void answer(int fd, int row, int column, bool kitty, int seen) {
     std::string tail;
-    while (!done_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 5) <= 0) continue;
-      char buf[4096];
-      const ssize_t n = ::read(fd_, buf, sizeof buf);
-      if (n <= 0) return;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        seen_.append(buf, static_cast<size_t>(n));
-      }
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) {
+      if (::write(seen, buf, static_cast<size_t>(n)) != n) return;
       tail.append(buf, static_cast<size_t>(n));
-      std::string answer;
-      if (kitty_ && tail.find(KITTY_QUERY) != std::string::npos) answer = "\x1b[?0u";
+      std::string reply;
+      if (kitty && tail.find(KITTY_QUERY) != std::string::npos) reply = "\x1b[?0u";
       if (tail.find(CURSOR_REQUEST) != std::string::npos) {
-        answer += "\x1b[" + std::to_string(row_) + ";" + std::to_string(column_) + "R";
+        reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "R";
         tail.clear();
       }
-      if (!answer.empty()) type(answer);
+      if (!reply.empty() && ::write(fd, reply.data(), reply.size()) < 0) return;
     }
   }
 
   const int fd_;
-  const int row_, column_;
-  const bool kitty_;
-  std::atomic<bool> done_{false};
-  std::mutex mutex_;
+  pid_t pid_ = -1;
+  int seen_fd_ = -1;
   std::string seen_;
-  std::thread thread_;
 };
 
 // The next key-down event, waiting for it up to a second.
