@@ -46,6 +46,8 @@ export CMAKE_GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix 
 NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
 
 EDGE_CYCLES ?= 200000
+# The cross matrix's reader (cmake/cross-targets.txt).
+CROSS_TARGET = tools/cross-target.sh
 
 .PHONY: all run test test-deps test-asan test-libcxx test-terminals build install uninstall package windows-release clean windows test-windows cross test-cross edges-cross edges-ref bench fuzz soak
 
@@ -69,11 +71,12 @@ uninstall:
 # Built with all of Debian's hardening flags for the package's processor
 # (presets deb, deb-arm64, deb-armhf); the Debian documents replace LICENSE.
 # Besides this machine's package, the ones for the boards people use
-# (DEB_CROSS) are cross-built. lintian must find neither errors nor warnings.
+# (DEB_CROSS: the packaged rows of cmake/cross-targets.txt) are
+# cross-built. lintian must find neither errors nor warnings.
 # dpkg-buildflags computes the flags from this machine's settings, which a
 # preset cannot hold: the presets read them from ZW_DEB_CXXFLAGS and
 # ZW_DEB_LDFLAGS.
-DEB_CROSS = arm64 armhf
+DEB_CROSS := $(shell $(CROSS_TARGET) packaged)
 HOST_DEB_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
 buildflags = DEB_HOST_ARCH=$(1) DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(2)
 deb_flags = ZW_DEB_CXXFLAGS="$$($(call buildflags,$(1),CPPFLAGS)) $$($(call buildflags,$(1),CXXFLAGS))" \
@@ -161,30 +164,12 @@ test-windows: windows
 	  tests/wine/run.sh build-win64 - $(wildcard $(BUILD)/zahlwerk) && $(MAKE) --no-print-directory test-cross-i386; \
 	fi
 
-# Debian's processor names (presets cross-<name>, built in build-<name>),
-# and the GNU triplets and qemu-user names that run their programs.
-CROSS_TRIPLET_i386 = i686-linux-gnu
-CROSS_TRIPLET_armhf = arm-linux-gnueabihf
-CROSS_TRIPLET_armel = arm-linux-gnueabi
-CROSS_TRIPLET_arm64 = aarch64-linux-gnu
-CROSS_TRIPLET_ppc64el = powerpc64le-linux-gnu
-CROSS_TRIPLET_s390x = s390x-linux-gnu
-CROSS_TRIPLET_riscv64 = riscv64-linux-gnu
-CROSS_TRIPLET_mips64el = mips64el-linux-gnuabi64
-CROSS_QEMU_i386 = i386
-CROSS_QEMU_armhf = arm
-CROSS_QEMU_armel = arm
-CROSS_QEMU_arm64 = aarch64
-CROSS_QEMU_ppc64el = ppc64le
-CROSS_QEMU_s390x = s390x
-CROSS_QEMU_riscv64 = riscv64
-CROSS_QEMU_mips64el = mips64el
-ALL_TARGETS = i386 armhf armel arm64 ppc64el s390x riscv64 mips64el
+# The cross matrix (cmake/cross-targets.txt): Debian's processor names
+# (presets cross-<name>, built in build-<name>), each with its GNU triplet
+# and qemu-user's name; its programs run under tools/cross-target.sh run.
+ALL_TARGETS := $(shell $(CROSS_TARGET) names)
 TARGETS ?= $(ALL_TARGETS)
-
-# The target's own libraries before those the loader's cache lists (see
-# cmake/linux-cross.cmake).
-cross_run = qemu-$(CROSS_QEMU_$(1)) -L /usr/$(CROSS_TRIPLET_$(1)) -E LD_LIBRARY_PATH=/lib
+cross_run = $(CROSS_TARGET) run $(1)
 
 cross: $(addprefix cross-,$(TARGETS))
 test-cross: $(addprefix test-cross-,$(TARGETS))
@@ -192,7 +177,7 @@ edges-cross: $(addprefix edges-cross-,$(TARGETS))
 
 # The configured build tree of one processor.
 cross-configure-%:
-	@test -n "$(CROSS_TRIPLET_$*)" || { echo "unknown target $* (one of: $(ALL_TARGETS))"; exit 1; }
+	@$(CROSS_TARGET) triplet $* >/dev/null
 	@$(CMAKE) --preset cross-$* >/dev/null
 
 cross-%: cross-configure-%

@@ -1,31 +1,31 @@
 # Cross build for another Linux processor with Debian's cross compilers
-# (g++-<triplet>); tests run under qemu-user with the target's libraries.
+# (g++-<triplet>); tests run under qemu-user with the target's libraries
+# (tools/cross-target.sh run).
 #
 #   cmake --preset cross-armhf      (build-armhf; one preset per processor)
-#   cmake -S . -B build-x -DCMAKE_TOOLCHAIN_FILE=cmake/linux-cross.cmake -DZW_TARGET=arm-linux-gnueabihf
+#   cmake -S . -B build-x -DCMAKE_TOOLCHAIN_FILE=cmake/linux-cross.cmake -DZW_CROSS=armhf
 #
-# ZW_TARGET is the GNU triplet: i686-linux-gnu, arm-linux-gnueabihf,
-# arm-linux-gnueabi, aarch64-linux-gnu, powerpc64le-linux-gnu, s390x-linux-gnu,
-# riscv64-linux-gnu, mips64el-linux-gnuabi64.
-if(NOT ZW_TARGET)
-  set(ZW_TARGET "$ENV{ZW_TARGET}")
+# ZW_CROSS is Debian's name of the processor, a row of cross-targets.txt,
+# which gives its triplet (ZW_TARGET) and qemu's name for it.
+if(NOT ZW_CROSS)
+  set(ZW_CROSS "$ENV{ZW_CROSS}")
 endif()
-if(NOT ZW_TARGET)
-  message(FATAL_ERROR "linux-cross.cmake: set ZW_TARGET to the target's triplet (e.g. aarch64-linux-gnu)")
+if(NOT ZW_CROSS)
+  message(FATAL_ERROR "linux-cross.cmake: set ZW_CROSS to the target's name in cmake/cross-targets.txt (e.g. arm64)")
 endif()
-# try_compile projects read this file again: hand the triplet on to them.
-set(ENV{ZW_TARGET} "${ZW_TARGET}")
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZW_TARGET)
+# try_compile projects read this file again: hand the name on to them.
+set(ENV{ZW_CROSS} "${ZW_CROSS}")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZW_CROSS)
 
-# The processor as CMake and qemu name it.
-string(REGEX MATCH "^[^-]+" ZW_TARGET_CPU "${ZW_TARGET}")
-if(ZW_TARGET_CPU MATCHES "^i[3-6]86$")
-  set(ZW_QEMU_CPU i386)
-elseif(ZW_TARGET_CPU STREQUAL "powerpc64le")
-  set(ZW_QEMU_CPU ppc64le)
-else()
-  set(ZW_QEMU_CPU ${ZW_TARGET_CPU})
+file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/cross-targets.txt" ZW_CROSS_ROW REGEX "^${ZW_CROSS}[ \t]")
+if(NOT ZW_CROSS_ROW)
+  message(FATAL_ERROR "linux-cross.cmake: ${ZW_CROSS} is no row of cmake/cross-targets.txt")
 endif()
+string(REGEX REPLACE "[ \t]+" ";" ZW_CROSS_ROW "${ZW_CROSS_ROW}")
+list(GET ZW_CROSS_ROW 1 ZW_TARGET)
+list(GET ZW_CROSS_ROW 2 ZW_QEMU_CPU)
+# The processor as CMake names it.
+string(REGEX MATCH "^[^-]+" ZW_TARGET_CPU "${ZW_TARGET}")
 
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR ${ZW_TARGET_CPU})
@@ -37,11 +37,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The target's libraries from /usr/<triplet>/lib, searched before the
-# loader's cache: that cache is this machine's, and where it lists the same
-# processor's libraries of another build (i386 ones where wine32 is
-# installed) the loader would mix those with its own, and threads hang.
 find_program(ZW_QEMU qemu-${ZW_QEMU_CPU})
 if(ZW_QEMU)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZW_QEMU} -L /usr/${ZW_TARGET} -E LD_LIBRARY_PATH=/lib)
+  get_filename_component(ZW_CROSS_RUN "${CMAKE_CURRENT_LIST_DIR}/../tools/cross-target.sh" ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZW_CROSS_RUN} run ${ZW_CROSS})
 endif()

@@ -17,14 +17,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # A cross build: the package is for the target's processor (Debian's name,
-# e.g. armhf, as dpkg-architecture gives it for the triplet), and its
-# dependency comes from the program's symbol versions.
-set(ZW_DEB_ARCH "" CACHE STRING "Debian processor name of a cross-built package (default: from ZW_TARGET)")
+# e.g. armhf, the cross target's name, ZW_CROSS), and its dependency comes
+# from the program's symbol versions.
+set(ZW_DEB_ARCH "" CACHE STRING "Debian processor name of a cross-built package (default: ZW_CROSS)")
 if(CMAKE_CROSSCOMPILING AND NOT WIN32)
   set(deb_arch ${ZW_DEB_ARCH})
-  if(NOT deb_arch AND ZW_TARGET)
-    execute_process(COMMAND dpkg-architecture -t ${ZW_TARGET} -qDEB_HOST_ARCH
-      OUTPUT_VARIABLE deb_arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(NOT deb_arch)
+    set(deb_arch ${ZW_CROSS})
   endif()
   if(deb_arch)
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${deb_arch})

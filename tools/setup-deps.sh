@@ -32,6 +32,8 @@ have_lib vterm.h vterm || missing+=(libvterm-dev)
 printf '#include <fast_float/fast_float.h>\n' | "${CXX:-c++}" -std=c++20 -x c++ -E - >/dev/null 2>&1 ||
   missing+=(libfast-float-dev)
 have_cmd tmux || missing+=(tmux)
+# The check that the cross presets are those of the cross matrix.
+have_cmd python3 || missing+=(python3)
 # The terminfo entries whose key sequences the suite checks (infocmp).
 if have_cmd infocmp; then
   infocmp st-256color >/dev/null 2>&1 && infocmp vt220 >/dev/null 2>&1 || missing+=(ncurses-term)
@@ -65,10 +67,9 @@ if ((ci)); then
              rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon; do
     installed "$pkg" || missing+=("$pkg")
   done
-  # The cross matrix (make test-cross): i386 armhf armel arm64 ppc64el s390x
-  # riscv64 mips64el.
-  for triplet in i686-linux-gnu arm-linux-gnueabihf arm-linux-gnueabi aarch64-linux-gnu \
-                 powerpc64le-linux-gnu s390x-linux-gnu riscv64-linux-gnu mips64el-linux-gnuabi64; do
+  # The cross matrix (make test-cross, cmake/cross-targets.txt).
+  for target in $("$(dirname "$0")/cross-target.sh" names); do
+    triplet=$("$(dirname "$0")/cross-target.sh" triplet "$target")
     installed "g++-$triplet" || missing+=("g++-$triplet")
   done
   installed wine32:i386 || i386_missing+=(wine32:i386)

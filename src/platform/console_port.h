@@ -28,15 +28,19 @@ struct SmallRect {
   int16_t bottom = 0;
 };
 
+// The console's own colours, light gray on black: the attribute of a cell
+// nobody coloured.
+constexpr uint16_t PLAIN_ATTRIBUTE = 7;
+
 struct CharCell {
   uint8_t ch = ' ';
-  uint16_t attr = 7;
+  uint16_t attr = PLAIN_ATTRIBUTE;
 };
 
 struct ScreenBufferInfo {
   Coord size;         // sizeX columns, sizeY rows
   Coord cursor;       // 0-based buffer position
-  uint16_t attributes = 7;
+  uint16_t attributes = PLAIN_ATTRIBUTE;
   SmallRect window;   // inclusive, buffer coordinates
 };
 
@@ -66,6 +70,8 @@ struct KeyState {
   static constexpr uint32_t SCROLL_LOCK = 0x0040;
   static constexpr uint32_t CAPS_LOCK = 0x0080;
   static constexpr uint32_t ENHANCED = 0x0100;  // a gray key
+  static constexpr uint32_t ALT_HELD = RIGHT_ALT | LEFT_ALT;     // either Alt
+  static constexpr uint32_t CTRL_HELD = RIGHT_CTRL | LEFT_CTRL;  // either Ctrl
 };
 
 struct KeyEventRecord {

@@ -59,6 +59,26 @@ constexpr UsKey US_KEYS[] = {
 // clang-format on
 static_assert(std::size(US_KEYS) == 68);
 
+// The control bytes that Ctrl types with a key other than a letter's, by
+// that key's unshifted character; Shift is held for those on a shifted
+// character (@, ^, _). Ctrl+[ is the Escape key's byte.
+struct ControlKey {
+  uint8_t byte;
+  uint8_t key;
+  uint32_t shift;
+};
+
+constexpr ControlKey CONTROL_KEYS[] = {
+    // byte key   shift
+    {0,    '2',  KeyState::SHIFT},
+    {27,   '[',  0},
+    {28,   '\\', 0},
+    {29,   ']',  0},
+    {30,   '6',  KeyState::SHIFT},
+    {31,   '-',  KeyState::SHIFT},
+};
+static_assert(std::size(CONTROL_KEYS) == 6);
+
 }  // namespace
 
 // Letters come back in capitals, as the native mapping gives them.
@@ -79,7 +99,7 @@ KeyEventRecord key_press(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state)
   ev.scan_code = scan;
   ev.ch = ch;
   ev.control_state = state;
-  if (vk >= VKEY_NUMPAD0 && vk <= VKEY_NUMPAD9 && (state & (KeyState::LEFT_ALT | KeyState::RIGHT_ALT))) ev.ch = 0;
+  if (vk >= VKEY_NUMPAD0 && vk <= VKEY_NUMPAD9 && (state & KeyState::ALT_HELD)) ev.ch = 0;
   return ev;
 }
 
@@ -90,6 +110,31 @@ KeyEventRecord key_event_for_char(uint8_t ch) {
     return key_press(k.vk, k.scan, ch, shifted ? KeyState::SHIFT : 0u);
   }
   return key_press(0, 0, ch, 0);
+}
+
+KeyEventRecord key_event_for_control(uint8_t byte) {
+  switch (byte) {
+    case 8: case 9: case 13: case 27: return key_event_for_char(byte);
+    case 127: return key_event_for_char(8);
+    case 10: return key_press(VKEY_RETURN, SCAN_RETURN, 10, KeyState::LEFT_CTRL);
+    default: break;
+  }
+  uint8_t key = static_cast<uint8_t>('a' + byte - 1);
+  uint32_t shift = 0;
+  for (const ControlKey& c : CONTROL_KEYS) {
+    if (c.byte != byte) continue;
+    key = c.key;
+    shift = c.shift;
+  }
+  const KeyEventRecord k = key_event_for_char(key);
+  return key_press(k.virtual_key, k.scan_code, byte, KeyState::LEFT_CTRL | shift);
+}
+
+uint8_t control_byte_of_key(uint32_t key_char) {
+  if (key_char >= 'a' && key_char <= 'z') return static_cast<uint8_t>(key_char - 'a' + 1);
+  for (const ControlKey& c : CONTROL_KEYS)
+    if (c.byte != 0 && c.key == key_char) return c.byte;
+  return 0;
 }
 
 }  // namespace zw

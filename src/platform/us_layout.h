@@ -64,4 +64,14 @@ unsigned us_layout_vk_char(unsigned vk);
 // the character needs it). Bytes without a key get virtual key 0, scan 0.
 KeyEventRecord key_event_for_char(uint8_t ch);
 
+// The key event a US keyboard produces for a control byte (below 0x20, or
+// 127): Enter 13, Ctrl+Enter 10, Tab 9, Backspace 127 or 8, Escape 27,
+// Ctrl+letter 1..26, and Ctrl with the keys of 2, \, ], 6 and - for 0 and
+// 28..31.
+KeyEventRecord key_event_for_control(uint8_t byte);
+// The control byte that Ctrl with the key of `key_char` (its unshifted
+// character) types, 0 for none: 1..26 for the letters, 27..31 for [, \, ],
+// 6 and -.
+uint8_t control_byte_of_key(uint32_t key_char);
+
 }  // namespace zw

@@ -89,22 +89,25 @@ check "dpkg knows the package no more" test "$(dpkg-query -W -f='${db:Status-Sta
 # The packages for the boards: the program inside is of the package's
 # processor (as file names it), and runs under qemu-user with that
 # processor's libraries.
-cross_package() {  # arch "what file says of it" qemu triplet
-  local arch=$1 cpu=$2 qemu=$3 triplet=$4 root=$work/root-$1 pkg
+cross_package() {  # arch "what file says of it"
+  local arch=$1 cpu=$2 root=$work/root-$1 pkg
   pkg=$(ls build-dist/zahlwerk_*_"$arch".deb 2>/dev/null) || { fail "$arch: no package"; return; }
   check "$arch: the package says Architecture $arch" test "$(dpkg-deb -f "$pkg" Architecture)" == "$arch"
   dpkg-deb -x "$pkg" "$root"
   check "$arch: file finds its program one for $arch" grep -q "$cpu" <(file -b "$root/usr/bin/zahlwerk")
-  check "$arch: its program runs a piped session under qemu-$qemu" \
-    runs_session_under "qemu-$qemu -L /usr/$triplet -E LD_LIBRARY_PATH=/lib $root/usr/bin/zahlwerk"
+  check "$arch: its program runs a piped session under qemu-user" \
+    runs_session_under "tools/cross-target.sh run $arch $root/usr/bin/zahlwerk"
 }
 runs_session_under() {  # "command words"
   local got
   got=$(printf "$session_input" | $1 | tail -n 3; echo .)
   [[ ${got%.} == "$session_tail" ]]
 }
-cross_package arm64 "ARM aarch64" aarch64 aarch64-linux-gnu
-cross_package armhf "ARM, EABI5.*ld-linux-armhf" arm arm-linux-gnueabihf
+# What file says of the program of each processor a package is built for.
+declare -A file_says=([arm64]="ARM aarch64" [armhf]="ARM, EABI5.*ld-linux-armhf")
+for arch in $(tools/cross-target.sh packaged); do
+  cross_package "$arch" "${file_says[$arch]:?no pattern of what file says of an $arch program}"
+done
 
 # --- 3. the Windows release -------------------------------------------------
 make -s windows-release >"$work/zip.txt"

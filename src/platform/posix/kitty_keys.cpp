@@ -1,6 +1,7 @@
 #include "platform/posix/kitty_keys.h"
 
 #include "platform/posix/key_sequences.h"
+#include "platform/posix/terminal_sequences.h"
 #include "platform/posix/terminal_text.h"
 #include "platform/us_layout.h"
 
@@ -48,20 +49,6 @@ bool key_for_code(uint32_t code, KeyEventRecord* k, bool* typed) {
   return true;
 }
 
-// The character a console reports for Ctrl with the key of `c` (a US
-// keyboard's unshifted character): the control byte, 0 when there is none.
-uint8_t ctrl_char(uint32_t c) {
-  if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 'a' + 1);
-  switch (c) {
-    case '[': return 27;
-    case '\\': return 28;
-    case ']': return 29;
-    case '6': return 30;
-    case '-': return 31;
-    default: return 0;
-  }
-}
-
 uint8_t cp1252_or_zero(uint32_t code_point) {
   const int b = unicode_to_cp1252(code_point);
   return b < 0 ? 0 : static_cast<uint8_t>(b);
@@ -103,10 +90,10 @@ uint32_t control_state(KittyKeyState& s, uint32_t mods, const KeyEventRecord& k,
   uint32_t state = k.control_state;
   if (shift) state |= KeyState::SHIFT;
   if (ctrl) state |= s.right_ctrl && !s.left_ctrl ? KeyState::RIGHT_CTRL
-                     : s.right_ctrl            ? KeyState::LEFT_CTRL | KeyState::RIGHT_CTRL
+                     : s.right_ctrl            ? KeyState::CTRL_HELD
                                                : KeyState::LEFT_CTRL;
   if (alt) state |= s.right_alt && !s.left_alt ? KeyState::RIGHT_ALT
-                    : s.right_alt            ? KeyState::LEFT_ALT | KeyState::RIGHT_ALT
+                    : s.right_alt            ? KeyState::ALT_HELD
                                              : KeyState::LEFT_ALT;
   if (bits & 64) state |= KeyState::CAPS_LOCK;
   if (bits & 128) state |= KeyState::NUM_LOCK;
@@ -119,9 +106,6 @@ KeyEventRecord key_event(const KeyEventRecord& k, uint32_t state, bool down) {
   e.key_down = down;
   return e;
 }
-
-constexpr uint32_t ALT_BITS = KeyState::LEFT_ALT | KeyState::RIGHT_ALT;
-constexpr uint32_t CTRL_BITS = KeyState::LEFT_CTRL | KeyState::RIGHT_CTRL;
 
 }  // namespace
 
@@ -166,8 +150,8 @@ bool decode_kitty_sequence(KittyKeyState& s, const char* params, size_t count, c
     const bool has_text = f.count > 2 && f.value[2][0] != 0;
     if (has_text) {
       k.ch = cp1252_or_zero(f.value[2][0]);
-    } else if ((state & CTRL_BITS) && !(state & ALT_BITS)) {
-      k.ch = ctrl_char(base);
+    } else if ((state & KeyState::CTRL_HELD) && !(state & KeyState::ALT_HELD)) {
+      k.ch = control_byte_of_key(base);
     } else {
       const uint32_t shifted = f.subs[0] > 1 ? f.value[0][1] : 0;
       k.ch = cp1252_or_zero((state & KeyState::SHIFT) && shifted != 0 ? shifted : code);
@@ -185,8 +169,8 @@ bool decode_kitty_sequence(KittyKeyState& s, const char* params, size_t count, c
     }
     return true;
   }
-  if (k.virtual_key == VKEY_RETURN && (state & CTRL_BITS)) k.ch = 10;
-  if (k.virtual_key == VKEY_BACK && (state & CTRL_BITS)) k.ch = 127;
+  if (k.virtual_key == VKEY_RETURN && (state & KeyState::CTRL_HELD)) k.ch = 10;
+  if (k.virtual_key == VKEY_BACK && (state & KeyState::CTRL_HELD)) k.ch = 127;
   keys->push_back(key_event(k, state, down));
   return true;
 }

@@ -34,11 +34,8 @@ namespace zw {
 //      Tab and Backspace with their release
 //   16 the text of a key: the character the user's layout makes of it
 constexpr int KITTY_KEY_FLAGS = 31;
-// Sent to the terminal: the query (answer ESC [ ? flags u), the push of
-// KITTY_KEY_FLAGS, and the pop that restores what the terminal had before.
-constexpr char KITTY_QUERY[] = "\x1b[?u";
-constexpr char KITTY_PUSH[] = "\x1b[>31u";
-constexpr char KITTY_POP[] = "\x1b[<u";
+// What the terminal is sent for the protocol (the query, the push of
+// KITTY_KEY_FLAGS and the pop) is in terminal_sequences.h.
 
 // Which modifier keys are held, by side: the reports' modifier bits say only
 // "Ctrl" or "Alt", the console says which.

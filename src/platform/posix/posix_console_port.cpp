@@ -1,5 +1,5 @@
-// The console port on POSIX: standard input and output as terminals, files
-// or pipes.
+// The console port on POSIX: standard input and output (or the descriptors
+// a test gives it) as terminals, files or pipes.
 //
 // Files and pipes. Standard output that is not a terminal receives exactly
 // the printed bytes, collected in blocks and written when a block is full,
@@ -11,19 +11,20 @@
 // (terminal_input.h). Standard input on a terminal is switched to raw input
 // with the signal keys kept, so that Ctrl+C and Ctrl+\ end the program as
 // they end any other; what the port holds while it owns the terminal, and
-// how it gives it back, is the session's (terminal_session.h). What the port
-// sends to the terminal besides the screen is listed in
-// terminal_handshake.cpp.
+// how it gives it back, is the session's (terminal_session.h). Every
+// sequence the port sends to a terminal is listed in terminal_sequences.h.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "platform/output_block.h"
 #include "platform/platform_port.h"
+#include "platform/posix/posix_console_port.h"
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_session.h"
@@ -34,18 +35,14 @@ namespace zw {
 
 namespace {
 
-constexpr uint16_t TERMINAL_ATTRIBUTE = 7;
-
 class PosixConsolePort final : public ConsolePort {
  public:
-  PosixConsolePort() {
-    keep_standard_descriptors();
+  PosixConsolePort(int input_fd, int output_fd, const char* term) {
     // A reader that went away (`| head -1`) shows up as a failed write,
     // not as a signal that kills the program mid-way.
     ::signal(SIGPIPE, SIG_IGN);
-    s_.input_terminal = ::isatty(STDIN_FILENO) == 1;
-    s_.output_screen = output_is_screen();
-    output_converted_ = ::isatty(STDOUT_FILENO) == 1;
+    start_session(s_, input_fd, output_fd, term);
+    output_converted_ = ::isatty(output_fd) == 1;
   }
 
   ~PosixConsolePort() override {
@@ -55,7 +52,8 @@ class PosixConsolePort final : public ConsolePort {
 
   bool input_is_console() override { return s_.input_terminal && !s_.input_ended; }
 
-  // Processed input on a terminal: raw input with the signal keys kept.
+  // Processed input on a terminal: raw input with the signal keys kept
+  // (entered when the console was opened already).
   bool enable_processed_input() override { return enter_session_raw_input(s_); }
 
   bool add_ctrl_handler(CtrlHandler handler, void* context) override {
@@ -68,57 +66,60 @@ class PosixConsolePort final : public ConsolePort {
     return true;
   }
 
+  // Takes the terminal over (terminal_session.h); the queries after it only
+  // read, and the screen operations draw on the screen opened here.
+  void open_console() override { open_session(s_); }
+
   // ---- Screen output -----------------------------------------------------
 
   bool get_screen_buffer_info(ScreenBufferInfo* info) override {
-    service_signals(s_);
-    if (!open_screen(s_)) return false;
+    if (!screen_open(s_)) return false;
     const TerminalScreen& screen = s_.screen;
     info->size = {static_cast<int16_t>(screen.columns), static_cast<int16_t>(screen.rows)};
     info->cursor = screen.cursor;
-    info->attributes = TERMINAL_ATTRIBUTE;
+    info->attributes = PLAIN_ATTRIBUTE;  // a terminal's cells keep its own colours
     info->window = {0, 0, static_cast<int16_t>(screen.columns - 1), static_cast<int16_t>(screen.rows - 1)};
     return true;
   }
 
   bool write_cells(const CharCell* cells, int count, Coord at) override {
-    return open_screen(s_) && screen_write_cells(s_.screen, cells, count, at);
+    return screen_open(s_) && screen_write_cells(s_.screen, cells, count, at);
   }
 
   bool scroll_rect(SmallRect source, Coord dest, CharCell fill) override {
-    if (!open_screen(s_)) return false;
+    if (!screen_open(s_)) return false;
     const bool ok = screen_scroll(s_.screen, source, dest, fill);
     if (s_.screen.margins_used) guard_margins_used();
     return ok;
   }
 
   bool fill_chars(uint8_t ch, int count, Coord at) override {
-    return open_screen(s_) && screen_fill(s_.screen, ch, count, at);
+    return screen_open(s_) && screen_fill(s_.screen, ch, count, at);
   }
 
   // Attributes do not show: every cell keeps the terminal's colours.
   bool fill_attrs(uint16_t, int, Coord at) override {
-    return open_screen(s_) && at.x >= 0 && at.y >= 0 && at.x < s_.screen.columns && at.y < s_.screen.rows;
+    return screen_open(s_) && on_screen(s_.screen, at);
   }
 
-  bool set_cursor_position(Coord pos) override { return open_screen(s_) && screen_set_cursor(s_.screen, pos); }
+  bool set_cursor_position(Coord pos) override { return screen_open(s_) && screen_set_cursor(s_.screen, pos); }
 
   bool get_cursor_info(CursorInfo* info) override {
-    if (!open_screen(s_)) return false;
+    if (!screen_open(s_)) return false;
     info->size = cursor_size_;
     info->visible = s_.screen.cursor_visible;
     return true;
   }
 
   bool set_cursor_info(const CursorInfo& info) override {
-    if (!open_screen(s_)) return false;
+    if (!screen_open(s_)) return false;
     cursor_size_ = info.size;
     screen_set_visible(s_.screen, info.visible);
     return true;
   }
 
   // Window and buffer are the same rectangle: there is nothing to move.
-  bool set_window(SmallRect) override { return open_screen(s_); }
+  bool set_window(SmallRect) override { return screen_open(s_); }
 
   // A terminal written to as a file (TERM=dumb, a screen too small) gets
   // the bytes in its own encoding.
@@ -132,10 +133,10 @@ class PosixConsolePort final : public ConsolePort {
       converted_.clear();
       append_terminal_text(bytes, count, converted_mode_, &converted_);
       size_t n = 0;
-      ok = output_write(s_.out, converted_.data(), converted_.size(), &n, write_stdout);
+      ok = output_write(s_.out, converted_.data(), converted_.size(), &n, DescriptorSink{s_.output_fd});
       *written = ok ? count : 0;
     } else {
-      ok = output_write(s_.out, bytes, count, written, write_stdout);
+      ok = output_write(s_.out, bytes, count, written, DescriptorSink{s_.output_fd});
     }
     if (!ok) end_input(s_);
     return ok;
@@ -146,7 +147,7 @@ class PosixConsolePort final : public ConsolePort {
   RedirectedOutput* redirected_output() override { return output_converted_ ? nullptr : &s_.out; }
 
   void beep(int, int) override {
-    if (open_screen(s_)) screen_bell(s_.screen);
+    if (screen_open(s_)) screen_bell(s_.screen);
   }
 
   // An update waits for the next flush, which comes before the program
@@ -161,6 +162,9 @@ class PosixConsolePort final : public ConsolePort {
 
   void flush() override { flush_session(s_); }
 
+  // The signals' notes are taken here, before each console write: after a
+  // resume or a size change the size is read again and the terminal asked
+  // where its cursor is (its answer awaited), so the write works on them.
   bool take_size_change() override {
     service_signals(s_);
     const bool changed = s_.size_changed;
@@ -170,9 +174,9 @@ class PosixConsolePort final : public ConsolePort {
 
   // ---- Console input -----------------------------------------------------
 
-  bool peek_input(InputRecord* record, int* count) override { return next_event(s_, record, count, false); }
+  bool peek_input(InputRecord* record, int* count) override { return peek_event(s_, record, count); }
 
-  bool read_input(InputRecord* record, int* count) override { return next_event(s_, record, count, true); }
+  bool read_input(InputRecord* record, int* count) override { return take_event(s_, record, count); }
 
   unsigned map_virtual_key_char(unsigned vk) override { return us_layout_vk_char(vk); }
 
@@ -184,7 +188,7 @@ class PosixConsolePort final : public ConsolePort {
       return;
     }
     if (!s_.input_raw) {
-      pollfd p{STDIN_FILENO, POLLIN, 0};
+      pollfd p{s_.input_fd, POLLIN, 0};
       ::poll(&p, 1, timeout_ms);
       return;
     }
@@ -198,7 +202,7 @@ class PosixConsolePort final : public ConsolePort {
     // the program stops at the end of the cycle instead of reading on, for
     // ever when the input never ends.
     if (s_.out.failed || s_.input_ended) return 0;
-    return read_stdin_some(buffer, count);
+    return read_some(s_.input_fd, buffer, count);
   }
 
  private:
@@ -210,11 +214,18 @@ class PosixConsolePort final : public ConsolePort {
   bool converted_mode_known_ = false;
   TextMode converted_mode_ = TextMode::SINGLE_BYTE;
   std::string converted_;  // bytes in the terminal's encoding
-  uint32_t cursor_size_ = 25;
+  uint32_t cursor_size_ = CursorInfo{}.size;
 };
 
 }  // namespace
 
-std::unique_ptr<ConsolePort> make_platform_port() { return std::make_unique<PosixConsolePort>(); }
+std::unique_ptr<ConsolePort> make_posix_port(int input_fd, int output_fd, const char* term) {
+  return std::make_unique<PosixConsolePort>(input_fd, output_fd, term);
+}
+
+std::unique_ptr<ConsolePort> make_platform_port() {
+  keep_standard_descriptors();
+  return make_posix_port(STDIN_FILENO, STDOUT_FILENO, std::getenv("TERM"));
+}
 
 }  // namespace zw

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/output_block.h"
@@ -23,15 +22,15 @@ constexpr int DEFAULT_COLUMNS = 80;
 constexpr int DEFAULT_ROWS = 24;
 constexpr int MAX_CELLS = 32767;  // coordinates are 16-bit
 
-// One write to standard output: the number of bytes written; 0 when
-// interrupted, or when a descriptor left non-blocking was full (after
-// waiting until it takes bytes again); -1 when it failed.
-ssize_t write_stdout_once(const char* bytes, size_t count) {
-  const ssize_t n = ::write(STDOUT_FILENO, bytes, count);
+// One write to `fd`: the number of bytes written; 0 when interrupted, or
+// when a descriptor left non-blocking was full (after waiting until it takes
+// bytes again); -1 when it failed.
+ssize_t write_once(int fd, const char* bytes, size_t count) {
+  const ssize_t n = ::write(fd, bytes, count);
   if (n >= 0) return n;
   if (errno == EINTR) return 0;
   if (errno == EAGAIN || errno == EWOULDBLOCK) {
-    pollfd p{STDOUT_FILENO, POLLOUT, 0};
+    pollfd p{fd, POLLOUT, 0};
     ::poll(&p, 1, -1);
     return 0;
   }
@@ -54,9 +53,8 @@ void keep_standard_descriptors() {
   }
 }
 
-bool output_is_screen() {
-  const char* term = std::getenv("TERM");
-  return ::isatty(STDOUT_FILENO) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
+bool is_screen(int fd, const char* term) {
+  return ::isatty(fd) == 1 && !(term != nullptr && std::strcmp(term, "dumb") == 0);
 }
 
 bool same_terminal(int a, int b) {
@@ -69,27 +67,29 @@ TextMode locale_text_mode() {
   return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? TextMode::UTF8 : TextMode::SINGLE_BYTE;
 }
 
-void read_screen_size(int* columns, int* rows) {
+void read_screen_size(int fd, int* columns, int* rows) {
   winsize ws{};
   *columns = DEFAULT_COLUMNS;
   *rows = DEFAULT_ROWS;
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+  if (::ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
     *columns = std::min<int>(ws.ws_col, MAX_CELLS);
     *rows = std::min<int>(ws.ws_row, MAX_CELLS);
   }
 }
 
-bool write_stdout(const char* bytes, size_t count) { return write_all(bytes, count, write_stdout_once); }
+bool write_all_to(int fd, const char* bytes, size_t count) {
+  return write_all(bytes, count, [fd](const char* b, size_t n) { return write_once(fd, b, n); });
+}
 
-size_t read_stdin_some(char* buffer, size_t count) {
+size_t read_some(int fd, char* buffer, size_t count) {
   for (;;) {
-    const ssize_t n = ::read(STDIN_FILENO, buffer, count);
+    const ssize_t n = ::read(fd, buffer, count);
     if (n >= 0) return static_cast<size_t>(n);
     if (errno == EINTR) continue;
     // A pipe left non-blocking by whoever shares it: empty for now is not
     // the end of the input.
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd p{STDIN_FILENO, POLLIN, 0};
+      pollfd p{fd, POLLIN, 0};
       ::poll(&p, 1, -1);
       continue;
     }

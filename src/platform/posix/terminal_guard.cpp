@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/posix/kitty_keys.h"
+#include "platform/posix/terminal_sequences.h"
 
 namespace zw {
 
@@ -53,7 +53,8 @@ struct TerminalGuard {
   GuardFlag input_raw{0};  // `saved` must be put back on `input_fd`
   int input_fd = -1;
   termios saved{};
-  GuardFlag screen_used{0};  // the cursor may be hidden
+  GuardFlag screen_used{0};  // the cursor may be hidden on `output_fd`
+  int output_fd = STDOUT_FILENO;
   GuardFlag margins_used{0};
   GuardFlag keyboard_wanted{0};  // the port uses its keyboard flags
   GuardFlag keyboard_pushed{0};  // and they are on the terminal now
@@ -227,7 +228,10 @@ void guard_input_settings(int fd, const termios& saved) {
 
 void guard_input_raw(bool raw) { g_guard.input_raw.store(raw); }
 
-void guard_screen_used() { g_guard.screen_used.store(true); }
+void guard_screen_used(int output_fd) {
+  g_guard.output_fd = output_fd;
+  g_guard.screen_used.store(true);
+}
 
 void guard_margins_used() { g_guard.margins_used.store(true); }
 
@@ -268,7 +272,7 @@ void collect_owed_answer(int fd) {
     if (n <= 0 || !(p.revents & POLLIN)) return;
     char byte;
     if (::read(fd, &byte, 1) != 1) return;
-    if (byte == '\x1b') {
+    if (byte == ESC) {
       state = ESCAPE;
     } else if (state == ESCAPE && byte == '[') {
       state = PARAMETERS;
@@ -303,10 +307,8 @@ void write_without_waiting(int fd, const char* bytes, size_t count) {
   if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags);
 }
 
-// On the way out, when the screen was used: ESC 7 ESC [ r ESC 8 (margins
-// off, cursor kept) when a margin was ever set, then ESC [ ? 25 h; and
-// ESC [ < u when keyboard flags are pushed. The pop is sent once per push:
-// a second one would pop what the shell may have pushed.
+// The way out's sequences (terminal_sequences.h). The pop is sent once per
+// push: a second one would pop what the shell may have pushed.
 //
 // A cursor report still owed is collected first, while input is raw (a
 // terminal in the shell's settings would echo it). The settings go back
@@ -320,7 +322,7 @@ void give_terminal_back() {
     if (owed) collect_owed_answer(g_guard.input_fd);
     ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
   }
-  if ((g_guard.screen_used.load() || pop) && in_foreground(STDOUT_FILENO)) {
+  if ((g_guard.screen_used.load() || pop) && in_foreground(g_guard.output_fd)) {
     char seq[32];
     size_t n = 0;
     auto add = [&](const char* s) {
@@ -330,10 +332,14 @@ void give_terminal_back() {
     };
     if (pop) add(KITTY_POP);
     if (g_guard.screen_used.load()) {
-      if (g_guard.margins_used.load()) add("\x1b" "7\x1b[r\x1b" "8");
-      add("\x1b[?25h");
+      if (g_guard.margins_used.load()) {
+        add(CURSOR_SAVE);
+        add(MARGINS_OFF);
+        add(CURSOR_RESTORE);
+      }
+      add(CURSOR_SHOW);
     }
-    write_without_waiting(STDOUT_FILENO, seq, n);
+    write_without_waiting(g_guard.output_fd, seq, n);
   }
 }
 
@@ -341,6 +347,7 @@ void release_terminal() {
   give_terminal_back();
   g_guard.input_raw.store(false);
   g_guard.screen_used.store(false);
+  g_guard.margins_used.store(false);
   g_guard.keyboard_wanted.store(false);
 }
 

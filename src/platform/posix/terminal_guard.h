@@ -49,12 +49,12 @@ void remove_terminal_guard();
 // marked raw, it is put back on every way out.
 void guard_input_settings(int fd, const termios& saved);
 void guard_input_raw(bool raw);
-// The screen was drawn on (the cursor may be hidden) / a scrolling margin
-// was set: both are undone on the way out.
-void guard_screen_used();
+// The screen on terminal `output_fd` was drawn on (the cursor may be
+// hidden) / a scrolling margin was set: both are undone on the way out.
+void guard_screen_used(int output_fd);
 void guard_margins_used();
-// The port is about to push its keyboard flags (KITTY_PUSH): from now on
-// every way out pops them (KITTY_POP), once per push.
+// The port is about to push its keyboard flags (KITTY_PUSH) to the screen's
+// terminal: from now on every way out pops them (KITTY_POP), once per push.
 void guard_keyboard_pushed();
 // A cursor report was asked for on the raw input: until it is taken, every
 // way out (a stop too) first collects it from the terminal, for a short

@@ -14,7 +14,8 @@
 #include <set>
 #include <string>
 
-#include "platform/posix/kitty_keys.h"
+#include "platform/posix/terminal_sequences.h"
+#include "support/pty_pair.h"
 
 namespace zw {
 namespace {
@@ -63,19 +64,6 @@ const int POSIX_ENDING_SIGNALS[] = {
     SIGSEGV, SIGSYS,  SIGTERM, SIGTRAP, SIGUSR1, SIGUSR2, SIGVTALRM, SIGXCPU, SIGXFSZ, SIGPROF,
 };
 
-struct Pty {
-  int master = -1;
-  int slave = -1;
-};
-
-Pty open_pty() {
-  Pty p;
-  p.master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  if (p.master < 0 || ::grantpt(p.master) != 0 || ::unlockpt(p.master) != 0) return p;
-  p.slave = ::open(::ptsname(p.master), O_RDWR | O_NOCTTY);
-  return p;
-}
-
 // A child owning the terminal `slave` (its controlling terminal, standard
 // input and output) as the port owns it, raw and with the keyboard flags
 // pushed and the screen used, that then raises `sig`.
@@ -93,7 +81,7 @@ Pty open_pty() {
   raw.c_lflag |= ISIG;
   ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   guard_input_raw(true);
-  guard_screen_used();
+  guard_screen_used(STDOUT_FILENO);
   guard_keyboard_pushed();
   install_terminal_guard();
   ::raise(sig);
@@ -108,10 +96,6 @@ std::string read_all(int fd) {
   return out;
 }
 
-bool same_settings(const termios& a, const termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
-         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
 
 // Every signal that would end the process gives the terminal back first and
 // then ends it as it would have: the settings as they were, the keyboard
@@ -126,25 +110,77 @@ TEST(TerminalGuard, EverySignalThatEndsTheProcessGivesTheTerminalBack) {
   ending.erase(SIGKILL);
 
   for (int sig : ending) {
-    const Pty pty = open_pty();
-    ASSERT_GE(pty.slave, 0) << "no pseudo-terminal";
-    termios before{};
-    ASSERT_EQ(::tcgetattr(pty.slave, &before), 0);
+    const PtyPair pty;
+    ASSERT_GE(pty.device, 0) << "no pseudo-terminal";
+    const termios before = settings_of(pty.device);
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
-    if (pid == 0) guarded_child(pty.slave, sig);
+    if (pid == 0) guarded_child(pty.device, sig);
     const int status = wait_for_end(pid);
     const std::string name = std::to_string(sig) + " " + strsignal(sig);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << name << ": status " << status;
-    termios after{};
-    ASSERT_EQ(::tcgetattr(pty.slave, &after), 0);
-    EXPECT_TRUE(same_settings(after, before)) << name;
-    const std::string sent = read_all(pty.master);
+    EXPECT_TRUE(same_settings(settings_of(pty.device), before)) << name;
+    const std::string sent = read_all(pty.terminal);
     EXPECT_NE(sent.find(KITTY_POP), std::string::npos) << name;
     EXPECT_NE(sent.find("\x1b[?25h"), std::string::npos) << name;
-    ::close(pty.slave);
-    ::close(pty.master);
   }
+}
+
+termios raw_settings(int fd) {
+  termios t = settings_of(fd);
+  ::cfmakeraw(&t);
+  t.c_lflag |= ISIG;
+  return t;
+}
+
+// A way out while a cursor report is on its way reads the answer up to its
+// end, so that it never reaches whoever reads the terminal next; what
+// follows it stays.
+TEST(TerminalGuard, OwedAnswerIsCollectedOnTheWayOut) {
+  const PtyPair pty;
+  const termios raw = raw_settings(pty.device);
+  ASSERT_EQ(::tcsetattr(pty.device, TCSANOW, &raw), 0);
+  guard_input_settings(pty.device, raw);
+  guard_input_raw(true);
+  guard_answer_owed();
+  ASSERT_EQ(::write(pty.terminal, "\x1b[5;7Rx", 7), 7);
+  release_terminal();
+  int left = -1;
+  ASSERT_EQ(::ioctl(pty.device, FIONREAD, &left), 0);
+  EXPECT_EQ(left, 1);
+  EXPECT_FALSE(take_answer_owed());
+}
+
+int g_caught = 0;
+void catch_signal(int) { ++g_caught; }
+
+// A signal the caller has a handler of its own for is handed to that
+// handler, as its previous disposition, once the terminal is given back:
+// a control signal and any other that would end the process alike.
+TEST(TerminalGuard, PreviousHandlerGetsTheSignalAfterTheTerminalIsGivenBack) {
+  const PtyPair pty;
+  const termios before = settings_of(pty.device);
+  struct sigaction mine {}, old_term {}, old_usr1 {};
+  mine.sa_handler = catch_signal;
+  sigemptyset(&mine.sa_mask);
+  ::sigaction(SIGTERM, &mine, &old_term);
+  ::sigaction(SIGUSR1, &mine, &old_usr1);
+  install_terminal_guard();
+  g_caught = 0;
+  for (int sig : {SIGTERM, SIGUSR1}) {
+    const termios raw = raw_settings(pty.device);
+    guard_input_settings(pty.device, before);
+    ::tcsetattr(pty.device, TCSANOW, &raw);
+    guard_input_raw(true);
+    guard_screen_used(pty.device);
+    ::raise(sig);
+    EXPECT_TRUE(same_settings(settings_of(pty.device), before)) << strsignal(sig);
+    EXPECT_EQ(read_all(pty.terminal), CURSOR_SHOW) << strsignal(sig);
+  }
+  EXPECT_EQ(g_caught, 2);
+  remove_terminal_guard();
+  ::sigaction(SIGTERM, &old_term, nullptr);
+  ::sigaction(SIGUSR1, &old_usr1, nullptr);
 }
 
 }  // namespace

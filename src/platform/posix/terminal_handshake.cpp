@@ -1,23 +1,3 @@
-// What the port itself sends to the terminal (the screen's sequences are
-// listed in terminal_screen.cpp, the way out in terminal_guard.cpp):
-//   ESC [ 6 n            cursor position request, once at start, on resume
-//                        and after a size change (answer: ESC [ row ; col R,
-//                        awaited at most CURSOR_REPORT_WAIT_MS); with
-//                        standard input elsewhere, once at start, answered
-//                        on the controlling terminal
-//   ESC 7 ESC [ ? u ESC 8
-//                        kitty keyboard protocol query, at start, in the
-//                        same write before the first cursor request; an
-//                        answer (ESC [ ? flags u) before the cursor report
-//                        means the terminal speaks the protocol. The query
-//                        goes between cursor save and restore: a terminal
-//                        that reads it as "restore cursor" (CSI u) would
-//                        otherwise move its cursor to where it last saved it
-//   ESC [ > 31 u         push of the keyboard flags (kitty_keys.h), after
-//                        such an answer and again on resume; popped on every
-//                        way out (terminal_guard.cpp)
-//   CR LF                at start, when the cursor stood in the last column
-//   ESC [ ? 25 l         on resume, when the program had the cursor hidden
 #include "platform/posix/terminal_handshake.h"
 
 #include <fcntl.h>
@@ -30,12 +10,11 @@
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_modes.h"
+#include "platform/posix/terminal_sequences.h"
 
 namespace zw {
 
 namespace {
-
-constexpr char CURSOR_REQUEST[] = "\x1b[6n";
 
 // Whole milliseconds from now until `until`, 0 or less once it has passed.
 int millis_until(Clock::time_point until) {
@@ -67,9 +46,9 @@ void append_cursor_request(TerminalHandshake& h, KeyDecoder& d, std::string* out
   h.keyboard_asked = true;
   if (h.keyboard_in_request) {
     d.kitty_flags = -1;
-    out->append("\x1b" "7");
+    out->append(CURSOR_SAVE);
     out->append(KITTY_QUERY);
-    out->append("\x1b" "8");
+    out->append(CURSOR_RESTORE);
   }
   out->append(CURSOR_REQUEST);
 }
@@ -110,14 +89,14 @@ bool settle_cursor_request(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& 
 // foreground check. The terminal is made raw only for the wait and read a
 // byte at a time, so that what was typed after the answer stays for
 // whoever reads the terminal next.
-void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode mode) {
+void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode mode, int output_fd) {
   if (!h.cursor_reports) return;
-  const char* name = ::ttyname(STDOUT_FILENO);
+  const char* name = ::ttyname(output_fd);
   if (name == nullptr) return;
   const int fd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;
   termios saved{};
-  if (!same_terminal(fd, STDOUT_FILENO) || ::tcgetsid(fd) != ::getsid(0) || ::tcgetpgrp(fd) != ::getpgrp() ||
+  if (!same_terminal(fd, output_fd) || ::tcgetsid(fd) != ::getsid(0) || ::tcgetpgrp(fd) != ::getpgrp() ||
       ::tcgetattr(fd, &saved) != 0) {
     ::close(fd);
     return;
@@ -129,7 +108,7 @@ void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode
   tty.read_max = 1;
   reset_key_decoder(tty.decoder, mode);
   if (set_terminal_settings(fd, TCSANOW, answer_settings(saved)) &&
-      write_stdout(CURSOR_REQUEST, sizeof CURSOR_REQUEST - 1)) {
+      write_all_to(output_fd, CURSOR_REQUEST, sizeof CURSOR_REQUEST - 1)) {
     await_cursor_report(tty, CURSOR_REPORT_WAIT_MS, TypedAhead::DROP);
   }
   set_terminal_settings(fd, TCSANOW, saved);
@@ -148,7 +127,7 @@ void append_keyboard_push(std::string* out) {
 }
 
 void append_resume(const TerminalScreen& s, bool raw_input, std::string* out) {
-  if (!s.shown_visible) out->append("\x1b[?25l");
+  if (!s.shown_visible) out->append(CURSOR_HIDE);
   if (raw_input && keyboard_flags_popped()) append_keyboard_push(out);
 }
 

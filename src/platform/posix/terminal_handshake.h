@@ -44,10 +44,10 @@ CursorWait await_cursor_report(TerminalInput& in, int wait_ms, TypedAhead typed)
 // answered the keyboard query too and is to be switched to the protocol.
 bool settle_cursor_request(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool still_owed);
 
-// Asks where the cursor is on standard output's terminal while standard
-// input is elsewhere, through the controlling terminal, when the program is
-// its foreground job; what was typed before the answer is lost.
-void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode mode);
+// Asks where the cursor is on the terminal of `output_fd` while the input is
+// elsewhere, through that terminal when it is the controlling one and the
+// program is its foreground job; what was typed before the answer is lost.
+void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode mode, int output_fd);
 
 // Switches the terminal to the kitty keyboard protocol (the push noted
 // with the guard); the caller sends `out`.

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/console_port.h"
+#include "platform/posix/key_sequences.h"
 #include "platform/posix/kitty_keys.h"
 #include "platform/posix/terminal_text.h"
 
@@ -35,18 +36,6 @@ namespace zw {
 // protocol off.
 constexpr int KEY_SEQUENCE_DEADLINE_MS = 30;
 constexpr int KEY_SEQUENCE_MAX = 32;
-
-// Where terminals give the same bytes different keys, what TERM names
-// decides: the Linux console sends Shift+Tab as Escape + Tab, and rxvt
-// numbers its shifted function keys from Shift+F1 = F11, so that its
-// "ESC [ 25 ~" is Shift+F3 where the Linux console's and a VT220
-// keyboard's is Shift+F1 (F13). st, with the keypad in normal mode, sends
-// its editing keys as the editing commands they stand for ("ESC [ P",
-// delete a character, is Delete there and F1 elsewhere).
-enum class KeyDialect : uint8_t { COMMON, LINUX, RXVT, ST };
-
-// The dialect of the terminal named `term` (TERM; nullptr for none).
-KeyDialect key_dialect_of(const char* term);
 
 struct KeyDecoder {
   enum class State : uint8_t { GROUND, ESCAPE, CSI, CSI_LINUX, SS3, DISCARD, UTF8, MOUSE_X10 };
@@ -60,10 +49,7 @@ struct KeyDecoder {
   // Parameter and intermediate bytes of the sequence being collected.
   char params[KEY_SEQUENCE_MAX] = {};
   int params_len = 0;
-  // UTF-8 character being collected.
-  uint32_t code_point = 0;
-  int utf8_need = 0;
-  int utf8_len = 0;
+  Utf8Reader utf8;  // the UTF-8 character being collected
   // X10 mouse report (ESC [ M b x y) being skipped: values still to come,
   // and whether the one being skipped is a two-byte UTF-8 one (mode 1005).
   int mouse_values_left = 0;

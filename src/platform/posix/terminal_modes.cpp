@@ -59,9 +59,7 @@ termios answer_settings(const termios& saved) {
 }
 
 int signal_of_key(const termios& settings, const KeyEventRecord& k) {
-  const uint32_t ctrl = KeyState::LEFT_CTRL | KeyState::RIGHT_CTRL;
-  const uint32_t alt = KeyState::LEFT_ALT | KeyState::RIGHT_ALT;
-  if (!(k.control_state & ctrl) || (k.control_state & alt) || k.ch == 0 || k.ch >= 0x20) return 0;
+  if (!(k.control_state & KeyState::CTRL_HELD) || (k.control_state & KeyState::ALT_HELD) || k.ch == 0 || k.ch >= 0x20) return 0;
   if (!(settings.c_lflag & ISIG)) return 0;
   const struct {
     int index;

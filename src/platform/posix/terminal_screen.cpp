@@ -1,39 +1,24 @@
-// What is sent to the terminal for the console operations, collected in
-// the update (TerminalScreen::out):
-//   ESC [ row ; col H    cursor placement
-//   glyphs               one cell per byte: Windows-1252 as UTF-8 on a UTF-8
-//                        terminal, bytes unchanged on a single-byte one;
-//                        control bytes as visible pictures, never raw
-//   ESC [ n X            erase n cells from the cursor (blank fill)
-//   LF                   at the bottom row: scrolls the screen, the rows
-//                        scrolled off go to the terminal's scrollback
-//   ESC [ t ; b r        scrolling margin for a band of rows, then LF at
-//   ESC [ r              its bottom row, then margins off again
-//   ESC [ ? 25 l / h     cursor hidden / shown
-//   BEL                  the bell
-// Nothing else is switched on: no alternate screen, no keypad or cursor-key
-// mode, no mouse. Colours are not used: every cell has the attribute 7 and
-// shows in the terminal's default colours.
 #include "platform/posix/terminal_screen.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/posix/terminal_sequences.h"
+
 namespace zw {
 
 namespace {
 
-void append_csi(TerminalScreen& s, int a, char final) {
+// `format` with two numbers at most.
+void append_numbers(TerminalScreen& s, const char* format, int a, int b = 0) {
   char buf[32];
-  const int n = std::snprintf(buf, sizeof buf, "\x1b[%d%c", a, final);
+  const int n = std::snprintf(buf, sizeof buf, format, a, b);
   s.out.append(buf, static_cast<size_t>(n));
 }
 
 void move_to(TerminalScreen& s, int x, int y) {
   if (s.at_known && s.at_x == x && s.at_y == y) return;
-  char buf[32];
-  const int n = std::snprintf(buf, sizeof buf, "\x1b[%d;%dH", y + 1, x + 1);
-  s.out.append(buf, static_cast<size_t>(n));
+  append_numbers(s, CURSOR_TO_FORMAT, y + 1, x + 1);
   s.at_known = true;
   s.at_x = x;
   s.at_y = y;
@@ -51,15 +36,11 @@ void put_glyph(TerminalScreen& s, uint8_t byte) {
   s.out.append(glyph, cell_glyph(byte, s.mode, glyph));
 }
 
-bool on_screen(const TerminalScreen& s, Coord at) {
-  return at.x >= 0 && at.y >= 0 && at.x < s.columns && at.y < s.rows;
-}
-
 // `count` cells from (x, y) on one row.
 void fill_row(TerminalScreen& s, uint8_t ch, int count, int x, int y) {
   move_to(s, x, y);
   if (ch == ' ') {
-    append_csi(s, count, 'X');  // erase characters; the cursor stays
+    append_numbers(s, ERASE_CELLS_FORMAT, count);  // the cursor stays
     return;
   }
   for (int i = 0; i < count; ++i) put_glyph(s, ch);
@@ -67,6 +48,10 @@ void fill_row(TerminalScreen& s, uint8_t ch, int count, int x, int y) {
 }
 
 }  // namespace
+
+bool on_screen(const TerminalScreen& s, Coord at) {
+  return at.x >= 0 && at.y >= 0 && at.x < s.columns && at.y < s.rows;
+}
 
 void reset_terminal_screen(TerminalScreen& s, TextMode mode, int columns, int rows, Coord cursor) {
   s = TerminalScreen{};
@@ -109,11 +94,10 @@ bool screen_scroll(TerminalScreen& s, SmallRect source, Coord dest, CharCell fil
     move_to(s, 0, s.rows - 1);
     s.out.append(static_cast<size_t>(m), '\n');
   } else {
-    char buf[48];
-    const int n = std::snprintf(buf, sizeof buf, "\x1b[%d;%dr\x1b[%d;1H", first + 1, bottom + 1, bottom + 1);
-    s.out.append(buf, static_cast<size_t>(n));
+    append_numbers(s, MARGINS_FORMAT, first + 1, bottom + 1);
+    append_numbers(s, CURSOR_TO_FORMAT, bottom + 1, 1);
     s.out.append(static_cast<size_t>(m), '\n');
-    s.out.append("\x1b[r");  // margins off; this homes the cursor
+    s.out.append(MARGINS_OFF);  // this homes the cursor
     s.margins_used = true;
     s.at_known = false;
   }
@@ -144,7 +128,7 @@ bool screen_set_cursor(TerminalScreen& s, Coord pos) {
 void screen_set_visible(TerminalScreen& s, bool visible) {
   s.cursor_visible = visible;
   if (visible == s.shown_visible) return;
-  s.out.append(visible ? "\x1b[?25h" : "\x1b[?25l");
+  s.out.append(visible ? CURSOR_SHOW : CURSOR_HIDE);
   s.shown_visible = visible;
 }
 

@@ -1,7 +1,8 @@
 // The terminal screen as a console buffer: window and buffer are the
 // screen, so there is nothing to move the window through. Console
-// operations become escape sequences and glyphs collected in one update,
-// which the port hands to the terminal in one write.
+// operations become escape sequences (terminal_sequences.h) and glyphs
+// collected in one update, which the port hands to the terminal in one
+// write.
 //
 // The terminal's own cursor is tracked so that a cursor placement is sent
 // only where it is needed; after text reaches the last column (where a
@@ -35,6 +36,9 @@ void reset_terminal_screen(TerminalScreen& s, TextMode mode, int columns, int ro
 // A new screen size: the cursor is kept inside it, the terminal's cursor
 // counts as unknown.
 void resize_terminal_screen(TerminalScreen& s, int columns, int rows);
+
+// True when the cell `at` is on the screen.
+bool on_screen(const TerminalScreen& s, Coord at);
 
 // The console operations, with their console meanings (see console_port.h).
 // A position off the screen fails; a run is cut at the row's end.

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
@@ -24,7 +23,7 @@ void lose_terminal(TerminalSession& s) {
   const CtrlHandler handler = guarded_ctrl_handler();
   if (handler != nullptr) handler(guarded_ctrl_context(), ConsoleEvent::CLOSE);
   release_terminal();
-  if (s.output_screen && same_terminal(STDIN_FILENO, STDOUT_FILENO)) s.out.failed = true;
+  if (s.output_screen && same_terminal(s.input_fd, s.output_fd)) s.out.failed = true;
   end_input(s);
 }
 
@@ -67,8 +66,7 @@ void ask_cursor_position(TerminalSession& s) {
   }
 }
 
-}  // namespace
-
+// Once: the guard's signal handlers in place, the character encoding known.
 void take_over_terminal(TerminalSession& s) {
   if (s.taken_over) return;
   s.taken_over = true;
@@ -76,42 +74,57 @@ void take_over_terminal(TerminalSession& s) {
   install_terminal_guard();
 }
 
+// The screen: its size read and its cursor asked for.
+void open_screen(TerminalSession& s) {
+  s.screen_on = true;
+  guard_screen_used(s.output_fd);
+  int columns = 0, rows = 0;
+  read_screen_size(s.output_fd, &columns, &rows);
+  // Without an answer the cursor is taken to be at the start of the bottom
+  // row: output then only ever scrolls what is above it.
+  reset_terminal_screen(s.screen, s.text_mode, columns, rows, {0, static_cast<int16_t>(rows - 1)});
+  // The answer comes on the input when that is this terminal, in raw mode
+  // (otherwise it would show up as typed text); when the input is not, on
+  // the terminal itself.
+  if (s.input_terminal && same_terminal(s.input_fd, s.output_fd)) {
+    enter_session_raw_input(s);
+    ask_cursor_position(s);
+  } else {
+    ask_cursor_through_output(s.handshake, s.screen, s.text_mode, s.output_fd);
+  }
+}
+
+}  // namespace
+
+void start_session(TerminalSession& s, int input_fd, int output_fd, const char* term) {
+  s.input_fd = input_fd;
+  s.output_fd = output_fd;
+  s.dialect = key_dialect_of(term);
+  s.input_terminal = ::isatty(input_fd) == 1;
+  s.output_screen = is_screen(output_fd, term);
+}
+
+void open_session(TerminalSession& s) {
+  if (!s.input_terminal && !s.output_screen) return;
+  take_over_terminal(s);
+  enter_session_raw_input(s);
+  if (s.output_screen && !s.screen_on && !s.out.failed) open_screen(s);
+}
+
 bool enter_session_raw_input(TerminalSession& s) {
   if (!s.input_terminal || s.input_ended) return false;
   if (s.input_raw) return true;
   take_over_terminal(s);
-  if (!enter_raw_input(STDIN_FILENO, &s.input.settings)) return false;
+  if (!enter_raw_input(s.input_fd, &s.input.settings)) return false;
   s.input_raw = true;
-  reset_key_decoder(s.input.decoder, s.text_mode, key_dialect_of(std::getenv("TERM")));
-  return true;
-}
-
-bool open_screen(TerminalSession& s) {
-  if (!s.output_screen || s.out.failed) return false;
-  if (s.screen_on) return true;
-  take_over_terminal(s);
-  s.screen_on = true;
-  guard_screen_used();
-  int columns = 0, rows = 0;
-  read_screen_size(&columns, &rows);
-  // Without an answer the cursor is taken to be at the start of the bottom
-  // row: output then only ever scrolls what is above it.
-  reset_terminal_screen(s.screen, s.text_mode, columns, rows, {0, static_cast<int16_t>(rows - 1)});
-  // The answer comes on standard input when that is this terminal, in raw
-  // mode (otherwise it would show up as typed text); when standard input is
-  // not, on the terminal itself.
-  if (s.input_terminal && same_terminal(STDIN_FILENO, STDOUT_FILENO)) {
-    enter_session_raw_input(s);
-    ask_cursor_position(s);
-  } else {
-    ask_cursor_through_output(s.handshake, s.screen, s.text_mode);
-  }
+  s.input.fd = s.input_fd;
+  reset_key_decoder(s.input.decoder, s.text_mode, s.dialect);
   return true;
 }
 
 void send_screen_update(TerminalSession& s) {
   if (s.screen.out.empty()) return;
-  if (!s.out.failed && !write_stdout(s.screen.out.data(), s.screen.out.size())) {
+  if (!s.out.failed && !write_all_to(s.output_fd, s.screen.out.data(), s.screen.out.size())) {
     s.out.failed = true;
     if (errno == EIO) lose_terminal(s);
     end_input(s);
@@ -128,7 +141,7 @@ void flush_session(TerminalSession& s) {
     finish_screen_update(s.screen);
     send_screen_update(s);
   }
-  output_flush(s.out, write_stdout);
+  output_flush(s.out, DescriptorSink{s.output_fd});
   if (s.out.failed) end_input(s);
 }
 
@@ -139,14 +152,14 @@ void service_signals(TerminalSession& s) {
   if (!continued && !notes.resized) return;
   drain_wake_pipe();
   s.input.quiet = false;  // typed while stopped, or sent on the way
-  if (continued && s.input_raw) retake_raw_input(STDIN_FILENO, &s.input.settings);
+  if (continued && s.input_raw) retake_raw_input(s.input_fd, &s.input.settings);
   if (!s.screen_on) return;
   s.size_changed = true;
   // Text written as to a file (a screen too small) is on the terminal
   // before the cursor is asked for.
-  output_flush(s.out, write_stdout);
+  output_flush(s.out, DescriptorSink{s.output_fd});
   int columns = 0, rows = 0;
-  read_screen_size(&columns, &rows);
+  read_screen_size(s.output_fd, &columns, &rows);
   resize_terminal_screen(s.screen, columns, rows);
   if (continued) append_resume(s.screen, s.input_raw, &s.screen.out);
   ask_cursor_position(s);
@@ -157,7 +170,7 @@ void wait_terminal(TerminalSession& s, int timeout_ms) {
   if (!s.input.events.empty()) return;
   int timeout = timeout_ms;
   if (key_decoder_awaits_deadline(s.input.decoder)) timeout = std::min(timeout, deadline_left_ms(s.input));
-  pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
+  pollfd p[2] = {{s.input_fd, POLLIN, 0}, {wake_fd(), POLLIN, 0}};
   const int n = ::poll(p, wake_fd() >= 0 ? 2 : 1, std::max(timeout, 0));
   if (n < 0 || (p[1].revents & POLLIN)) {
     // A signal came: it is serviced first, which may read the terminal,
@@ -173,7 +186,7 @@ void wait_terminal(TerminalSession& s, int timeout_ms) {
   }
 }
 
-bool next_event(TerminalSession& s, InputRecord* record, int* count, bool take) {
+bool peek_event(TerminalSession& s, InputRecord* record, int* count) {
   *count = 0;
   if (s.input_raw) {
     take_input(s);
@@ -182,10 +195,15 @@ bool next_event(TerminalSession& s, InputRecord* record, int* count, bool take) 
   }
   if (!s.input.events.empty()) {
     *record = s.input.events.front();
-    if (take) s.input.events.pop_front();
     *count = 1;
   }
   return true;
+}
+
+bool take_event(TerminalSession& s, InputRecord* record, int* count) {
+  const bool ok = peek_event(s, record, count);
+  if (*count == 1) s.input.events.pop_front();
+  return ok;
 }
 
 // Once the terminal hung up or standard output is gone for good (its

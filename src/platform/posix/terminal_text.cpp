@@ -86,4 +86,38 @@ size_t cell_glyph(uint8_t byte, TextMode mode, char out[4]) {
   return encode_utf8(cp != 0 ? cp : REPLACEMENT, out);
 }
 
+bool utf8_begin(Utf8Reader& r, uint8_t lead) {
+  r = Utf8Reader{};
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    r.need = 1;
+    r.code_point = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    r.need = 2;
+    r.code_point = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    r.need = 3;
+    r.code_point = lead & 0x07;
+  } else {
+    return false;
+  }
+  r.taken = 1;
+  return true;
+}
+
+Utf8Step utf8_continue(Utf8Reader& r, uint8_t b) {
+  if ((b & 0xC0) != 0x80) return Utf8Step::NOT_CONTINUATION;
+  // Overlong three- and four-byte forms, surrogates and values above
+  // U+10FFFF show in the second byte.
+  if (r.taken == 1) {
+    const uint32_t lead = r.code_point;
+    if ((r.need == 2 && lead == 0 && b < 0xA0) || (r.need == 2 && lead == 0x0D && b >= 0xA0) ||
+        (r.need == 3 && lead == 0 && b < 0x90) || (r.need == 3 && lead == 4 && b >= 0x90)) {
+      return Utf8Step::INVALID;
+    }
+  }
+  r.code_point = (r.code_point << 6) | (b & 0x3F);
+  ++r.taken;
+  return --r.need > 0 ? Utf8Step::MORE : Utf8Step::CHARACTER;
+}
+
 }  // namespace zw

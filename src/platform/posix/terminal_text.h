@@ -39,4 +39,23 @@ void append_terminal_text(const char* bytes, size_t count, TextMode mode, std::s
 // the count.
 size_t encode_utf8(uint32_t code_point, char out[4]);
 
+// A UTF-8 character read a byte at a time.
+struct Utf8Reader {
+  uint32_t code_point = 0;
+  int need = 0;  // continuation bytes still to come
+  int taken = 0;
+};
+
+// Starts a character at `lead`; false when none starts with that byte.
+bool utf8_begin(Utf8Reader& r, uint8_t lead);
+
+enum class Utf8Step : uint8_t {
+  MORE,              // the character goes on
+  CHARACTER,         // it is complete: r.code_point
+  INVALID,           // taken, but the form is none (overlong, a surrogate,
+                     // above U+10FFFF)
+  NOT_CONTINUATION,  // not taken: the byte cannot go on a character
+};
+Utf8Step utf8_continue(Utf8Reader& r, uint8_t b);
+
 }  // namespace zw
