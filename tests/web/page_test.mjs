@@ -71,9 +71,11 @@ function tokenEvents(t) {
     const digits = [...t.slice(4)].flatMap((d) => press(numpad(Number(d)), ALT));
     return [['rawKeyDown', ALT_KEY, ALT], ...digits, ['keyUp', ALT_KEY, 0]];
   }
-  const def = US[NAMED[t] ?? t];
+  const shift = t.startsWith('Shift+');
+  const name = shift ? t.slice(6) : t;
+  const def = US[NAMED[name] ?? name];
   if (!def) throw new Error(`unknown key ${t}`);
-  return press(def);
+  return press(def, shift ? SHIFT : 0);
 }
 
 async function send(cdp, [type, ev, mods], extra = {}) {
@@ -195,6 +197,8 @@ const CHECKS = {
     const steps = [
       [[...typed('abc'), 'Left', 'Left', ...typed('X')], 'Operation: aXbc', 'cursor 13 8 1 25'],
       [['End'], 'Operation: aXbc', 'cursor 15 8 1 25'],
+      [['Shift+Home'], 'Operation: aXbc', 'cursor 11 8 1 25'],
+      [['Shift+Right'], 'Operation: aXbc', 'cursor 12 8 1 25'],
       [['Home', 'Tab'], 'Operation:         aXbc', 'cursor 19 8 1 25'],
       [['Backspace', 'Delete'], 'Operation:        Xbc', 'cursor 18 8 1 25'],
       [['Right', 'Right', 'Right', 'Delete', 'Insert', 'PageUp', 'F1'], 'Operation:        Xbc', 'cursor 21 8 1 25'],
@@ -249,10 +253,11 @@ const CHECKS = {
   },
   'characters of other layouts': async (t, c) => {
     await t.type('c:e4');
-    // AltGr+7 on a German keyboard, as Windows reports it: Ctrl+Alt.
+    // AltGr+7 and AltGr+E on a German keyboard, as Windows reports them:
+    // Ctrl+Alt.
     await t.events(ctrlDown, ['rawKeyDown', { code: 'AltRight', key: 'Alt', keyCode: 18, location: 2 }, CTRL | ALT],
-      ...press({ code: 'Digit7', key: '{', keyCode: 55 }, CTRL | ALT));
-    expect(c, 'row', (await t.rows(8, 1))[0], 'Operation: \u00e4{');
+      ...press({ code: 'Digit7', key: '{', keyCode: 55 }, CTRL | ALT), ...press({ code: 'KeyE', key: '€', keyCode: 69 }, CTRL | ALT));
+    expect(c, 'row', (await t.rows(8, 1))[0], 'Operation: \u00e4{€');
   },
   'Ctrl+C and Ctrl+Break': async (t, c) => {
     for (const [name, key] of [['Ctrl+C', { code: 'KeyC', key: 'c', keyCode: 67 }], ['Ctrl+Break', { code: 'Pause', key: 'Cancel', keyCode: 3 }]]) {
@@ -304,7 +309,7 @@ function* randomTokens(seed) {
   const next = () => ((s = (s + 0x6d2b79f5) >>> 0), (((s ^ (s >>> 15)) * (s | 1)) >>> 0) / 2 ** 32);
   const CHARS = '0123456789+-x/hkdrufq.e, aA\u00e4&"';
   const KEYS = ['Enter', 'Enter', 'Enter', 'Backspace', 'Delete', 'Left', 'Right', 'Up', 'Down', 'Home', 'End', 'Tab',
-    'ShiftTab', 'Escape', 'Insert', 'PageUp', 'F1', 'KPEnd', 'KPEnter', 'CtrlEnter'];
+    'ShiftTab', 'Escape', 'Insert', 'PageUp', 'F1', 'KPEnd', 'KPEnter', 'CtrlEnter', 'Shift+Left', 'Shift+End'];
   for (;;) {
     const r = next();
     if (r < 0.55) yield typed(CHARS[Math.floor(next() * CHARS.length)])[0];

@@ -14,7 +14,8 @@
 // Tokens, each one key (or one Alt+keypad entry) on a US keyboard:
 //   c:XX        the character of code-page byte XX
 //   Enter Backspace Tab Escape ShiftTab CtrlEnter
-//   Delete Insert Home End PageUp PageDown Left Right Up Down   (gray keys)
+//   Delete Insert Home End PageUp PageDown Left Right Up Down   (gray keys,
+//               also with Shift: Shift+Home)
 //   F1 .. F12
 //   KP0 .. KP9  keypad digits with Num Lock on;  KPEnd  keypad 1 with it off
 //   KPEnter     keypad Enter
@@ -110,8 +111,9 @@ Events token_events(const std::string& t) {
     keys.press_function(std::stoi(t.substr(1)));
     take();
   } else {
+    const bool shift = t.rfind("Shift+", 0) == 0;
     for (const Gray& g : GRAY) {
-      if (t == g.name) keys.press_enhanced(g.vk, g.scan);
+      if (t.substr(shift ? 6 : 0) == g.name) keys.press_enhanced(g.vk, g.scan, shift ? KeyState::SHIFT : 0);
     }
     take();
   }
