@@ -32,6 +32,8 @@
 # make web-release  build-dist/zahlwerk-<version>-web.zip of the page
 # make serve-web  serves build-web/ on http://127.0.0.1:$(SERVE_PORT)/
 # make bench      side by side with mawk and a near-limit reference (minutes)
+# make bench-web  the browser build's size, load and echo times in headless
+#                 Chromium, and its piped speed under node
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing,
 #                 software extended arithmetic against the x87 unit
@@ -55,7 +57,7 @@ NO_SKIPS = $(if $(filter 1 ON on yes,$(ZW_NO_SKIPS)),ON,OFF)
 
 EDGE_CYCLES ?= 200000
 
-.PHONY: all run test test-deps test-asan test-libcxx test-terminals build install uninstall package windows-release clean windows test-windows cross test-cross edges-cross edges-ref bench fuzz soak web test-web web-release serve-web
+.PHONY: all run test test-deps test-asan test-libcxx test-terminals build install uninstall package windows-release clean windows test-windows cross test-cross edges-cross edges-ref bench fuzz soak web test-web web-release serve-web bench-web
 
 all: build
 
@@ -266,6 +268,9 @@ serve-web: web
 
 bench:
 	bench/bench.sh
+
+bench-web:
+	bench/web.sh
 
 fuzz:
 	fuzz/fuzz.sh $(FUZZ_SECONDS)
