@@ -21,15 +21,7 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" --target zahlwerk zw_workload zw_runner >/dev/null
 mkdir -p "$out"
 
-goals_failed=0
-goal() {  # text, condition (awk expression over the figures)
-  if awk "BEGIN { exit !($2) }"; then
-    printf '  holds   %s\n' "$1"
-  else
-    printf '  MISSED  %s\n' "$1"
-    goals_failed=$((goals_failed + 1))
-  fi
-}
+source bench/goal.sh
 
 echo "== what the browser loads"
 files=(build-web/index.html build-web/page.mjs build-web/host.mjs build-web/zahlwerk.wasm)

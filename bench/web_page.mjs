@@ -9,34 +9,13 @@
 // time stamp, taken when the browser made it from the protocol's
 // Input.dispatchKeyEvent) to the page's rows holding the echo, and to the
 // next frame after that, medians and 99th percentiles.
-import fs from 'node:fs';
-import http from 'node:http';
-import { createRequire } from 'node:module';
-import os from 'node:os';
-import path from 'node:path';
+import { launch, serve } from '../tests/web/browser.mjs';
 
 const [buildWeb, loads = '20', keys = '1000'] = process.argv.slice(2);
-const require = createRequire(`${process.env.ZW_NODE_DIR ?? '/opt/zahlwerk-node'}/`);
-const puppeteer = require('puppeteer-core');
-
-const TYPES = { '.html': 'text/html', '.mjs': 'text/javascript', '.wasm': 'application/wasm' };
-const server = http.createServer((req, res) => {
-  const name = path.basename(new URL(req.url, 'http://host').pathname) || 'index.html';
-  fs.readFile(path.join(buildWeb, name), (err, data) => {
-    if (err) res.writeHead(404).end();
-    else res.writeHead(200, { 'Content-Type': TYPES[path.extname(name)] }).end(data);
-  });
-});
-await new Promise((done) => server.listen(0, '127.0.0.1', done));
-const url = `http://127.0.0.1:${server.address().port}/`;
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zw-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.ZW_CHROMIUM ?? '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync'],
-});
+const server = await serve(buildWeb);
+const { url } = server;
+const chromium = await launch();
+const { browser } = chromium;
 
 const quantile = (xs, q) => [...xs].sort((a, b) => a - b)[Math.min(xs.length - 1, Math.floor(q * xs.length))];
 const ms = (x) => x.toFixed(1);
@@ -97,6 +76,5 @@ console.log(`key_to_echo_median_ms ${ms(quantile(echo, 0.5))}`);
 console.log(`key_to_echo_p99_ms ${ms(quantile(echo, 0.99))}`);
 console.log(`key_to_frame_median_ms ${ms(quantile(frame, 0.5))}`);
 console.log(`key_to_frame_p99_ms ${ms(quantile(frame, 0.99))}`);
-await browser.close();
+await chromium.close();
 server.close();
-fs.rmSync(profile, { recursive: true, force: true });

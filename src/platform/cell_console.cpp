@@ -57,22 +57,22 @@ bool CellConsole::scroll_rect(SmallRect src, Coord dest, CharCell fill) {
   return true;
 }
 
-bool CellConsole::fill_chars(uint8_t ch, int count, Coord at) {
+template <typename Set>
+bool CellConsole::fill(int count, Coord at, Set set) {
   const long long from = static_cast<long long>(at.y) * width_ + at.x;
   if (from < 0 || count <= 0 || static_cast<size_t>(from) >= cells_.size()) return true;
   const size_t n = std::min(static_cast<size_t>(count), cells_.size() - static_cast<size_t>(from));
-  for (size_t i = 0; i < n; ++i) cells_[static_cast<size_t>(from) + i].ch = ch;
+  for (size_t i = 0; i < n; ++i) set(cells_[static_cast<size_t>(from) + i]);
   mark_run(static_cast<size_t>(from), n);
   return true;
 }
 
+bool CellConsole::fill_chars(uint8_t ch, int count, Coord at) {
+  return fill(count, at, [ch](CharCell& c) { c.ch = ch; });
+}
+
 bool CellConsole::fill_attrs(uint16_t attr, int count, Coord at) {
-  const long long from = static_cast<long long>(at.y) * width_ + at.x;
-  if (from < 0 || count <= 0 || static_cast<size_t>(from) >= cells_.size()) return true;
-  const size_t n = std::min(static_cast<size_t>(count), cells_.size() - static_cast<size_t>(from));
-  for (size_t i = 0; i < n; ++i) cells_[static_cast<size_t>(from) + i].attr = attr;
-  mark_run(static_cast<size_t>(from), n);
-  return true;
+  return fill(count, at, [attr](CharCell& c) { c.attr = attr; });
 }
 
 bool CellConsole::set_cursor_position(Coord pos) {

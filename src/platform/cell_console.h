@@ -57,6 +57,9 @@ class CellConsole {
   void put(int x, int y, CharCell c);
   // Marks the rows a run of `count` cells from linear index `from` touches.
   void mark_run(size_t from, size_t count);
+  // Applies `set` to `count` cells from `at` on, up to the buffer's end.
+  template <typename Set>
+  bool fill(int count, Coord at, Set set);
 
   int width_;
   int rows_;

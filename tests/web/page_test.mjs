@@ -9,34 +9,16 @@
 // compared after every key. Exits 1 when any check fails.
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
-import { createRequire } from 'node:module';
-import os from 'node:os';
 import path from 'node:path';
 
-const [buildWeb, replayTool, scriptCount = '200'] = process.argv.slice(2);
-const require = createRequire(`${process.env.ZW_NODE_DIR ?? '/opt/zahlwerk-node'}/`);
-const puppeteer = require('puppeteer-core');
-const { _keyDefinitions: US } = require('puppeteer-core/internal/common/USKeyboardLayout.js');
+import { launch, nodeRequire, serve } from './browser.mjs';
 
-const TYPES = { '.html': 'text/html', '.mjs': 'text/javascript', '.wasm': 'application/wasm' };
-const server = http.createServer((req, res) => {
-  const name = path.basename(new URL(req.url, 'http://host').pathname) || 'index.html';
-  fs.readFile(path.join(buildWeb, name), (err, data) => {
-    if (err) res.writeHead(404).end();
-    else res.writeHead(200, { 'Content-Type': TYPES[path.extname(name)] ?? 'application/octet-stream' }).end(data);
-  });
-});
-await new Promise((done) => server.listen(0, '127.0.0.1', done));
-const url = `http://127.0.0.1:${server.address().port}/`;
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zw-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: process.env.ZW_CHROMIUM ?? '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required'],
-});
+const [buildWeb, replayTool, scriptCount = '200'] = process.argv.slice(2);
+const { _keyDefinitions: US } = nodeRequire('puppeteer-core/internal/common/USKeyboardLayout.js');
+const server = await serve(buildWeb);
+const { url } = server;
+const chromium = await launch();
+const { browser, profile } = chromium;
 
 // ---- Keys ----------------------------------------------------------------
 
@@ -375,8 +357,7 @@ if (!only || only === 'scripts') {
   console.log(`${failures.length === before ? 'ok  ' : 'FAIL'} ${scriptCount} random key scripts (${keys} keys) ` +
     `on the page and the test double, the same after every key (${((Date.now() - started) / 1000).toFixed(0)} s)`);
 }
-await browser.close();
+await chromium.close();
 server.close();
-fs.rmSync(profile, { recursive: true, force: true });
 for (const f of failures) console.log(`  ${f}`);
 process.exit(failures.length ? 1 : 0);
