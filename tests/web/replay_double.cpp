@@ -41,82 +41,59 @@ namespace {
 
 using Events = std::vector<InputRecord>;
 
-void add(Events& e, KeyEventRecord k, bool down) {
-  InputRecord r;
-  r.key = k;
-  r.key.key_down = down;
-  e.push_back(r);
-}
-
-void add_press(Events& e, KeyEventRecord k) {
-  add(e, k, true);
-  add(e, k, false);
-}
-
-struct Gray {
+// Keys by name as the console reports them on a US keyboard.
+struct NamedKey {
   const char* name;
   uint16_t vk;
-  uint16_t scan;
+  uint8_t scan;
+  uint8_t ch;
+  uint32_t state;
 };
-constexpr Gray GRAY[] = {
-    {"Delete", VKEY_DELETE, SCAN_DELETE}, {"Insert", VKEY_INSERT, SCAN_INSERT}, {"Home", VKEY_HOME, SCAN_HOME},
-    {"End", VKEY_END, SCAN_END},          {"PageUp", VKEY_PRIOR, SCAN_PRIOR},   {"PageDown", VKEY_NEXT, SCAN_NEXT},
-    {"Left", VKEY_LEFT, SCAN_LEFT},       {"Right", VKEY_RIGHT, SCAN_RIGHT},    {"Up", VKEY_UP, SCAN_UP},
-    {"Down", VKEY_DOWN, SCAN_DOWN},
+constexpr uint32_t ENH = KeyState::ENHANCED;
+constexpr NamedKey KEYS[] = {
+    {"Enter", VKEY_RETURN, SCAN_RETURN, '\r', 0},      {"Backspace", VKEY_BACK, SCAN_BACK, '\b', 0},
+    {"Tab", VKEY_TAB, SCAN_TAB, '\t', 0},              {"Escape", VKEY_ESCAPE, SCAN_ESCAPE, 27, 0},
+    {"ShiftTab", VKEY_TAB, SCAN_TAB, '\t', KeyState::SHIFT},
+    {"CtrlEnter", VKEY_RETURN, SCAN_RETURN, '\n', KeyState::LEFT_CTRL},
+    {"KPEnd", VKEY_END, SCAN_END, 0, 0},                {"KPEnter", VKEY_RETURN, SCAN_RETURN, '\r', ENH},
+    {"Delete", VKEY_DELETE, SCAN_DELETE, 0, ENH},       {"Insert", VKEY_INSERT, SCAN_INSERT, 0, ENH},
+    {"Home", VKEY_HOME, SCAN_HOME, 0, ENH},             {"End", VKEY_END, SCAN_END, 0, ENH},
+    {"PageUp", VKEY_PRIOR, SCAN_PRIOR, 0, ENH},         {"PageDown", VKEY_NEXT, SCAN_NEXT, 0, ENH},
+    {"Left", VKEY_LEFT, SCAN_LEFT, 0, ENH},             {"Right", VKEY_RIGHT, SCAN_RIGHT, 0, ENH},
+    {"Up", VKEY_UP, SCAN_UP, 0, ENH},                   {"Down", VKEY_DOWN, SCAN_DOWN, 0, ENH},
 };
 
-// The events of one token, through the double's own ways of typing.
+// The events of one token: characters as the double types them, other
+// keys pressed and let go.
 Events token_events(const std::string& t) {
   VirtualConsole keys(1, 1, 1);
-  Events e;
-  // What the double's helpers queued on `keys`, moved to e.
-  auto take = [&] {
-    InputRecord r;
-    int n = 0;
-    while (keys.read_input(&r, &n) && n == 1) e.push_back(r);
-  };
-  auto typed = [&](const std::string& bytes) {
-    keys.type(bytes);
-    take();
+  const bool shift = t.rfind("Shift+", 0) == 0;
+  const std::string name = t.substr(shift ? 6 : 0);
+  auto keypad = [](char digit, uint32_t state) {
+    const int d = digit - '0';
+    return key_press(static_cast<uint16_t>(VKEY_NUMPAD0 + d), KEYPAD_SCANS[d], static_cast<uint8_t>(digit), state);
   };
   if (t.rfind("c:", 0) == 0) {
-    typed(std::string(1, static_cast<char>(std::stoi(t.substr(2), nullptr, 16))));
-  } else if (t == "Enter") {
-    typed("\r");
-  } else if (t == "Backspace") {
-    typed("\b");
-  } else if (t == "Tab") {
-    typed("\t");
-  } else if (t == "Escape") {
-    typed("\x1b");
-  } else if (t == "ShiftTab") {
-    add_press(e, key_press(VKEY_TAB, SCAN_TAB, '\t', KeyState::SHIFT));
-  } else if (t == "CtrlEnter") {
-    add_press(e, key_press(VKEY_RETURN, SCAN_RETURN, '\n', KeyState::LEFT_CTRL));
-  } else if (t == "KPEnd") {
-    add_press(e, key_press(VKEY_END, SCAN_END, 0, 0));
-  } else if (t == "KPEnter") {
-    add_press(e, key_press(VKEY_RETURN, SCAN_RETURN, '\r', KeyState::ENHANCED));
+    keys.type(std::string(1, static_cast<char>(std::stoi(t.substr(2), nullptr, 16))));
   } else if (t.size() == 3 && t.rfind("KP", 0) == 0) {
-    const int d = t[2] - '0';
-    add_press(e, key_press(static_cast<uint16_t>(VKEY_NUMPAD0 + d), KEYPAD_SCANS[d], static_cast<uint8_t>('0' + d), 0));
+    keys.push_key(keypad(t[2], 0));
   } else if (t.rfind("Alt:", 0) == 0) {
-    add(e, key_press(VKEY_MENU, SCAN_MENU, 0, KeyState::LEFT_ALT), true);
-    for (char c : t.substr(4)) {
-      const int d = c - '0';
-      add_press(e, key_press(static_cast<uint16_t>(VKEY_NUMPAD0 + d), KEYPAD_SCANS[d], 0, KeyState::LEFT_ALT));
-    }
-    add(e, key_press(VKEY_MENU, SCAN_MENU, 0, 0), false);
+    InputRecord alt;
+    alt.key = key_press(VKEY_MENU, SCAN_MENU, 0, KeyState::LEFT_ALT);
+    keys.push_event(alt);
+    for (char c : t.substr(4)) keys.push_key(keypad(c, KeyState::LEFT_ALT));
+    alt.key = key_press(VKEY_MENU, SCAN_MENU, 0, 0);
+    alt.key.key_down = false;
+    keys.push_event(alt);
   } else if (t.size() >= 2 && t[0] == 'F') {
     keys.press_function(std::stoi(t.substr(1)));
-    take();
-  } else {
-    const bool shift = t.rfind("Shift+", 0) == 0;
-    for (const Gray& g : GRAY) {
-      if (t.substr(shift ? 6 : 0) == g.name) keys.press_enhanced(g.vk, g.scan, shift ? KeyState::SHIFT : 0);
-    }
-    take();
   }
+  for (const NamedKey& k : KEYS) {
+    if (name == k.name) keys.push_key(key_press(k.vk, k.scan, k.ch, k.state | (shift ? KeyState::SHIFT : 0)));
+  }
+  Events e;
+  InputRecord r;
+  for (int n = 0; keys.read_input(&r, &n) && n == 1;) e.push_back(r);
   if (e.empty()) {
     std::cerr << "zw_web_replay: unknown key " << t << "\n";
     std::exit(2);
