@@ -174,6 +174,13 @@ const CHECKS = {
     await t.type(...['+', '2', '3', 'h', '2', '/', '1', '0'].flatMap((k) => [...typed(k), 'Enter']));
     expect(c, 'rows', await t.rows(8, 13), ['Operation: +', 'Nummmer 1: 2', 'Nummmer 2: 3', 'Summe:  5', 'Operation: h',
       'Nummmer 1: 2', 'Ergebnis:  25', 'Operation: /', 'Nummmer 1: 1', 'Nummmer 2: 0', 'Quotient:  inf', 'Operation:', '']);
+    // Pasted lines are typed, each line end one Enter.
+    await t.page.evaluate(() => {
+      const data = new DataTransfer();
+      data.setData('text/plain', 'x\r\n4\r\n5\r\n');
+      document.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data }));
+    });
+    expect(c, 'pasted', await t.rows(19, 5), ['Operation: x', 'Nummmer 1: 4', 'Nummmer 2: 5', 'Produkt:  20', 'Operation:']);
   },
   'editing keys': async (t, c) => {
     const steps = [

@@ -193,9 +193,10 @@ export class Program {
     this.wake();
   }
 
+  // Pasted text as typed keys, each line end one Enter.
   paste(text) {
     this.call(() => {
-      for (const c of text) this.ex.zw_paste(c.codePointAt(0));
+      for (const c of text.replace(/\r\n?/g, '\n')) this.ex.zw_paste(c.codePointAt(0));
     });
     this.wake();
   }
