@@ -23,7 +23,17 @@
 #                   compared with the GNU build's
 # make test-terminals   the calculator typed at in eleven terminals under Xvfb,
 #                       resized at its prompt (tests/terminals/run.sh)
+# make web        build-web/: the page, its scripts and the WebAssembly module
+#                 (clang-16 for wasm32-wasi with Debian's wasi-libc and libc++)
+# make test-web   the page in headless Chromium, typed at through the DevTools
+#                 protocol and compared with the test double key by key, and
+#                 the module under node against the x86-64 build over the
+#                 generated streams (tests/web/run.sh)
+# make web-release  build-dist/zahlwerk-<version>-web.zip of the page
+# make serve-web  serves build-web/ on http://127.0.0.1:$(SERVE_PORT)/
 # make bench      side by side with mawk and a near-limit reference (minutes)
+# make bench-web  the browser build's size, load and echo times in headless
+#                 Chromium, and its piped speed under node
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing,
 #                 software extended arithmetic against the x87 unit
@@ -49,7 +59,7 @@ EDGE_CYCLES ?= 200000
 # The cross matrix's reader (cmake/cross-targets.txt).
 CROSS_TARGET = tools/cross-target.sh
 
-.PHONY: all run test test-deps test-asan test-libcxx test-terminals build install uninstall package windows-release clean windows test-windows cross test-cross edges-cross edges-ref bench fuzz soak
+.PHONY: all run test test-deps test-asan test-libcxx test-terminals build install uninstall package windows-release clean windows test-windows cross test-cross edges-cross edges-ref bench fuzz soak web test-web web-release serve-web bench-web
 
 all: build
 
@@ -212,8 +222,40 @@ edges-cross-%: cross-configure-% edges-ref
 	@$(CMAKE) --build --preset cross-$* -j $(JOBS) --target zahlwerk
 	@$(MAKE) -s --no-print-directory edges-check-$*
 
+# Preset web (build-web). The tests need the native build's program, the
+# stream tools and the test double's replay (preset tests, in build), the
+# npm packages (tools/node-deps.sh) and chromium.
+web:
+	@$(CMAKE) --preset web >/dev/null
+	@$(CMAKE) --build --preset web -j $(JOBS)
+
+test-web: web
+	@tools/node-deps.sh >/dev/null
+	@$(CMAKE) --preset tests >/dev/null
+	@$(CMAKE) --build build -j $(JOBS) --target zahlwerk zw_workload zw_stream_compare zw_web_replay
+	tests/web/run.sh build-web build
+
+# What a web server needs: the page, its two scripts and the module; the
+# node entry, the README and the licence beside them.
+WEB_RELEASE = zahlwerk-$(VERSION)-web
+web-release: web
+	@rm -rf build-dist/$(WEB_RELEASE) build-dist/$(WEB_RELEASE).zip
+	@mkdir -p build-dist/$(WEB_RELEASE)
+	cp build-web/index.html build-web/page.mjs build-web/host.mjs build-web/zahlwerk.wasm build-web/zahlwerk.mjs \
+	  README.md LICENSE build-dist/$(WEB_RELEASE)/
+	cd build-dist && zip -qrX $(WEB_RELEASE).zip $(WEB_RELEASE)
+	unzip -l build-dist/$(WEB_RELEASE).zip
+
+SERVE_PORT ?= 8000
+serve-web: web
+	@echo "Zahlwerk in a browser: http://127.0.0.1:$(SERVE_PORT)/ (Ctrl+C ends the server)"
+	python3 -m http.server $(SERVE_PORT) --bind 127.0.0.1 --directory build-web
+
 bench:
 	bench/bench.sh
+
+bench-web:
+	bench/web.sh
 
 fuzz:
 	fuzz/fuzz.sh $(FUZZ_SECONDS)
@@ -222,4 +264,4 @@ soak:
 	bench/soak.sh
 
 clean:
-	rm -rf $(sort $(BUILD) build) build-install build-deb $(addprefix build-deb-,$(DEB_CROSS)) build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-libcxx $(addprefix build-,$(ALL_TARGETS))
+	rm -rf $(sort $(BUILD) build) build-install build-deb $(addprefix build-deb-,$(DEB_CROSS)) build-dist build-asan build-win64 build-win32 build-fuzz build-bench build-soak-asan build-libcxx build-web $(addprefix build-,$(ALL_TARGETS))

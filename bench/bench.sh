@@ -27,15 +27,7 @@ for w in "${workloads[@]}"; do
   "$out/zw_workload" "$w" 100000 >"$out/${w}100k.txt"
 done
 
-goals_failed=0
-goal() {  # text, condition (awk expression over the figures)
-  if awk "BEGIN { exit !($2) }"; then
-    printf '  holds   %s\n' "$1"
-  else
-    printf '  MISSED  %s\n' "$1"
-    goals_failed=$((goals_failed + 1))
-  fi
-}
+source bench/goal.sh
 
 echo "== correctness"
 for w in "${workloads[@]}"; do

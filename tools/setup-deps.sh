@@ -51,7 +51,10 @@ fi
 # 32-bit one needs the i386 wine32), cross-builds for every Linux processor
 # of the cross matrix and tests under qemu-user, fuzzes with clang, builds
 # the suite with clang and libc++, soaks under GNU time, types at real
-# terminals under Xvfb, and builds, checks and installs the packages.
+# terminals under Xvfb, builds, checks and installs the packages, and
+# builds the browser build (clang-16 for wasm32-wasi with wasi-libc and the
+# wasm32 libc++, binaryen's wasm-opt) and tests it in chromium, driven from
+# node by the npm packages tools/node-deps.sh installs.
 # No pipe into grep -q: under pipefail, a long status text (alacritty's)
 # would fail with SIGPIPE and count as not installed.
 installed() { [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == "install ok installed" ]]; }
@@ -64,7 +67,9 @@ if ((ci)); then
              clang-14 libclang-rt-14-dev time clang-16 libc++-16-dev libc++abi-16-dev \
              dpkg-dev lintian mandoc man-db file zip unzip \
              xvfb xterm xdotool x11-utils x11-apps xclip python3 kitty screen \
-             rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon; do
+             rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon \
+             wasi-libc libc++-16-dev-wasm32 libc++abi-16-dev-wasm32 libclang-rt-16-dev-wasm32 lld-16 \
+             binaryen chromium; do
     installed "$pkg" || missing+=("$pkg")
   done
   # The cross matrix (make test-cross, cmake/cross-targets.txt).
@@ -73,9 +78,18 @@ if ((ci)); then
     installed "g++-$triplet" || missing+=("g++-$triplet")
   done
   installed wine32:i386 || i386_missing+=(wine32:i386)
+  # Node.js as the machine has it (Debian's or another packaging of it).
+  have_cmd node || missing+=(nodejs)
+  have_cmd npm || missing+=(npm)
 fi
 
+# The npm packages, once node and npm are there.
+node_deps() {
+  if ((ci)); then "$(dirname "$0")/node-deps.sh" >/dev/null; fi
+}
+
 if ((${#missing[@]} == 0 && ${#i386_missing[@]} == 0 && need_locale == 0 && need_i386 == 0)); then
+  node_deps
   exit 0
 fi
 
@@ -146,3 +160,4 @@ if ((need_locale)); then
   grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen >/dev/null
 fi
+node_deps
