@@ -68,7 +68,7 @@ class CellConsole {
   SmallRect window_;
   Coord cursor_;
   CursorInfo cursor_info_;
-  uint16_t attr_ = 7;
+  uint16_t attr_ = PLAIN_ATTRIBUTE;
 };
 
 }  // namespace zw

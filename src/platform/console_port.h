@@ -137,7 +137,7 @@ class ConsolePort {
   // Standard output when it is not a console: bytes pass unchanged.
   virtual bool write_bytes(const char* bytes, size_t count, size_t* written) = 0;
   // The record in which write_bytes collects its bytes, for a caller that
-  // appends to it directly while it has room (append_to_block); nullptr
+  // makes its bytes there directly while the block has room; nullptr
   // when write_bytes keeps none or changes the bytes on their way. Asked
   // once, when the console is bound.
   virtual RedirectedOutput* redirected_output() = 0;

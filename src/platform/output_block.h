@@ -93,16 +93,6 @@ inline void copy_short(char* to, const char* bytes, size_t count) {
   }
 }
 
-// The common case of output_write, inline for the caller that prints: the
-// bytes fit the block of a device that has not failed. False (nothing done)
-// otherwise, and output_write takes them.
-inline bool append_to_block(RedirectedOutput& out, const char* bytes, size_t count) {
-  if (out.failed || out.block.length + count > OUTPUT_BLOCK) return false;
-  copy_short(out.block.bytes + out.block.length, bytes, count);
-  out.block.length += count;
-  return true;
-}
-
 // Hands the block to the device (or drops it, once the device failed).
 template <typename Sink>
 void output_flush(RedirectedOutput& out, Sink&& sink) {

@@ -144,7 +144,7 @@ class VirtualConsole : public ConsolePort {
   SmallRect window_;
   Coord cursor_;
   CursorInfo cursor_info_;
-  uint16_t attr_ = 7;
+  uint16_t attr_ = PLAIN_ATTRIBUTE;
   std::deque<InputRecord> events_;
   bool output_redirected_ = false;
   bool keep_block_ = false;

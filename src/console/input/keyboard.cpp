@@ -12,12 +12,10 @@ namespace zw {
 
 namespace {
 
-constexpr uint32_t ALT_HELD = KeyState::RIGHT_ALT | KeyState::LEFT_ALT;
-constexpr uint32_t CTRL_HELD = KeyState::RIGHT_CTRL | KeyState::LEFT_CTRL;
 
 KeyColumn modifier_column(uint32_t ks) {
-  if (ks & ALT_HELD) return COL_ALT;
-  if (ks & CTRL_HELD) return COL_CTRL;
+  if (ks & KeyState::ALT_HELD) return COL_ALT;
+  if (ks & KeyState::CTRL_HELD) return COL_CTRL;
   if (ks & KeyState::SHIFT) return COL_SHIFT;
   return COL_NONE;
 }
@@ -41,7 +39,7 @@ KeyCode char_or_none(uint8_t ch) { return ch != 0 ? KeyCode{ch} : NO_KEY; }
 // Alt no longer held alone (the Alt key coming up) queues the entered
 // character. Alt-only events without a key leave the entry going.
 void alt_numpad_step(KeyQueue& q, bool key_down, KeyCode r, uint16_t vk, uint32_t ks) {
-  const bool alt_alone = (ks & (CTRL_HELD | KeyState::SHIFT)) == 0 && (ks & ALT_HELD) != 0;
+  const bool alt_alone = (ks & (KeyState::CTRL_HELD | KeyState::SHIFT)) == 0 && (ks & KeyState::ALT_HELD) != 0;
   if (alt_alone) {
     if (vk >= VKEY_NUMPAD0 && vk <= VKEY_NUMPAD9) {
       if (key_down) q.alt_numpad_value = q.alt_numpad_value * 10 + (vk - VKEY_NUMPAD0);

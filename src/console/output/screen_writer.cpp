@@ -14,7 +14,6 @@ namespace {
 
 constexpr int DEFAULT_WIDTH = 80;
 constexpr int DEFAULT_HEIGHT = 25;
-constexpr uint16_t DEFAULT_ATTRIBUTE = 7;
 constexpr int BEEP_HZ = 1000;
 constexpr int BEEP_MS = 250;
 constexpr int TAB_WIDTH = 8;
@@ -203,7 +202,7 @@ void write_to_console(Console& con, const ScreenView v, const char* bytes, int32
   } else {
     c.buffer_width = DEFAULT_WIDTH;
     c.buffer_height = DEFAULT_HEIGHT;
-    c.attr = DEFAULT_ATTRIBUTE;
+    c.attr = PLAIN_ATTRIBUTE;
     c.cursor_x = c.left;
     c.cursor_y = c.top;
   }
