@@ -9,9 +9,12 @@
 #                 and armhf (cross-built), checked by lintian
 # make windows    cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
-# make test-windows     ... and test them under Wine (tests/wine/run.sh); on a
-#                       kernel without 32-bit x86 code, the 64-bit one and
-#                       the i386 Linux build under qemu (make test-cross-i386)
+# make test-windows     ... and test them under Wine (tests/wine/run.sh), at
+#                       its console on a terminal and in its windowed console
+#                       under Xvfb (ZW_RESIZE_CHECKS=1: with a window resized
+#                       while the program runs); on a kernel without 32-bit
+#                       x86 code, the 64-bit one and the i386 Linux build under
+#                       qemu (make test-cross-i386)
 # make cross      cross-build build-<arch>/zahlwerk and its tests for each of
 #                 TARGETS (Debian's names; all eight when not given)
 # make test-cross  ... run the unit and piped end-to-end tests under qemu-user
