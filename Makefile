@@ -152,11 +152,12 @@ windows-release: windows
 	unzip -l build-dist/$(WIN_RELEASE).zip
 
 # Compares the piped session with the Linux build too when that exists.
-# The 32-bit build needs a kernel that runs 32-bit x86 code; where it runs
-# none, the 32-bit x87 arithmetic is proved by the i386 Linux build under
-# qemu-i386 instead (its tests and the generated stream).
+# The 32-bit build needs a kernel that runs 32-bit x86 code and Wine's
+# 32-bit loader; where either is missing, the 32-bit x87 arithmetic is
+# proved by the i386 Linux build under qemu-i386 instead (its tests and the
+# generated stream).
 test-windows: windows
-	@if probe=$$(tools/runs-i386.sh); then \
+	@if probe=$$(tools/runs-i386.sh --wine); then \
 	  echo "$$probe"; \
 	  tests/wine/run.sh build-win64 build-win32 $(wildcard $(BUILD)/zahlwerk); \
 	else \
