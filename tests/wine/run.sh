@@ -227,17 +227,8 @@ for build in "${builds[@]}"; do
 done
 
 # --- 5. windowed console ----------------------------------------------------
-# A headless X server on a display number it picks itself.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-display=
-for _ in $(seq 50); do
-  display=$(cat "$work/display")
-  [[ -n $display ]] && break
-  sleep 0.1
-done
+. "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb "$work" || true
 # The consoles' windows are made on the display the Wine session started
 # with: the session started above, without one, ends first.
 wineserver -k 2>/dev/null || true

@@ -512,15 +512,21 @@ def shorter_window(args):
     return s.finish()
 
 
-def resized_window(args):
-    """A window the user makes taller and shorter, and scrolls."""
-    s = Session(args, "80x300 buffer, window resized", (80, 300), (80, 25), True)
+def made_taller(args, name, buffer):
+    """Six cycles, the window made 35 rows high, four more cycles."""
+    s = Session(args, name, buffer, (80, 25), True)
     for i in range(6):
         s.cycle("+", "1", str(i), ("Summe: ", " %d" % (1 + i)))
     s.resize(35)
     for i in range(4):
         s.cycle("+", "3", str(i), ("Summe: ", " %d" % (3 + i)))
     s.expect("made taller between cycles: output fills the window, no line lost")
+    return s
+
+
+def resized_window(args):
+    """A window the user makes taller and shorter, and scrolls."""
+    s = made_taller(args, "80x300 buffer, window resized", (80, 300))
     s.typed("d" * 100)
     s.expect("a line of 100 characters typed at the bottom of the taller window")
     s.rest_of_cycle()
@@ -547,14 +553,7 @@ def resized_window(args):
 
 def wide_resized(args):
     """Buffer 120x300 under an 80-column window made taller."""
-    s = Session(args, "120x300 buffer, window resized", (120, 300), (80, 25), True)
-    for i in range(6):
-        s.cycle("+", "1", str(i), ("Summe: ", " %d" % (1 + i)))
-    s.resize(35)
-    for i in range(4):
-        s.cycle("+", "3", str(i), ("Summe: ", " %d" % (3 + i)))
-    s.expect("made taller: output fills the window")
-    return s.finish()
+    return made_taller(args, "120x300 buffer, window resized", (120, 300)).finish()
 
 
 def main():
