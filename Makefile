@@ -24,8 +24,10 @@
 # make test-libcxx  the suite built with clang-16 and libc++ (build-libcxx),
 #                   and its piped output of the mixed and edges streams
 #                   compared with the GNU build's
-# make test-terminals   the calculator typed at in eleven terminals under Xvfb,
-#                       resized at its prompt (tests/terminals/run.sh)
+# make test-terminals   the calculator typed at in eleven terminals under Xvfb
+#                       and in xterm.js in headless Chromium, resized at its
+#                       prompt (tests/terminals/run.sh; npm packages from
+#                       tools/node-deps.sh)
 # make bench      side by side with mawk and a near-limit reference (minutes)
 # make fuzz       each fuzz target FUZZ_SECONDS long (clang, libFuzzer, sanitizers)
 # make soak       ten million cycles, a gigabyte of random bytes, hostile typing,
@@ -130,7 +132,9 @@ test-libcxx: test-deps build
 	done
 
 test-terminals: build
-	tests/terminals/run.sh --program $(BUILD)/zahlwerk
+	@$(CMAKE) --build $(BUILD) -j $(JOBS) --target zw_pty_bridge
+	@tools/node-deps.sh >/dev/null
+	tests/terminals/run.sh --program $(BUILD)/zahlwerk --bridge $(BUILD)/zw_pty_bridge
 
 # Presets win64 and win32 (build-win64, build-win32).
 windows:

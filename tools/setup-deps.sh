@@ -49,7 +49,8 @@ fi
 # 32-bit one needs the i386 wine32), cross-builds for every Linux processor
 # of the cross matrix and tests under qemu-user, fuzzes with clang, builds
 # the suite with clang and libc++, soaks under GNU time, types at real
-# terminals under Xvfb, and builds, checks and installs the packages.
+# terminals under Xvfb and xterm.js in Chromium (its npm packages through
+# tools/node-deps.sh), and builds, checks and installs the packages.
 # No pipe into grep -q: under pipefail, a long status text (alacritty's)
 # would fail with SIGPIPE and count as not installed.
 installed() { [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == "install ok installed" ]]; }
@@ -62,9 +63,13 @@ if ((ci)); then
              clang-14 libclang-rt-14-dev time clang-16 libc++-16-dev libc++abi-16-dev \
              dpkg-dev lintian mandoc man-db file zip unzip \
              xvfb xterm xdotool x11-utils x11-apps xclip python3 kitty screen \
-             rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon; do
+             rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon \
+             chromium; do
     installed "$pkg" || missing+=("$pkg")
   done
+  # Any Node.js 18 or later will do; Debian's where there is none.
+  have_cmd node || missing+=(nodejs)
+  have_cmd npm || missing+=(npm)
   # The cross matrix (make test-cross): i386 armhf armel arm64 ppc64el s390x
   # riscv64 mips64el.
   for triplet in i686-linux-gnu arm-linux-gnueabihf arm-linux-gnueabi aarch64-linux-gnu \
@@ -74,7 +79,13 @@ if ((ci)); then
   installed wine32:i386 || i386_missing+=(wine32:i386)
 fi
 
+# The npm packages, outside the source tree, once node is there.
+node_deps() {
+  if ((ci)); then "$(dirname "$0")/node-deps.sh" >/dev/null; fi
+}
+
 if ((${#missing[@]} == 0 && ${#i386_missing[@]} == 0 && need_locale == 0 && need_i386 == 0)); then
+  node_deps
   exit 0
 fi
 
@@ -145,3 +156,4 @@ if ((need_locale)); then
   grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen >/dev/null
 fi
+node_deps
