@@ -9,9 +9,12 @@
 #                 and armhf (cross-built), checked by lintian
 # make windows    cross-build build-win64/zahlwerk.exe and build-win32/zahlwerk.exe
 # make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
-# make test-windows     ... and test them under Wine (tests/wine/run.sh); on a
-#                       kernel without 32-bit x86 code, the 64-bit one and
-#                       the i386 Linux build under qemu (make test-cross-i386)
+# make test-windows     ... and test them under Wine (tests/wine/run.sh), at
+#                       its console on a terminal and in its windowed console
+#                       under Xvfb (ZW_RESIZE_CHECKS=1: with a window resized
+#                       while the program runs); on a kernel without 32-bit
+#                       x86 code, the 64-bit one and the i386 Linux build under
+#                       qemu (make test-cross-i386)
 # make cross      cross-build build-<arch>/zahlwerk and its tests for each of
 #                 TARGETS (Debian's names; all eight when not given)
 # make test-cross  ... run the unit and piped end-to-end tests under qemu-user
@@ -21,8 +24,10 @@
 # make test-libcxx  the suite built with clang-16 and libc++ (build-libcxx),
 #                   and its piped output of the mixed and edges streams
 #                   compared with the GNU build's
-# make test-terminals   the calculator typed at in eleven terminals under Xvfb,
-#                       resized at its prompt (tests/terminals/run.sh)
+# make test-terminals   the calculator typed at in eleven terminals under Xvfb
+#                       and in xterm.js in headless Chromium, resized at its
+#                       prompt (tests/terminals/run.sh; npm packages from
+#                       tools/node-deps.sh)
 # make web        build-web/: the page, its scripts and the WebAssembly module
 #                 (clang-16 for wasm32-wasi with Debian's wasi-libc and libc++)
 # make test-web   the page in headless Chromium, typed at through the DevTools
@@ -140,7 +145,9 @@ test-libcxx: test-deps build
 	done
 
 test-terminals: build
-	tests/terminals/run.sh --program $(BUILD)/zahlwerk
+	@$(CMAKE) --build $(BUILD) -j $(JOBS) --target zw_pty_bridge
+	@tools/node-deps.sh >/dev/null
+	tests/terminals/run.sh --program $(BUILD)/zahlwerk --bridge $(BUILD)/zw_pty_bridge
 
 # Presets win64 and win32 (build-win64, build-win32).
 windows:
@@ -162,11 +169,12 @@ windows-release: windows
 	unzip -l build-dist/$(WIN_RELEASE).zip
 
 # Compares the piped session with the Linux build too when that exists.
-# The 32-bit build needs a kernel that runs 32-bit x86 code; where it runs
-# none, the 32-bit x87 arithmetic is proved by the i386 Linux build under
-# qemu-i386 instead (its tests and the generated stream).
+# The 32-bit build needs a kernel that runs 32-bit x86 code and Wine's
+# 32-bit loader; where either is missing, the 32-bit x87 arithmetic is
+# proved by the i386 Linux build under qemu-i386 instead (its tests and the
+# generated stream).
 test-windows: windows
-	@if probe=$$(tools/runs-i386.sh); then \
+	@if probe=$$(tools/runs-i386.sh --wine); then \
 	  echo "$$probe"; \
 	  tests/wine/run.sh build-win64 build-win32 $(wildcard $(BUILD)/zahlwerk); \
 	else \

@@ -1,30 +1,29 @@
 #!/usr/bin/env bash
-# Installs the npm packages the browser tests need, at pinned versions,
-# outside the source tree: into ${ZW_NODE_DIR:-/opt/zahlwerk-node}, where
-# the tests find them (require from that folder). Does nothing when they are
-# there at those versions already. Needs node and npm.
+# Installs the npm packages the tests need, at pinned versions, outside the
+# source tree: into $ZW_NODE_DIR (/opt/zahlwerk-node unless set). Quick when
+# they are there already; packages installed there for other purposes are
+# kept. Needs node and npm (tools/setup-deps.sh --ci installs them).
 #
-# usage: tools/node-deps.sh        (prints the folder)
+#   @xterm/xterm    the terminal of editors and browsers (make test-terminals)
+#   puppeteer-core  drives Debian's chromium through the DevTools protocol
+#                   (make test-terminals, make test-web)
+#
+# usage: tools/node-deps.sh        prints the folder of node_modules
 set -euo pipefail
 
 dir=${ZW_NODE_DIR:-/opt/zahlwerk-node}
-# The DevTools protocol client that drives Debian's chromium (no browser of
-# its own is downloaded).
-packages=(puppeteer-core@24.43.1)
+pinned=(@xterm/xterm@6.0.0 puppeteer-core@24.43.1)
 
-have() {  # name@version
-  local name=${1%@*} version=${1##*@}
-  [[ -f $dir/node_modules/$name/package.json ]] &&
-    [[ $(node -p "require('$dir/node_modules/$name/package.json').version" 2>/dev/null) == "$version" ]]
-}
-
-todo=()
-for p in "${packages[@]}"; do have "$p" || todo+=("$p"); done
-if ((${#todo[@]})); then
-  command -v npm >/dev/null || { echo "node-deps: npm is missing (install the npm package)" >&2; exit 1; }
+wanted=()
+for p in "${pinned[@]}"; do
+  name=${p%@*} version=${p##*@}
+  got=$(node -p "require(process.argv[1]).version" "$dir/node_modules/$name/package.json" 2>/dev/null || true)
+  [[ $got == "$version" ]] || wanted+=("$p")
+done
+if ((${#wanted[@]})); then
+  echo "node-deps: installing ${wanted[*]} into $dir" >&2
   mkdir -p "$dir"
-  [[ -f $dir/package.json ]] || printf '{ "private": true }\n' >"$dir/package.json"
-  echo "node-deps: installing ${todo[*]} into $dir" >&2
-  npm install --prefix "$dir" --no-audit --no-fund --save-exact --loglevel=error "${todo[@]}" >&2
+  [[ -f $dir/package.json ]] || echo '{"private": true}' >"$dir/package.json"
+  npm install --prefix "$dir" --save-exact --no-audit --no-fund --loglevel=error "${wanted[@]}" >&2
 fi
-echo "$dir"
+echo "$dir/node_modules"

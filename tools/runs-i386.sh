@@ -6,10 +6,14 @@
 # ground for Wine's 32-bit loader: such a registration counts as "no".
 #
 # Prints one line saying what it found; status 0 when the kernel runs
-# 32-bit x86 code, 1 when not.
+# 32-bit x86 code, 1 when not. With --wine, Wine's 32-bit loader (the
+# package wine32:i386) must be installed and start as well: the set-up goes
+# on without it where it cannot be installed.
 #
-# usage: tools/runs-i386.sh
+# usage: tools/runs-i386.sh [--wine]
 set -uo pipefail
+wine=0
+[[ ${1:-} == --wine ]] && wine=1
 
 loader=/lib/ld-linux.so.2
 # A binfmt_misc entry for 32-bit x86 ELF programs: magic "\x7fELF", class
@@ -28,6 +32,18 @@ if [[ ! -e $loader ]]; then
   exit 1
 fi
 if out=$("$loader" --version 2>&1 </dev/null) && [[ $out == *ld.so* ]]; then
+  if ((wine)); then
+    wine32=/usr/lib/wine/wine
+    if [[ ! -x $wine32 ]]; then
+      echo "32-bit x86: the kernel runs 32-bit programs, but Wine's 32-bit loader is not installed ($wine32, wine32:i386)"
+      exit 1
+    elif ! out=$("$wine32" --version 2>&1 </dev/null); then
+      echo "32-bit x86: the kernel runs 32-bit programs, but Wine's 32-bit loader does not start ($wine32: ${out##*: })"
+      exit 1
+    fi
+    echo "32-bit x86: the kernel runs 32-bit programs ($loader starts), and Wine's 32-bit loader ($out)"
+    exit 0
+  fi
   echo "32-bit x86: the kernel runs 32-bit programs ($loader starts)"
   exit 0
 fi

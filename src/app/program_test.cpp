@@ -90,6 +90,11 @@ TEST(ConsoleSession, CyclesAndKeysAtTheEndOfACycle) {
        {"Operation: \"BEANTWORTE DIE ULTIMATIVE FRAGE AUF DAS LEBEN, DIE WELT, UND ALLES",
         "Nummmer 1: 1", "Nummmer 2: 2", "Sie ist Definitiv 10.5*4", ""}},
       {{"/\r", "0\r", "0\r\x1b"}, {"Operation: /", "Nummmer 1: 0", "Nummmer 2: 0", "Quotient: -nan", ""}},
+      // All typed ahead: of the keys waiting at the end of a cycle the poll
+      // takes the oldest alone ("-"), the Enter after it ends an empty code.
+      {{"+\r2\r3\r-\r7\r1\r\x1b"},
+       {"Operation: +", "Nummmer 1: 2", "Nummmer 2: 3", "Summe:  5", "Operation:", "Nummmer 1: 7",
+        "Nummmer 2: 1", ""}},
   };
   for (const Case& c : cases) {
     Session s(80, 25, 300);

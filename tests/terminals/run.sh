@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # The calculator in real terminals, each headless under its own X server:
 # xterm, kitty, tmux and GNU screen (each inside an xterm), rxvt-unicode,
-# st, alacritty, mlterm, xfce4-terminal (VTE), konsole, and foot (in
-# weston). Keys are typed through the X server with xdotool; the screen is
-# read back from the terminal itself (terminals.sh says how).
+# st, alacritty, mlterm, xfce4-terminal (VTE), konsole, foot (in weston),
+# and xterm.js (in headless Chromium). Keys are typed through the X server
+# with xdotool (at xterm.js as DevTools key events); the screen is read
+# back from the terminal itself (terminals.sh says how).
 #
-#   tests/terminals/run.sh [--program PATH] [--jobs N] [TERMINAL...]
+#   tests/terminals/run.sh [--program PATH] [--bridge PATH] [--jobs N] [TERMINAL...]
 #
+# xterm.js needs zw_pty_bridge (--bridge; beside the program unless told)
+# and the npm packages of tools/node-deps.sh (in $ZW_NODE_DIR).
 # TERMINAL is one of those above (all of them when none is named); with
 # --jobs N (2 unless told), N X servers each take their share at once.
 # Every terminal runs the program twice. The first run: a cycle, the editing
-# keys, Escape followed at once by a letter, in kitty and foot Alt+keypad
-# entry, and Ctrl+C. The second starts below 60 lines printed before it: a
+# keys, Escape followed at once by a letter, "ä", a cycle typed on the
+# keypad, in kitty and foot Alt+keypad entry, and Ctrl+C. The second starts below 60 lines printed before it: a
 # cycle; the window 10 rows taller, a cycle; 10 rows shorter again, a cycle
 # (each time the whole screen must read as what was printed, in order, the
 # typed line on the prompt's row); then, at the prompt, 40 columns and a
@@ -25,10 +28,12 @@ set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
 program=$here/../../build/zahlwerk
+bridge=
 jobs=2
 while (($#)); do
   case $1 in
     --program) program=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+    --bridge) bridge=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
     --jobs) jobs=$2; shift 2 ;;
     *) break ;;
   esac
@@ -37,6 +42,8 @@ done
 terminals=("$@")
 ((${#terminals[@]})) || terminals=("${ALL_TERMINALS[@]}")
 [[ -x $program ]] || { echo "no program at $program" >&2; exit 2; }
+bridge=${bridge:-$(dirname "$program")/zw_pty_bridge}
+node_modules=${ZW_NODE_DIR:-/opt/zahlwerk-node}/node_modules
 
 missing=()
 for t in "${terminals[@]}"; do
@@ -44,6 +51,11 @@ for t in "${terminals[@]}"; do
   for tool in Xvfb xdotool xprop $tools; do
     command -v "$tool" >/dev/null || missing+=("$t (needs $tool)")
   done
+  if [[ $t == xtermjs ]]; then
+    [[ -x $bridge ]] || missing+=("$t (needs $bridge)")
+    [[ -d $node_modules/@xterm/xterm && -d $node_modules/puppeteer-core ]] ||
+      missing+=("$t (needs $node_modules: tools/node-deps.sh)")
+  fi
 done
 if ((${#missing[@]})); then
   printf 'FAIL: cannot start %s\n' "${missing[@]}"
@@ -61,7 +73,7 @@ if ((jobs > 1 && ${#terminals[@]} > 1)); then
     share=()
     for ((i = j; i < ${#terminals[@]}; i += jobs)); do share+=("${terminals[i]}"); done
     ((${#share[@]})) || continue
-    "$0" --program "$program" --jobs 1 "${share[@]}" >"$logs/$j" 2>&1 &
+    "$0" --program "$program" --bridge "$bridge" --jobs 1 "${share[@]}" >"$logs/$j" 2>&1 &
     pids+=($!)
   done
   trap 'kill "${pids[@]}" 2>/dev/null; exit 130' INT TERM HUP
@@ -100,22 +112,14 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP PIPE
 
-# A headless X server on a display number it picks itself.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-display=
-for _ in $(seq 50); do
-  display=$(cat "$work/display")
-  [[ -n $display ]] && DISPLAY=:$display xdotool getmouselocation >/dev/null 2>&1 && break
-  display=
-  sleep 0.1
-done
+. "$here/../support/xvfb.sh"
+start_xvfb "$work"
 [[ -n $display ]] || { echo "FAIL: no X server (Xvfb)"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=:$display
-# What the program itself sees is the terminal's business, not the caller's.
+# What the program itself sees is the terminal's business, not the caller's;
+# every terminal speaks UTF-8.
 unset TMUX STY KITTY_WINDOW_ID KITTY_LISTEN_ON WAYLAND_DISPLAY
+export LC_ALL=C.UTF-8
 
 failures=0
 checks=0
@@ -220,11 +224,12 @@ expect_printed() {
 }
 
 # ---------------------------------------------------------------------------
-# Typing. Keys go to the focused window through the X server, 20 ms apart
-# unless said otherwise.
+# Typing. Keys go to the focused window through the X server (to xterm.js
+# as DevTools key events), 20 ms apart; a burst 5 ms apart.
 
-keys() { xdotool key --delay 20 "$@"; }
-text() { xdotool type --delay 20 "$1"; }
+keys() { if [[ $term == xtermjs ]]; then xtermjs keys "$@"; else xdotool key --delay 20 "$@"; fi; }
+text() { if [[ $term == xtermjs ]]; then xtermjs text "$1"; else xdotool type --delay 20 "$1"; fi; }
+burst() { if [[ $term == xtermjs ]]; then xtermjs burst "$@"; else xdotool key --delay 5 "$@"; fi; }
 line() { text "$1"; keys Return; }
 
 start_terminal() {
@@ -335,7 +340,7 @@ run_terminal() {
 
   # Escape and at once a letter.
   text 77
-  xdotool key --delay 5 Escape h
+  burst Escape h
   if [[ $(escape_letter) == clears ]]; then
     expect_last "Operation: h" "Escape then h within 5 ms"
     keys Return; line 1
@@ -346,6 +351,16 @@ run_terminal() {
     keys Return; line 1; line 1
     expect_last "Operation:" "Escape then h: cycle"
   fi
+
+  # "ä" (one byte of the program's code page, UTF-8 at the terminal), then
+  # a cycle typed on the keypad: its "+", digits and Enter.
+  if types_umlaut; then
+    text "ä"
+    expect_last "Operation: ä" "ä typed"
+    keys BackSpace
+  fi
+  keys KP_Add KP_Enter KP_4 KP_Enter KP_5 KP_Enter
+  expect_tail $'Operation: +\nNummmer 1: 4\nNummmer 2: 5\nSumme:  9\nOperation:' "a cycle typed on the keypad"
 
   # Alt+keypad entry: Alt held, keypad 6 and 5 (Num Lock on), Alt let go.
   if [[ $(alt_keypad) == yes ]]; then

@@ -14,11 +14,16 @@
 #   alacritty, xfce4-terminal, konsole
 #                        the text area selected with the mouse, read from
 #                        the X primary selection
+#   xtermjs              xterm.js's buffer (xtermjs.mjs)
 # foot is a Wayland terminal: it runs in weston's X11 back end, which shows
 # weston's output as a window on the X server; keys typed there reach foot,
 # and foot's window is resized by dragging with Super and the right button.
+# xterm.js, the terminal of editors and browsers, runs in headless Chromium
+# on a pseudo-terminal of its own (zw_pty_bridge), typed at with DevTools
+# key events rather than through the X server, and resized as a page
+# resizes it.
 
-ALL_TERMINALS=(xterm kitty tmux screen urxvt st alacritty mlterm xfce4-terminal konsole foot)
+ALL_TERMINALS=(xterm kitty tmux screen urxvt st alacritty mlterm xfce4-terminal konsole foot xtermjs)
 
 # The commands a terminal's run needs.
 terminal_tools() {
@@ -34,6 +39,7 @@ terminal_tools() {
     xfce4-terminal) echo xfce4-terminal dbus-daemon xclip ;;
     konsole) echo konsole dbus-daemon xclip xwd python3 ;;
     foot) echo foot weston xwd python3 ;;
+    xtermjs) echo node chromium ;;
     *) return 1 ;;
   esac
 }
@@ -85,6 +91,7 @@ launch_terminal() {
       XDG_CONFIG_HOME=$work/konsole/config XDG_DATA_HOME=$work/konsole/data \
         konsole --nofork -e "${session[@]}" >"$work/konsole.log" 2>&1 & ;;
     foot) launch_foot || return 1 ;;
+    xtermjs) launch_xtermjs; return ;;
   esac
   term_pid=$!
   started+=("$term_pid")
@@ -223,6 +230,37 @@ launch_foot() {
     --window-size-chars=80x24 "${session[@]}" >"$work/foot.log" 2>&1 &
 }
 
+# The driver of xterm.js takes commands on one FIFO and answers on another
+# (a pipeline's subshells keep both).
+xt_in= xt_out=
+launch_xtermjs() {
+  rm -f "$work/xtermjs.in" "$work/xtermjs.out"
+  mkfifo "$work/xtermjs.in" "$work/xtermjs.out"
+  node "$here/xtermjs.mjs" "$node_modules" "$bridge" 80 24 "${session[@]}" \
+    <"$work/xtermjs.in" >"$work/xtermjs.out" 2>"$work/xtermjs.log" &
+  term_pid=$!
+  started+=("$term_pid")
+  exec {xt_in}>"$work/xtermjs.in" {xt_out}<"$work/xtermjs.out"
+  [[ $(xtermjs ready) == ready ]]
+}
+
+# Sends one command to the driver; prints its answer, once read whole (a
+# reader that stops early, grep -q, must not leave the rest in the FIFO).
+# Status 1 when it answers with an error or not at all.
+xtermjs() {
+  local line answer=() status=0
+  [[ $1 == ready ]] || printf '%s\n' "$*" >&"$xt_in"
+  while IFS= read -r -t 30 line <&"$xt_out"; do
+    if [[ $line == end ]]; then
+      ((${#answer[@]} == 0)) || printf '%s\n' "${answer[@]}"
+      return $status
+    fi
+    [[ $line == error* ]] && { echo "    xterm.js: $line" >&2; status=1; continue; }
+    answer+=("$line")
+  done
+  return 1
+}
+
 close_terminal() {
   case $term in
     tmux) tmux -L zw-matrix-$$ kill-server 2>/dev/null ;;
@@ -230,6 +268,10 @@ close_terminal() {
   esac
   kill "$term_pid" 2>/dev/null
   wait "$term_pid" 2>/dev/null
+  if [[ -n $xt_in ]]; then
+    exec {xt_in}>&- {xt_out}<&-
+    xt_in= xt_out=
+  fi
   if [[ -n $dbus_pid ]]; then
     kill "$dbus_pid" 2>/dev/null
     wait "$dbus_pid" 2>/dev/null
@@ -274,7 +316,8 @@ screen_text() {
     screen)
       rm -f "$work/hardcopy"
       screen -S zw-matrix-$$ -X hardcopy "$work/hardcopy" >/dev/null 2>&1
-      print_when_there "$work/hardcopy" ;;
+      # The hardcopy holds the characters below 256 as Latin-1.
+      print_when_there "$work/hardcopy" | iconv -f latin1 -t utf-8 ;;
     urxvt)
       rm -f "$work/urxvt.screen"
       xdotool key ctrl+shift+p
@@ -294,6 +337,7 @@ screen_text() {
       xdotool key ctrl+shift+p
       print_when_there "$work/foot.screen" ;;
     alacritty | xfce4-terminal | konsole) selection_screen ;;
+    xtermjs) xtermjs screen ;;
   esac
 }
 
@@ -360,6 +404,7 @@ resize_by() {
   want="$((before[0] + dr)) $((before[1] + dc))"
   case $term in
     foot) foot_drag $((dc * cell_w)) $((dr * cell_h)) ;;
+    xtermjs) xtermjs size "$((before[1] + dc))" "$((before[0] + dr))" ;;
     *) window_resize "$dc" "$dr" ;;
   esac
   for _ in $(seq 30); do
@@ -416,6 +461,9 @@ reports_keys() {
   esac
 }
 escape_letter() { reports_keys && echo clears || echo lost; }
+# "ä" is typed through a key xdotool maps to it for the moment; foot's keys
+# come through weston's own keymap, which that does not change.
+types_umlaut() { [[ $term != foot ]]; }
 # Alt held while digits are typed on the keypad enters a character by its
 # number; only a terminal that reports the release of Alt can do that.
 alt_keypad() { reports_keys && echo yes || echo no; }

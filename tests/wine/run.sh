@@ -6,8 +6,12 @@
 #   3. a session with piped input: byte-exact output, status 0, the same with
 #      command-line arguments and (when given) the same as the Linux build;
 #   4. a session typed key by key at Wine's console in a tmux pane, ended by
-#      an Escape right behind the last Enter.
-# Steps 2 to 4 run on the 64-bit build under Wine's 64-bit loader (wine64,
+#      an Escape right behind the last Enter;
+#   5. the program in Wine's windowed console, a screen buffer taller (and
+#      wider) than its window, under Xvfb: every cell read back and compared
+#      with a model of the screen rules (windowed.py). With ZW_RESIZE_CHECKS=1
+#      also a window the user resizes while the program runs.
+# Steps 2 to 5 run on the 64-bit build under Wine's 64-bit loader (wine64,
 # which needs nothing of 32 bits), and on the 32-bit build under the 32-bit
 # loader (wine32) unless BUILD_WIN32 is "-": on a machine whose kernel runs
 # no 32-bit code (tools/runs-i386.sh) there is no running it.
@@ -47,9 +51,12 @@ unset DISPLAY WAYLAND_DISPLAY
 tmux_cmd=(tmux -L "zw-wine-$$" -f /dev/null)
 failures=0
 
+xvfb_pid=
 cleanup() {
   "${tmux_cmd[@]}" kill-server 2>/dev/null || true
   wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  [[ -z $xvfb_pid ]] || kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -217,6 +224,30 @@ for build in "${builds[@]}"; do
   exe=$exe64
   [[ $build == win32 ]] && exe=$exe32
   if console_session "$exe" "$(loader $build)"; then pass "$build: console session"; else fail "$build: console session"; fi
+done
+
+# --- 5. windowed console ----------------------------------------------------
+. "$(dirname "$0")/../support/xvfb.sh"
+start_xvfb "$work" || true
+# The consoles' windows are made on the display the Wine session started
+# with: the session started above, without one, ends first.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+windowed_args=()
+[[ ${ZW_RESIZE_CHECKS:-0} == 1 ]] && windowed_args+=(--resize)
+here=$(dirname "$0")
+for build in "${builds[@]}"; do
+  exe=$exe64
+  [[ $build == win32 ]] && exe=$exe32
+  if [[ -z $display ]]; then
+    cat "$work/xvfb.log"
+    fail "$build: windowed console (no X server: Xvfb)"
+  elif DISPLAY=:$display timeout 600 python3 "$here/windowed.py" "$wine64" "$(realpath "$win64/zw_console_probe.exe")" "$exe" \
+       "${windowed_args[@]}" | sed "s/^\(ok  \|FAIL\) /&$build: /"; then
+    pass "$build: windowed console"
+  else
+    fail "$build: windowed console"
+  fi
 done
 
 if ((failures > 0)); then
