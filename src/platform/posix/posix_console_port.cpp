@@ -28,7 +28,7 @@
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_session.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 
 namespace zw {

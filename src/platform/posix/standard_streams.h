@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace zw {
 

@@ -7,7 +7,7 @@
 
 #include "platform/posix/terminal_input.h"
 #include "platform/posix/terminal_screen.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace zw {
 

@@ -27,7 +27,7 @@
 #include "platform/console_port.h"
 #include "platform/posix/key_sequences.h"
 #include "platform/posix/kitty_keys.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace zw {
 

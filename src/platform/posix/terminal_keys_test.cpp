@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 
 namespace zw {

@@ -1,4 +1,4 @@
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-// Characters between the program's 8-bit code page (Windows-1252) and a
-// terminal: what a byte shows in its cell, and which byte a typed Unicode
-// character is.
+// Characters between the program's 8-bit code page (Windows-1252) and the
+// Unicode of a terminal or a browser page: what a byte shows in its cell,
+// and which byte a typed Unicode character is.
 #pragma once
 
 #include <cstddef>
