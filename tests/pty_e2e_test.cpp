@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/terminal_guard.h"
+#include "platform/posix/terminal_handshake.h"
 #include "platform/posix/terminal_keys.h"
 #include "support/pty_harness.h"
 
@@ -222,13 +224,21 @@ TEST(TerminalProgram, APasteKeepsMemoryFlat) {
   finish_with_escape(t);
 }
 
+// At a local terminal a lone Escape is settled after the shortest deadline;
+// the time to the cleared line is recorded (the screen is polled every
+// 10 ms).
 TEST(TerminalProgram, EscapeClearsTheLine) {
   Terminal t(Options{});
   ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
   t.type("abcde");
   ASSERT_TRUE(t.wait_for_row(8, "Operation: abcde"));
-  t.type("\x1b[D\x1b[D\x1b");  // a lone Escape: settled when no byte follows
+  t.type("\x1b[D\x1b[D");
+  ASSERT_TRUE(t.wait_for([&] { return t.cursor().col == 14; })) << t.screen();
+  const auto start = std::chrono::steady_clock::now();
+  t.type("\x1b");  // a lone Escape: settled when no byte follows
   ASSERT_TRUE(t.wait_for([&] { return t.row(8) == "Operation:" && t.cursor().col == 11; })) << t.screen();
+  RecordProperty("escape_to_cleared_ms", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now() - start).count()));
   t.type("+\r2\r3\r");
   EXPECT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
   finish_with_escape(t);
@@ -706,17 +716,24 @@ TEST(TerminalProgram, AnswersBehindKeysTypedAheadAreStillTaken) {
   }
 }
 
-// Ctrl+C while the start-up answers are on their way: the program collects
-// them before it gives the terminal back, so none reaches the shell.
+// Ctrl+C while the start-up answers are on their way, however late they
+// come after it (a slow link): the program collects them before it gives
+// the terminal back, so none reaches the shell.
 TEST(TerminalProgram, CtrlCDuringTheStartUpWaitLeavesNoAnswerForTheShell) {
-  for (bool kitty : {false, true}) {
-    SCOPED_TRACE(kitty ? "keyboard protocol" : "plain keys");
+  struct Case {
+    bool kitty;
+    int later_ms;  // the answers come this long after Ctrl+C
+  };
+  for (const Case& c : {Case{false, 0}, Case{true, 0}, Case{false, 300}, Case{false, 800}, Case{true, 800}}) {
+    SCOPED_TRACE(std::string(c.kitty ? "keyboard protocol" : "plain keys") + ", answers " +
+                 std::to_string(c.later_ms) + " ms after Ctrl+C");
     Options o;
-    o.kitty_keyboard = kitty;
+    o.kitty_keyboard = c.kitty;
     Terminal t(o);
     t.hold_answers();
     ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
     t.type("\x03");
+    t.pause(c.later_ms);
     t.release_answers();
     int status = -1;
     ASSERT_TRUE(t.wait_end(&status));
@@ -725,6 +742,43 @@ TEST(TerminalProgram, CtrlCDuringTheStartUpWaitLeavesNoAnswerForTheShell) {
     EXPECT_EQ(t.all_text().find("^["), std::string::npos) << t.screen();
     EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
   }
+}
+
+// Milliseconds since `start`.
+long long millis_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// At a terminal that never answers, Ctrl+C while the answers are owed ends
+// the program within the bound the way out waits for them.
+TEST(TerminalProgram, CtrlCAtATerminalThatNeverAnswersEndsWithinTheBound) {
+  Options o;
+  o.answer_requests = false;
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_raw());
+  const auto start = std::chrono::steady_clock::now();
+  t.type("\x03");
+  int status = -1;
+  ASSERT_TRUE(t.wait_end(&status));
+  const long long took = millis_since(start);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+  EXPECT_LT(took, zw::ANSWER_COLLECT_MS + 1000);
+  EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
+  RecordProperty("ctrl_c_to_end_ms", static_cast<int>(took));
+}
+
+// A terminal that answers the device attributes request and no cursor
+// request: the start-up wait ends with that answer, not at its bound.
+TEST(TerminalProgram, ATerminalThatAnswersOnlyTheAttributesStartsAtOnce) {
+  Options o;
+  o.answer_cursor_requests = false;
+  const auto start = std::chrono::steady_clock::now();
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_row(23, "Operation:")) << t.screen();
+  const long long took = millis_since(start);
+  EXPECT_LT(took, zw::ANSWER_WAIT_MS);
+  RecordProperty("start_to_prompt_ms", static_cast<int>(took));
+  finish_with_escape(t);
 }
 
 // Ctrl+Z while the start-up answers are on their way, and fg a while later:
@@ -1016,6 +1070,28 @@ TEST(TerminalProgram, RedirectedInputWithTheScreen) {
 }
 
 // ---- Key reports over a slow line ------------------------------------
+
+// On a link whose answers take 40, 100 or 300 ms, an arrow key whose bytes
+// arrive as far apart is still the arrow: the cursor moves and the line
+// stays.
+TEST(TerminalProgram, AnArrowSplitOnASlowLinkIsOneKey) {
+  for (int ms : {40, 100, 300}) {
+    SCOPED_TRACE(std::to_string(ms) + " ms");
+    Options o;
+    o.answer_delay_ms = ms;
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    t.type("12");
+    ASSERT_TRUE(t.wait_for_row(8, "Operation: 12")) << t.screen();
+    t.type("\x1b");
+    t.pause(ms);
+    t.type("[D3");
+    ASSERT_TRUE(t.wait_for([&] { return t.row(8) == "Operation: 132" && t.cursor().col == 13; })) << t.screen();
+    t.type("\r1\r1\r");
+    ASSERT_TRUE(t.wait_for_text("Nummmer 2: 1")) << t.screen();
+    finish_with_escape(t);
+  }
+}
 
 // Lets the program's output in for `ms` milliseconds, typing nothing: the
 // bytes typed so far reach the program as a piece of their own.

@@ -72,7 +72,7 @@ Terminal::Terminal(const Options& o) : options_(o) {
   }
   ::tcgetattr(slave_, &before_);
   vt_ = vterm_new(o.rows, o.columns);
-  vterm_set_utf8(vt_, 1);
+  vterm_set_utf8(vt_, o.utf8 ? 1 : 0);
   vterm_output_set_callback(vt_, &Terminal::on_output, this);
   screen_ = vterm_obtain_screen(vt_);
   static const VTermScreenCallbacks callbacks = {
@@ -300,6 +300,13 @@ std::string Terminal::output_file() const {
 void Terminal::on_output(const char* s, size_t len, void* user) {
   auto* t = static_cast<Terminal*>(user);
   if (!t->options_.answer_requests) return;
+  // Each answer comes in a call of its own.
+  if (!t->options_.answer_cursor_requests && len > 2 && s[0] == '\x1b' && s[1] == '[' && s[len - 1] == 'R') return;
+  if (t->options_.answer_delay_ms > 0) {
+    t->delayed_.emplace_back(std::chrono::steady_clock::now() + std::chrono::milliseconds(t->options_.answer_delay_ms),
+                             std::string(s, len));
+    return;
+  }
   if (t->holding_) {
     t->held_.append(s, len);
     return;
@@ -342,6 +349,11 @@ int Terminal::on_popline(int cols, VTermScreenCell* cells, void* user) {
 
 void Terminal::pump(int timeout_ms) {
   if (master_ < 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  while (!delayed_.empty() && delayed_.front().first <= now) {
+    type(delayed_.front().second);
+    delayed_.erase(delayed_.begin());
+  }
   pollfd p{master_, POLLIN, 0};
   if (::poll(&p, 1, timeout_ms) <= 0 || !(p.revents & POLLIN)) return;
   char buf[8192];
@@ -404,19 +416,23 @@ void Terminal::start() {
   const std::string lang = "LANG=" + options_.locale;
   const std::string all = "LC_ALL=" + options_.locale;
   const std::string term = "TERM=" + options_.term;
-  char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
-                       const_cast<char*>(all.c_str()), nullptr};
+  std::vector<char*> env = {const_cast<char*>(term.c_str())};
+  if (!options_.locale.empty()) {
+    env.push_back(const_cast<char*>(lang.c_str()));
+    env.push_back(const_cast<char*>(all.c_str()));
+  }
   // With a shell command, sh runs it as the job, the program's path in ZW.
   std::string zw = "ZW=" ZW_BINARY;
   std::string sh = "/bin/sh", dash_c = "-c", command = options_.shell_command;
   char* const program_argv[] = {const_cast<char*>(ZW_BINARY), nullptr};
   char* const shell_argv[] = {sh.data(), dash_c.data(), command.data(), nullptr};
-  char* const shell_env[] = {env[0], env[1], env[2], zw.data(), nullptr};
   const bool shell = !options_.shell_command.empty();
   char* const* argv = shell ? shell_argv : program_argv;
   std::vector<int> parent_only = {master_};
   if (output_pipe_[0] >= 0) parent_only.push_back(output_pipe_[0]);
-  const pty::Job job = pty::spawn(slave_, in, out, parent_only, argv, shell ? shell_env : env);
+  if (shell) env.push_back(zw.data());
+  env.push_back(nullptr);
+  const pty::Job job = pty::spawn(slave_, in, out, parent_only, argv, env.data());
   if (options_.input_from_file) ::close(in);
   if (out >= 0) ::close(out);
   output_pipe_[1] = -1;

@@ -24,8 +24,8 @@ namespace {
 // The terminal's side of a pseudo-terminal, in a process of its own (the
 // tests raise signals, which an emulator may not deliver well to a process
 // with a second thread): hands back what the port sends, and answers a
-// cursor request with `row` and `column` and, when `kitty`, the keyboard
-// protocol query with its flags.
+// cursor request with `row` and `column`, the device attributes request,
+// and, when `kitty`, the keyboard protocol query with its flags.
 class FakeTerminal {
  public:
   FakeTerminal(int fd, int row, int column, bool kitty = false) : fd_(fd) {
@@ -80,8 +80,9 @@ class FakeTerminal {
       if (kitty && tail.find(KITTY_QUERY) != std::string::npos) reply = "\x1b[?0u";
       if (tail.find(CURSOR_REQUEST) != std::string::npos) {
         reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "R";
-        tail.clear();
       }
+      if (tail.find(ATTRIBUTES_REQUEST) != std::string::npos) reply += "\x1b[?62;22c";
+      if (!reply.empty()) tail.clear();
       if (!reply.empty() && ::write(fd, reply.data(), reply.size()) < 0) return;
     }
   }
@@ -125,7 +126,7 @@ TEST(PosixConsolePort, TakesTheTerminalOverAtFirstUseAndGivesItBack) {
   ScreenBufferInfo info;
   EXPECT_FALSE(port->get_screen_buffer_info(&info));
   port->open_console();
-  EXPECT_EQ(term.until(CURSOR_REQUEST), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n");
+  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b[c");
   ASSERT_TRUE(port->get_screen_buffer_info(&info));
   EXPECT_EQ(info.size.x, 100);
   EXPECT_EQ(info.size.y, 30);
@@ -181,7 +182,7 @@ TEST(PosixConsolePort, KittyFlagsPushedAndPoppedAndCtrlCRaised) {
   port->open_console();
   // A cursor in the last column waits to wrap: the program starts on the
   // next row.
-  EXPECT_EQ(term.until(KITTY_PUSH), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\r\n\x1b[>31u");
+  EXPECT_EQ(term.until(KITTY_PUSH), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b[c\r\n\x1b[>31u");
   g_events = 0;
   term.type("\x1b[99;5u\x1b[97u");
   EXPECT_EQ(next_key(*port).key.ch, 'a');
@@ -203,7 +204,7 @@ TEST(PosixConsolePort, SizeChangeAndResume) {
   shell.c_cc[VERASE] = 8;
   auto port = make_posix_port(pty.device, pty.device, "xterm");
   port->open_console();
-  term.until(CURSOR_REQUEST);
+  term.until(ATTRIBUTES_REQUEST);
 
   pty.resize(60, 20);
   ::raise(SIGWINCH);
@@ -213,7 +214,7 @@ TEST(PosixConsolePort, SizeChangeAndResume) {
   ASSERT_TRUE(port->get_screen_buffer_info(&info));
   EXPECT_EQ(info.size.x, 60);
   EXPECT_EQ(info.size.y, 20);
-  EXPECT_EQ(term.until(CURSOR_REQUEST), CURSOR_REQUEST);
+  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), std::string(CURSOR_REQUEST) + ATTRIBUTES_REQUEST);
 
   port->set_cursor_info({25, false});
   port->flush();
@@ -221,7 +222,7 @@ TEST(PosixConsolePort, SizeChangeAndResume) {
   ::tcsetattr(pty.device, TCSANOW, &shell);
   ::raise(SIGCONT);
   EXPECT_TRUE(port->take_size_change());
-  EXPECT_EQ(term.until(CURSOR_REQUEST), std::string(CURSOR_HIDE) + CURSOR_REQUEST);
+  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), std::string(CURSOR_HIDE) + CURSOR_REQUEST + ATTRIBUTES_REQUEST);
   EXPECT_FALSE(settings_of(pty.device).c_lflag & ICANON);
   port.reset();
   EXPECT_TRUE(same_settings(settings_of(pty.device), shell));
@@ -236,7 +237,7 @@ TEST(PosixConsolePort, HangUpIsTheCloseEventAndTheEndOfTheInput) {
   auto port = make_posix_port(pty.device, pty.device, "xterm");
   port->add_ctrl_handler(note_event, nullptr);
   port->open_console();
-  term->until(CURSOR_REQUEST);
+  term->until(ATTRIBUTES_REQUEST);
   term.reset();
   g_events = 0;
   pty.hang_up();

@@ -133,22 +133,34 @@ termios raw_settings(int fd) {
   return t;
 }
 
-// A way out while a cursor report is on its way reads the answer up to its
-// end, so that it never reaches whoever reads the terminal next; what
-// follows it stays.
-TEST(TerminalGuard, OwedAnswerIsCollectedOnTheWayOut) {
-  const PtyPair pty;
-  const termios raw = raw_settings(pty.device);
-  ASSERT_EQ(::tcsetattr(pty.device, TCSANOW, &raw), 0);
-  guard_input_settings(pty.device, raw);
-  guard_input_raw(true);
-  guard_answer_owed();
-  ASSERT_EQ(::write(pty.terminal, "\x1b[5;7Rx", 7), 7);
-  release_terminal();
-  int left = -1;
-  ASSERT_EQ(::ioctl(pty.device, FIONREAD, &left), 0);
-  EXPECT_EQ(left, 1);
-  EXPECT_FALSE(take_answer_owed());
+// A way out while answers are on their way reads them up to the last one
+// owed, so that none reaches whoever reads the terminal next; what follows
+// stays.
+TEST(TerminalGuard, OwedAnswersAreCollectedOnTheWayOut) {
+  struct Case {
+    LastAnswer last;
+    std::string sent;
+  };
+  const Case cases[] = {
+      {LastAnswer::CURSOR_REPORT, "\x1b[5;7Rx"},
+      {LastAnswer::ATTRIBUTES, "\x1b[?1u\x1b[5;7R\x1b[?62;22cx"},
+      // xterm's answer is longer than any key sequence.
+      {LastAnswer::ATTRIBUTES, "\x1b[5;7R\x1b[?64;1;2;6;9;15;16;17;18;21;22;28;29cx"},
+  };
+  for (const Case& c : cases) {
+    const PtyPair pty;
+    const termios raw = raw_settings(pty.device);
+    ASSERT_EQ(::tcsetattr(pty.device, TCSANOW, &raw), 0);
+    guard_input_settings(pty.device, raw);
+    guard_input_raw(true);
+    guard_answers_owed(c.last);
+    ASSERT_EQ(::write(pty.terminal, c.sent.data(), c.sent.size()), static_cast<ssize_t>(c.sent.size()));
+    release_terminal();
+    int left = -1;
+    ASSERT_EQ(::ioctl(pty.device, FIONREAD, &left), 0);
+    EXPECT_EQ(left, 1) << c.sent;
+    EXPECT_FALSE(answers_owed());
+  }
 }
 
 int g_caught = 0;

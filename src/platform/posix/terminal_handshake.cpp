@@ -40,8 +40,9 @@ void place_reported_cursor(TerminalHandshake& h, TerminalScreen& s, int row, int
 }  // namespace
 
 // The terminal answers in order: its keyboard flags come before the cursor
-// report when it speaks the protocol, so the wait is no longer.
-void append_cursor_request(TerminalHandshake& h, KeyDecoder& d, std::string* out) {
+// report when it speaks the protocol, and the device attributes after both,
+// so the wait is no longer.
+void append_requests(TerminalHandshake& h, KeyDecoder& d, std::string* out) {
   h.keyboard_in_request = !h.keyboard_asked;
   h.keyboard_asked = true;
   if (h.keyboard_in_request) {
@@ -51,37 +52,70 @@ void append_cursor_request(TerminalHandshake& h, KeyDecoder& d, std::string* out
     out->append(CURSOR_RESTORE);
   }
   out->append(CURSOR_REQUEST);
+  d.reports_expected = 1;
+  d.reports_received = 0;
+  d.attributes_expected = h.attributes;
+  d.attributes_received = false;
+  if (h.attributes) out->append(ATTRIBUTES_REQUEST);
+  h.sent = Clock::now();
 }
 
-CursorWait await_cursor_report(TerminalInput& in, int wait_ms, TypedAhead typed) {
-  in.decoder.report_expected = true;
-  in.decoder.report_received = false;
-  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(wait_ms);
-  while (!in.decoder.report_received) {
-    if (in.events.size() >= TYPED_AHEAD_MAX) return CursorWait::HELD_FULL;
-    const int left = millis_until(until);
-    if (left <= 0) return CursorWait::NO_ANSWER;
+LastAnswer last_answer(const TerminalHandshake& h) {
+  return h.attributes ? LastAnswer::ATTRIBUTES : LastAnswer::CURSOR_REPORT;
+}
+
+bool answers_complete(const KeyDecoder& d) {
+  return d.attributes_received || (!d.attributes_expected && d.reports_expected == 0);
+}
+
+AnswerWait await_answers(TerminalHandshake& h, TerminalInput& in, int wait_ms, TypedAhead typed) {
+  KeyDecoder& d = in.decoder;
+  const Clock::time_point until = h.sent + std::chrono::milliseconds(wait_ms);
+  bool answered = false;                 // something came: the round trip is known
+  Clock::time_point reports_in{};        // when the last cursor report came
+  for (;;) {
+    if (!answered && (d.reports_received > 0 || d.attributes_received || (h.keyboard_in_request && d.kitty_flags >= 0))) {
+      answered = true;
+      h.round_trip_ms = static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - h.sent).count());
+    }
+    if (answers_complete(d)) return AnswerWait::ANSWERED;
+    Clock::time_point end = until;
+    if (d.reports_expected == 0 && d.reports_received > 0) {
+      // Every cursor report is in and the device attributes are not: a
+      // terminal that does not answer them would have sent them by now.
+      if (reports_in == Clock::time_point{}) reports_in = Clock::now();
+      end = std::min(end, reports_in + std::chrono::milliseconds(key_deadline_for(h.round_trip_ms)));
+    }
+    if (in.events.size() >= TYPED_AHEAD_MAX) return AnswerWait::HELD_FULL;
+    const int left = millis_until(end);
+    if (left <= 0) {
+      if (d.reports_expected > 0 || d.reports_received == 0) return AnswerWait::NO_ANSWER;
+      d.attributes_expected = false;
+      h.attributes = false;
+      return AnswerWait::ANSWERED;
+    }
     pollfd p{in.fd, POLLIN, 0};
     const int n = ::poll(&p, 1, left);
-    if (n < 0 && errno != EINTR) return CursorWait::NO_ANSWER;
+    if (n < 0 && errno != EINTR) return AnswerWait::NO_ANSWER;
     if (n > 0) read_terminal_piece(in);
     if (typed == TypedAhead::DROP) in.events.clear();
-    if (in.hung_up) return CursorWait::HUNG_UP;
+    if (in.hung_up) return AnswerWait::HUNG_UP;
   }
-  return CursorWait::ANSWERED;
 }
 
-bool settle_cursor_request(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool still_owed) {
-  if (!d.report_received) {
-    if (!still_owed) {
+bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool collected) {
+  if (d.reports_received == 0) {
+    if (collected) {
       if (h.keyboard_in_request) h.keyboard_asked = false;
       return false;
     }
     h.cursor_reports = false;
     return false;
   }
-  d.report_received = false;
-  place_reported_cursor(h, s, d.report_row, d.report_column);
+  const CursorReport at = d.reports[0];
+  d.reports_received = 0;
+  place_reported_cursor(h, s, at.row, at.column);
   return h.keyboard_in_request && d.kitty_flags >= 0;
 }
 
@@ -107,18 +141,25 @@ void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode
   tty.fd = fd;
   tty.read_max = 1;
   reset_key_decoder(tty.decoder, mode);
-  if (set_terminal_settings(fd, TCSANOW, answer_settings(saved)) &&
-      write_all_to(output_fd, CURSOR_REQUEST, sizeof CURSOR_REQUEST - 1)) {
-    await_cursor_report(tty, CURSOR_REPORT_WAIT_MS, TypedAhead::DROP);
+  // The keyboard protocol is of no use without the keys.
+  h.keyboard_asked = true;
+  std::string requests;
+  append_requests(h, tty.decoder, &requests);
+  if (set_terminal_settings(fd, TCSANOW, answer_settings(saved))) {
+    guard_answers_owed(last_answer(h));
+    if (write_all_to(output_fd, requests.data(), requests.size())) {
+      await_answers(h, tty, ANSWER_WAIT_MS, TypedAhead::DROP);
+    }
+    settle_answers_owed();
   }
   set_terminal_settings(fd, TCSANOW, saved);
   guard_input_raw(false);
   ::close(fd);
-  if (!tty.decoder.report_received) {
+  if (tty.decoder.reports_received == 0) {
     h.cursor_reports = false;
     return;
   }
-  place_reported_cursor(h, s, tty.decoder.report_row, tty.decoder.report_column);
+  place_reported_cursor(h, s, tty.decoder.reports[0].row, tty.decoder.reports[0].column);
 }
 
 void append_keyboard_push(std::string* out) {

@@ -90,7 +90,11 @@ void settle_overdue_sequence(TerminalInput& in) {
 
 int deadline_left_ms(const TerminalInput& in) {
   const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - in.last_byte).count();
-  return static_cast<int>(std::max<long long>(0, KEY_SEQUENCE_DEADLINE_MS - passed));
+  return static_cast<int>(std::max<long long>(0, in.deadline_ms - passed));
+}
+
+int key_deadline_for(int round_trip_ms) {
+  return std::clamp(2 * round_trip_ms, KEY_SEQUENCE_DEADLINE_MS, KEY_SEQUENCE_DEADLINE_MAX_MS);
 }
 
 void queue_keys(TerminalInput& in, const std::vector<KeyEventRecord>& keys) {

@@ -35,5 +35,15 @@ TEST(TerminalInput, ReadsAPieceAtATime) {
   ::close(fds[1]);
 }
 
+// The deadline for the rest of a sequence follows the link: twice its
+// round trip, never shorter than at a local terminal, never past its bound.
+TEST(TerminalInput, KeyDeadlineFollowsTheRoundTrip) {
+  const struct {
+    int round_trip_ms;
+    int want;
+  } cases[] = {{-1, 30}, {0, 30}, {2, 30}, {15, 30}, {16, 32}, {40, 80}, {100, 200}, {250, 500}, {300, 500}, {100000, 500}};
+  for (const auto& c : cases) EXPECT_EQ(key_deadline_for(c.round_trip_ms), c.want) << c.round_trip_ms;
+}
+
 }  // namespace
 }  // namespace zw

@@ -96,15 +96,30 @@ Sequence take_sequence(KeyDecoder& d, char kind, char final) {
   return q;
 }
 
-// The cursor report the port awaits, "ESC [ row ; col R": no key. An
-// Escape typed just before it looks like its Alt prefix.
+// A cursor report the port awaits, "ESC [ row ; col R": no key. An Escape
+// typed just before it looks like its Alt prefix.
 bool take_cursor_report(KeyDecoder& d, const Sequence& q, Keys* keys) {
-  if (!q.numbers || q.kind != '[' || q.final != 'R' || q.n != 2 || !d.report_expected) return false;
+  if (!q.numbers || q.kind != '[' || q.final != 'R' || q.n != 2 || d.reports_expected == 0) return false;
   if (q.alt) emit(d, keys, escape_key());
-  d.report_expected = false;
-  d.report_received = true;
-  d.report_row = q.p[0];
-  d.report_column = q.p[1];
+  --d.reports_expected;
+  if (d.reports_received < CURSOR_REPORTS_MAX) d.reports[d.reports_received] = {q.p[0], q.p[1]};
+  ++d.reports_received;
+  return true;
+}
+
+// The device attributes answer, "ESC [ ? ... c", however long: no key, and
+// the last answer to come.
+void note_attributes_answer(KeyDecoder& d, bool alt, Keys* keys) {
+  if (alt) emit(d, keys, escape_key());
+  if (!d.attributes_expected) return;
+  d.attributes_expected = false;
+  d.attributes_received = true;
+  d.reports_expected = 0;
+}
+
+bool take_attributes_answer(KeyDecoder& d, const Sequence& q, Keys* keys) {
+  if (q.kind != '[' || q.final != 'c' || q.params_len == 0 || q.params[0] != '?') return false;
+  note_attributes_answer(d, q.alt, keys);
   return true;
 }
 
@@ -175,7 +190,9 @@ void take_modified_letter(const KeyDecoder& d, const Sequence& q, Keys* keys) {
 // A complete sequence: what the port awaits, or a key; unknown ones vanish.
 void dispatch(KeyDecoder& d, char kind, char final, Keys* keys) {
   const Sequence q = take_sequence(d, kind, final);
-  if (take_cursor_report(d, q, keys) || take_kitty_answer(d, q) || take_kitty_report(d, q, keys)) return;
+  if (take_cursor_report(d, q, keys) || take_attributes_answer(d, q, keys) || take_kitty_answer(d, q) ||
+      take_kitty_report(d, q, keys))
+    return;
   if (!q.numbers || take_whole_row(d, q, keys) || take_numbered_key(d, q, keys)) return;
   take_modified_letter(d, q, keys);
 }
@@ -276,10 +293,14 @@ bool decode_linux_function(KeyDecoder& d, uint8_t b, Keys* keys) {
   return false;
 }
 
-// A sequence too long to be a key, up to its final byte.
-bool decode_discard(KeyDecoder& d, uint8_t b) {
+// A sequence too long to be a key, up to its final byte; a device
+// attributes answer may be as long.
+bool decode_discard(KeyDecoder& d, uint8_t b, Keys* keys) {
   if (b >= 0x40 && b <= 0x7E) {
+    const bool alt = d.alt;
+    const bool attributes = b == 'c' && d.params[0] == '?';
     to_ground(d);
+    if (attributes) note_attributes_answer(d, alt, keys);
     return true;
   }
   if (b >= 0x20 && b <= 0x3F) return true;
@@ -326,7 +347,7 @@ bool decode_in_state(KeyDecoder& d, uint8_t b, Keys* keys) {
     case State::CSI:
     case State::SS3: return decode_sequence(d, b, keys);
     case State::CSI_LINUX: return decode_linux_function(d, b, keys);
-    case State::DISCARD: return decode_discard(d, b);
+    case State::DISCARD: return decode_discard(d, b, keys);
     case State::UTF8: return decode_utf8_continuation(d, b, keys);
     case State::MOUSE_X10: return decode_mouse_value(d, b);
   }

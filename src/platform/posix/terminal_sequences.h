@@ -15,12 +15,17 @@
 //   ESC [ ? 25 l / h     cursor hidden / shown
 //   BEL                  the bell
 //
-// The handshake (terminal_handshake.cpp):
+// The handshake (terminal_handshake.cpp), each batch of requests in one
+// write:
 //   ESC [ 6 n            cursor position request, once at start, on resume
-//                        and after a size change (answer: ESC [ row ; col R,
-//                        awaited at most CURSOR_REPORT_WAIT_MS); with
-//                        standard input elsewhere, once at start, answered
-//                        on the controlling terminal
+//                        and after a size change (answer: ESC [ row ; col R);
+//                        with standard input elsewhere, once at start,
+//                        answered on the controlling terminal
+//   ESC [ c              primary device attributes request, at the end of
+//                        every batch (answer: ESC [ ? ... c, the last of the
+//                        batch's answers, awaited at most ANSWER_WAIT_MS);
+//                        left out once a terminal answered a cursor request
+//                        but not this one
 //   ESC 7 ESC [ ? u ESC 8
 //                        kitty keyboard protocol query, at start, in the
 //                        same write before the first cursor request; an
@@ -55,6 +60,7 @@ constexpr char CURSOR_RESTORE[] = "\x1b" "8";
 constexpr char CURSOR_SHOW[] = "\x1b[?25h";
 constexpr char CURSOR_HIDE[] = "\x1b[?25l";
 constexpr char CURSOR_REQUEST[] = "\x1b[6n";
+constexpr char ATTRIBUTES_REQUEST[] = "\x1b[c";
 constexpr char MARGINS_OFF[] = "\x1b[r";
 constexpr char KITTY_QUERY[] = "\x1b[?u";
 constexpr char KITTY_PUSH[] = "\x1b[>31u";

@@ -41,6 +41,7 @@ struct TerminalSession {
   bool input_raw = false;  // the input switched to raw input
   TerminalInput input;     // its pump (input.settings: the raw settings)
   TerminalHandshake handshake;
+  bool answers_late = false;  // the wait for them ended without the last one
 
   bool screen_on = false;     // the screen was opened
   TerminalScreen screen;
