@@ -342,6 +342,38 @@ TEST(TerminalProgram, Utf8CharactersTakeOneCellEach) {
   finish_with_escape(t);
 }
 
+// In a locale that names no encoding but ASCII (C, none, one that does not
+// exist) the terminal's own is found out: at a UTF-8 terminal and at one
+// that takes a byte a cell alike, a typed character is one key, one byte of
+// the line and one cell, as in a UTF-8 locale; the probe leaves no trace
+// under the banner.
+TEST(TerminalProgram, TheLineShowsAsTypedInEveryLocale) {
+  struct Case {
+    const char* locale;
+    bool utf8;  // the terminal decodes UTF-8
+  };
+  const Case cases[] = {{"de_DE.UTF-8", true}, {"C", true},  {"", true},
+                        {"xx_YY.UTF-8", true}, {"C", false}, {"", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("LANG=") + c.locale + (c.utf8 ? " at a UTF-8 terminal" : " at a Latin-1 terminal"));
+    Options o;
+    o.locale = c.locale;
+    o.utf8 = c.utf8;
+    o.earlier_output = "$ zahlwerk\r\n";
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    EXPECT_EQ(t.row(1), START_80[0]);
+    const std::string a_umlaut = c.utf8 ? "\xc3\xa4" : "\xe4";
+    // "1ä2", Backspace, Home, "ab", End, "5".
+    t.type("1" + a_umlaut + "2\x7f\x1b[Hab\x1b[F5");
+    ASSERT_TRUE(t.wait_for([&] { return t.row(9) == "Operation: ab1\xc3\xa4" "5" && t.cursor().col == 16; }))
+        << t.screen() << "cursor at " << t.cursor().col;
+    t.type("\r1\r1\r");
+    ASSERT_TRUE(t.wait_for_text("Nummmer 2: 1")) << t.screen();
+    finish_with_escape(t);
+  }
+}
+
 // SIGCONT, then (once a key typed after it has been echoed and taken back
 // with Backspace) `keys`.
 void continue_then(Terminal& t, const std::string& keys) {

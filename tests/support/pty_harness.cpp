@@ -72,7 +72,7 @@ Terminal::Terminal(const Options& o) : options_(o) {
   }
   ::tcgetattr(slave_, &before_);
   vt_ = vterm_new(o.rows, o.columns);
-  vterm_set_utf8(vt_, o.utf8 ? 1 : 0);
+  vterm_set_utf8(vt_, 1);
   vterm_output_set_callback(vt_, &Terminal::on_output, this);
   screen_ = vterm_obtain_screen(vt_);
   static const VTermScreenCallbacks callbacks = {
@@ -360,6 +360,14 @@ void Terminal::pump(int timeout_ms) {
   const ssize_t n = ::read(master_, buf, sizeof buf);
   if (n <= 0) return;
   if (options_.kitty_keyboard) keyboard_requests(buf, static_cast<size_t>(n));
+  if (!options_.utf8) {
+    // A Latin-1 terminal: each byte one cell, shown as the character of its
+    // number.
+    std::string latin1;
+    for (ssize_t i = 0; i < n; ++i) append_utf8(&latin1, static_cast<uint8_t>(buf[i]));
+    vterm_input_write(vt_, latin1.data(), latin1.size());
+    return;
+  }
   if (options_.query_restores_cursor) {
     std::string out(buf, static_cast<size_t>(n));
     for (size_t at = out.find("\x1b[?u"); at != std::string::npos; at = out.find("\x1b[?u", at))

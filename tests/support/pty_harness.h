@@ -35,7 +35,7 @@ struct Options {
   bool answer_requests = true;      // the emulator answers requests (cursor, attributes)
   bool answer_cursor_requests = true;  // ... cursor requests among them
   int answer_delay_ms = 0;          // each answer sent this long after the request came (a slow link)
-  bool utf8 = true;                 // the emulator decodes UTF-8; else one byte a cell
+  bool utf8 = true;                 // the emulator decodes UTF-8; else Latin-1, one byte a cell
   bool input_from_file = false;     // standard input redirected from `input`
   std::string input;
   bool output_to_file = false;      // standard output redirected to a file

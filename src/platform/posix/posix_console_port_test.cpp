@@ -24,17 +24,18 @@ namespace {
 // The terminal's side of a pseudo-terminal, in a process of its own (the
 // tests raise signals, which an emulator may not deliver well to a process
 // with a second thread): hands back what the port sends, and answers a
-// cursor request with `row` and `column`, the device attributes request,
-// and, when `kitty`, the keyboard protocol query with its flags.
+// cursor request with `row` and `column` (moved on by `probe_cells` after
+// the encoding probe), the device attributes request, and, when `kitty`,
+// the keyboard protocol query with its flags.
 class FakeTerminal {
  public:
-  FakeTerminal(int fd, int row, int column, bool kitty = false) : fd_(fd) {
+  FakeTerminal(int fd, int row, int column, bool kitty = false, int probe_cells = 1) : fd_(fd) {
     int seen[2];
     EXPECT_EQ(::pipe(seen), 0);
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(seen[0]);
-      answer(fd, row, column, kitty, seen[1]);
+      answer(fd, row, column, kitty, probe_cells, seen[1]);
       ::_exit(0);
     }
     ::close(seen[1]);
@@ -70,7 +71,7 @@ class FakeTerminal {
   }
 
  private:
-  static void answer(int fd, int row, int column, bool kitty, int seen) {
+  static void answer(int fd, int row, int column, bool kitty, int probe_cells, int seen) {
     std::string tail;
     char buf[4096];
     for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) {
@@ -78,8 +79,10 @@ class FakeTerminal {
       tail.append(buf, static_cast<size_t>(n));
       std::string reply;
       if (kitty && tail.find(KITTY_QUERY) != std::string::npos) reply = "\x1b[?0u";
-      if (tail.find(CURSOR_REQUEST) != std::string::npos) {
-        reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "R";
+      const size_t probe = tail.find(ENCODING_PROBE);
+      for (size_t at = tail.find(CURSOR_REQUEST); at != std::string::npos; at = tail.find(CURSOR_REQUEST, at + 1)) {
+        const int moved = probe < at ? probe_cells : 0;
+        reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column + moved) + "R";
       }
       if (tail.find(ATTRIBUTES_REQUEST) != std::string::npos) reply += "\x1b[?62;22c";
       if (!reply.empty()) tail.clear();
@@ -106,6 +109,16 @@ InputRecord next_key(ConsolePort& port) {
   return InputRecord{InputEventKind::FOCUS, {}};
 }
 
+// The character-type locale `name` while it lives.
+class ScopedLocale {
+ public:
+  explicit ScopedLocale(const char* name) : was_(std::setlocale(LC_CTYPE, nullptr)) { std::setlocale(LC_CTYPE, name); }
+  ~ScopedLocale() { std::setlocale(LC_CTYPE, was_.c_str()); }
+
+ private:
+  const std::string was_;
+};
+
 // What the control handler was handed.
 std::atomic<int> g_events{0};
 std::atomic<int> g_last_event{-1};
@@ -119,6 +132,7 @@ bool note_event(void*, ConsoleEvent event) {
 // taken over in one step: raw input, the cursor asked for and awaited. Every
 // way out gives the settings back and shows the cursor.
 TEST(PosixConsolePort, TakesTheTerminalOverAtFirstUseAndGivesItBack) {
+  const ScopedLocale utf8("C.UTF-8");
   PtyPair pty(100, 30);
   FakeTerminal term(pty.terminal, 12, 5);
   const termios before = settings_of(pty.device);
@@ -175,6 +189,7 @@ TEST(PosixConsolePort, TakesTheTerminalOverAtFirstUseAndGivesItBack) {
 // popped on the way out; Ctrl+C reported as a key is raised as the signal
 // the line discipline would raise, which reaches the control handler.
 TEST(PosixConsolePort, KittyFlagsPushedAndPoppedAndCtrlCRaised) {
+  const ScopedLocale utf8("C.UTF-8");
   PtyPair pty;
   FakeTerminal term(pty.terminal, 1, 80, /*kitty=*/true);
   auto port = make_posix_port(pty.device, pty.device, "xterm-kitty");
@@ -191,6 +206,41 @@ TEST(PosixConsolePort, KittyFlagsPushedAndPoppedAndCtrlCRaised) {
   port->remove_ctrl_handler(note_event);
   port.reset();
   EXPECT_EQ(term.until(CURSOR_SHOW), std::string("\x1b[2;1H") + KITTY_POP + CURSOR_SHOW);
+}
+
+// Where the locale does not tell the terminal's encoding, the terminal is
+// asked with the first cursor request: how far a no-break space moves its
+// cursor says how characters go to it and come from it.
+TEST(PosixConsolePort, TheTerminalsEncodingAskedWhereTheLocaleDoesNotTell) {
+  struct Case {
+    const char* name;
+    int probe_cells;
+    int column;
+    std::string typed;  // a-umlaut as the terminal sends it
+    std::string shown;  // ... and what it is sent for it
+  };
+  const Case cases[] = {
+      {"utf-8", 1, 1, "\xc3\xa4", "\xc3\xa4"},
+      {"a byte a cell", 2, 1, "\xe4", "\xe4"},
+      {"no telling at the row's end", 1, 79, "\xc3\xa4", "?"},
+  };
+  const ScopedLocale ascii("C");
+  for (const Case& c : cases) {
+    PtyPair pty;
+    FakeTerminal term(pty.terminal, 3, c.column, false, c.probe_cells);
+    auto port = make_posix_port(pty.device, pty.device, "xterm");
+    port->open_console();
+    EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b" "7\xc2\xa0\x1b[6n\x1b" "8\x1b[c")
+        << c.name;
+    const CharCell cell{0xE4, 7};
+    port->write_cells(&cell, 1, {0, 5});
+    port->end_update();
+    port->flush();
+    EXPECT_EQ(term.until(c.shown), "\x1b[6;1H" + c.shown) << c.name;
+    term.type(c.typed + "x");
+    EXPECT_EQ(next_key(*port).key.ch, 0xE4) << c.name;
+    EXPECT_EQ(next_key(*port).key.ch, 'x') << c.name;
+  }
 }
 
 // A size change and a resume, as the signals report them: the size read

@@ -53,6 +53,14 @@ void append_requests(TerminalHandshake& h, KeyDecoder& d, std::string* out) {
   }
   out->append(CURSOR_REQUEST);
   d.reports_expected = 1;
+  h.probe_in_request = h.probe_wanted;
+  if (h.probe_in_request) {
+    out->append(CURSOR_SAVE);
+    out->append(ENCODING_PROBE);
+    out->append(CURSOR_REQUEST);
+    out->append(CURSOR_RESTORE);
+    d.reports_expected = 2;
+  }
   d.reports_received = 0;
   d.attributes_expected = h.attributes;
   d.attributes_received = false;
@@ -104,7 +112,20 @@ AnswerWait await_answers(TerminalHandshake& h, TerminalInput& in, int wait_ms, T
   }
 }
 
+TextMode probe_verdict(CursorReport before, CursorReport after, int columns) {
+  if (after.row != before.row || before.column < 1 || before.column > columns - 2) return TextMode::ASCII;
+  switch (after.column - before.column) {
+    case 1: return TextMode::UTF8;
+    case 2: return TextMode::SINGLE_BYTE;
+    default: return TextMode::ASCII;
+  }
+}
+
 bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool collected) {
+  if (h.probe_in_request && (d.reports_received > 0 || !collected)) {
+    h.probe_wanted = false;
+    if (d.reports_received >= 2) h.text_mode = probe_verdict(d.reports[0], d.reports[1], s.columns);
+  }
   if (d.reports_received == 0) {
     if (collected) {
       if (h.keyboard_in_request) h.keyboard_asked = false;
@@ -155,11 +176,7 @@ void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode
   set_terminal_settings(fd, TCSANOW, saved);
   guard_input_raw(false);
   ::close(fd);
-  if (tty.decoder.reports_received == 0) {
-    h.cursor_reports = false;
-    return;
-  }
-  place_reported_cursor(h, s, tty.decoder.reports[0].row, tty.decoder.reports[0].column);
+  settle_requests(h, tty.decoder, s, /*collected=*/false);
 }
 
 void append_keyboard_push(std::string* out) {

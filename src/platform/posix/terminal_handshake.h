@@ -1,7 +1,9 @@
 // The handshake with the terminal: where its cursor stands (asked at start,
 // on resume and after a size change), whether it speaks the kitty keyboard
-// protocol (asked once, with the first cursor request), and how long its
-// answers take (which sets the key-sequence deadline). Every batch of
+// protocol (asked once, with the first cursor request), whether it decodes
+// UTF-8 (found out once, with the first cursor request, where the locale
+// does not tell), and how long its answers take (which sets the
+// key-sequence deadline). Every batch of
 // requests ends with the device attributes request, which every terminal
 // answers after everything asked before it: that answer is the last, and
 // ends the wait.
@@ -28,14 +30,17 @@ struct TerminalHandshake {
   bool keyboard_asked = false;       // the kitty protocol query was sent
   bool keyboard_in_request = false;  // ... with the requests now awaited
   bool start_placed = false;         // the first cursor report was taken
+  TextMode text_mode = TextMode::UTF8;  // how the terminal encodes characters
+  bool probe_wanted = false;         // ... is to be found out (text_mode ASCII till then)
+  bool probe_in_request = false;     // ... with the requests now awaited
   Clock::time_point sent{};          // when the requests now awaited went out
   int round_trip_ms = -1;            // to the first answer, of the last requests answered
 };
 
 // Appends a batch of requests to `out` and tells the decoder what to await:
-// the first time the keyboard protocol query, then the cursor request, then
-// the device attributes request while the terminal answers it. Notes the
-// time as the batch's.
+// the first time the keyboard protocol query, then the cursor request, the
+// encoding probe while it is wanted, then the device attributes request
+// while the terminal answers it. Notes the time as the batch's.
 void append_requests(TerminalHandshake& h, KeyDecoder& d, std::string* out);
 // The answer the batch ends with, which a way out reads up to.
 LastAnswer last_answer(const TerminalHandshake& h);
@@ -58,10 +63,16 @@ bool answers_complete(const KeyDecoder& d);
 // After the wait on the program's input, once the guard said whether the
 // answers were collected by a stop meanwhile (`collected`: they are asked
 // for again on resume). A terminal that sent no cursor report is not asked
-// again; late answers are still taken out of the keys. True when the
-// terminal answered the keyboard query too and is to be switched to the
-// protocol.
+// again; late answers are still taken out of the keys. The probe's verdict
+// goes to h.text_mode. True when the terminal answered the keyboard query
+// too and is to be switched to the protocol.
 bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool collected);
+
+// The encoding the probe shows, from the cursor reports before and after it
+// on a screen `columns` wide: UTF-8 when it took one cell, a byte a cell
+// when it took two, and not known otherwise (the cursor stood too near the
+// row's end to tell, or the reports make no sense).
+TextMode probe_verdict(CursorReport before, CursorReport after, int columns);
 
 // Asks where the cursor is on the terminal of `output_fd` while the input is
 // elsewhere, through that terminal when it is the controlling one and the

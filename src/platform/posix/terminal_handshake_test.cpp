@@ -116,6 +116,46 @@ TEST(TerminalHandshake, TheLastAnswerEndsTheWait) {
   }
 }
 
+// The encoding probe's two reports: one cell moved is UTF-8, two a byte a
+// cell; where the two cells could reach the last column (where the cursor
+// stops), or the reports make no sense, there is no telling.
+TEST(TerminalHandshake, ProbeVerdict) {
+  const struct {
+    CursorReport before, after;
+    TextMode want;
+  } cases[] = {
+      {{5, 1}, {5, 2}, TextMode::UTF8},          {{5, 1}, {5, 3}, TextMode::SINGLE_BYTE},
+      {{5, 78}, {5, 79}, TextMode::UTF8},        {{5, 78}, {5, 80}, TextMode::SINGLE_BYTE},
+      {{5, 79}, {5, 80}, TextMode::ASCII},       {{5, 80}, {5, 80}, TextMode::ASCII},
+      {{24, 80}, {24, 2}, TextMode::ASCII},      {{5, 1}, {6, 2}, TextMode::ASCII},
+      {{5, 1}, {5, 1}, TextMode::ASCII},         {{5, 1}, {5, 5}, TextMode::ASCII},
+      {{5, 0}, {5, 1}, TextMode::ASCII},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(probe_verdict(c.before, c.after, 80), c.want)
+        << c.before.row << ";" << c.before.column << " to " << c.after.row << ";" << c.after.column;
+  }
+}
+
+// The probe goes with the first requests while the encoding is wanted, and
+// then no more: the verdict is taken once both its reports came.
+TEST(TerminalHandshake, ProbeOnceWithTheFirstRequests) {
+  Pipe p;
+  TerminalInput in = input_on(p);
+  TerminalHandshake h;
+  TerminalScreen screen;
+  h.probe_wanted = true;
+  h.text_mode = TextMode::ASCII;
+  EXPECT_EQ(requests(h, in), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b" "7\xc2\xa0\x1b[6n\x1b" "8\x1b[c");
+  p.send("\x1b[3;1R\x1b[3;2R\x1b[?62c");
+  EXPECT_EQ(await_answers(h, in, 1000, TypedAhead::HOLD), AnswerWait::ANSWERED);
+  settle_requests(h, in.decoder, screen, /*collected=*/false);
+  EXPECT_EQ(h.text_mode, TextMode::UTF8);
+  EXPECT_EQ(screen.cursor.y, 2);
+  EXPECT_EQ(screen.cursor.x, 0);
+  EXPECT_EQ(requests(h, in), "\x1b[6n\x1b[c");
+}
+
 // On a terminal that is not the program's input, read a byte at a time:
 // what follows the answers stays for whoever reads the terminal next.
 TEST(TerminalHandshake, DroppedKeysStopAtTheLastAnswer) {

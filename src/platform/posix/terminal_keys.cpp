@@ -214,10 +214,24 @@ void decode_plain(KeyDecoder& d, uint8_t b, Keys* keys) {
     emit(d, keys, key_press(0, 0, b, alt_state(alt)));
     return;
   }
-  // Anything but a lead byte cannot start a character.
-  if (!utf8_begin(d.utf8, b)) return;
+  // Anything but a lead byte cannot start a character: in UTF-8 it is
+  // dropped, and where the encoding is not known it is one of its own.
+  if (!utf8_begin(d.utf8, b)) {
+    if (d.mode == TextMode::ASCII) emit(d, keys, key_press(0, 0, b, alt_state(alt)));
+    return;
+  }
+  d.utf8_bytes[0] = b;
   d.alt = alt;
   d.state = State::UTF8;
+}
+
+// Where the encoding is not known, the bytes of a UTF-8 character that did
+// not come whole (`extra` the one that broke it, 0 for none): each a
+// character of its own.
+void emit_utf8_bytes(KeyDecoder& d, bool alt, uint8_t extra, Keys* keys) {
+  if (d.mode != TextMode::ASCII) return;
+  for (int i = 0; i < d.utf8.taken; ++i) emit(d, keys, key_press(0, 0, d.utf8_bytes[i], alt_state(alt && i == 0)));
+  if (extra != 0) emit(d, keys, key_press(0, 0, extra, 0));
 }
 
 bool decode_ground(KeyDecoder& d, uint8_t b, Keys* keys) {
@@ -310,10 +324,15 @@ bool decode_discard(KeyDecoder& d, uint8_t b, Keys* keys) {
 
 // A continuation byte of a UTF-8 character.
 bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, Keys* keys) {
+  const int taken = d.utf8.taken;
   const Utf8Step step = utf8_continue(d.utf8, b);
-  if (step == Utf8Step::MORE) return true;
+  if (step == Utf8Step::MORE) {
+    d.utf8_bytes[taken] = b;
+    return true;
+  }
   const bool alt = d.alt;
   const int byte = unicode_to_cp1252(d.utf8.code_point);
+  if (step != Utf8Step::CHARACTER) emit_utf8_bytes(d, alt, step == Utf8Step::INVALID ? b : 0, keys);
   to_ground(d);
   if (step == Utf8Step::NOT_CONTINUATION) return false;
   if (step == Utf8Step::CHARACTER && byte >= 0x80) emit(d, keys, key_press(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
@@ -384,6 +403,9 @@ void decode_key_deadline(KeyDecoder& d, Keys* keys) {
         if (alt) emit(d, keys, escape_key());
         emit(d, keys, char_key(d.state == State::CSI ? '[' : 'O', KeyState::LEFT_ALT));
       }
+      break;
+    case State::UTF8:
+      emit_utf8_bytes(d, alt, 0, keys);
       break;
     case State::MOUSE_X10:
       // Nothing came after "ESC [ M": no mouse report, but a key where the

@@ -224,6 +224,23 @@ TEST(TerminalKeys, SingleByteLocalePassesBytes) {
   for (const Case& c : cases) expect_keys(c, decode(TextMode::SINGLE_BYTE, c));
 }
 
+// Where the terminal's encoding is not known: a UTF-8 character is that
+// character, any other byte one of its own, and a character cut short its
+// bytes.
+TEST(TerminalKeys, UnknownEncodingTakesUtf8WhereItIsUtf8) {
+  const Case cases[] = {
+      {"utf-8 a umlaut", {"\xc3", "\xa4"}, false, {{0, 0, 0xE4, 0}}},
+      {"latin-1 a umlaut, then a letter", {"\xe4" "a"}, false, {{0, 0, 0xE4, 0}, KEY_A}},
+      {"latin-1 a umlaut at the deadline", {"\xe4"}, true, {{0, 0, 0xE4, 0}}},
+      {"a byte no character starts with", {"\x80\xff"}, false, {{0, 0, 0x80, 0}, {0, 0, 0xFF, 0}}},
+      {"two bytes that are no character", {"\xc3\xc3\xa4"}, false, {{0, 0, 0xC3, 0}, {0, 0, 0xE4, 0}}},
+      {"an overlong form", {"\xe0\x83"}, false, {{0, 0, 0xE0, 0}, {0, 0, 0x83, 0}}},
+      {"alt with latin-1", {"\x1b\xe4" "b"}, false, {{0, 0, 0xE4, ALT}, KEY_B}},
+      {"alt with utf-8", {"\x1b\xc3\xa4"}, false, {{0, 0, 0xE4, ALT}}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::ASCII, c));
+}
+
 // However the terminal's bytes are cut into reads, the keys are the same.
 TEST(TerminalKeys, SplitReadsChangeNothing) {
   std::mt19937 rng(20240607);
@@ -233,7 +250,7 @@ TEST(TerminalKeys, SplitReadsChangeNothing) {
     std::string input;
     const int length = static_cast<int>(rng() % 40);
     for (int i = 0; i < length; ++i) input.push_back(alphabet[rng() % alphabet.size()]);
-    for (TextMode mode : {TextMode::UTF8, TextMode::SINGLE_BYTE}) {
+    for (TextMode mode : {TextMode::UTF8, TextMode::SINGLE_BYTE, TextMode::ASCII}) {
       KeyDecoder whole, pieces;
       reset_key_decoder(whole, mode);
       reset_key_decoder(pieces, mode);

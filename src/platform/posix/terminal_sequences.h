@@ -21,6 +21,14 @@
 //                        and after a size change (answer: ESC [ row ; col R);
 //                        with standard input elsewhere, once at start,
 //                        answered on the controlling terminal
+//   ESC 7 C2 A0 ESC [ 6 n ESC 8
+//                        the encoding probe, at start after the first cursor
+//                        request, when the locale does not tell the
+//                        terminal's encoding (C, POSIX, unset or unknown): a
+//                        no-break space in UTF-8, one cell at a terminal that
+//                        decodes UTF-8 and two at one that takes a byte a
+//                        cell, then a second cursor request, and the cursor
+//                        back where it was. The banner is written over it.
 //   ESC [ c              primary device attributes request, at the end of
 //                        every batch (answer: ESC [ ? ... c, the last of the
 //                        batch's answers, awaited at most ANSWER_WAIT_MS);
@@ -61,6 +69,7 @@ constexpr char CURSOR_SHOW[] = "\x1b[?25h";
 constexpr char CURSOR_HIDE[] = "\x1b[?25l";
 constexpr char CURSOR_REQUEST[] = "\x1b[6n";
 constexpr char ATTRIBUTES_REQUEST[] = "\x1b[c";
+constexpr char ENCODING_PROBE[] = "\xc2\xa0";
 constexpr char MARGINS_OFF[] = "\x1b[r";
 constexpr char KITTY_QUERY[] = "\x1b[?u";
 constexpr char KITTY_PUSH[] = "\x1b[>31u";

@@ -46,6 +46,14 @@ void take_input(TerminalSession& s) {
   pump_terminal(s, 0);
 }
 
+// What the handshake found out about the terminal's encoding, for the
+// screen and the keys from now on.
+void take_text_mode(TerminalSession& s) {
+  s.text_mode = s.handshake.text_mode;
+  s.screen.mode = s.text_mode;
+  s.input.decoder.mode = s.text_mode;
+}
+
 // Asks the terminal where its cursor is (and the first time, whether it
 // speaks the kitty protocol) and waits a bounded time for the answers; keys
 // typed meanwhile are kept. Answers that do not come in that time stay owed
@@ -71,7 +79,9 @@ void ask_cursor_position(TerminalSession& s) {
   }
   if (s.handshake.round_trip_ms >= 0) s.input.deadline_ms = key_deadline_for(s.handshake.round_trip_ms);
   if (s.input_ended || wait == AnswerWait::HELD_FULL) return;
-  if (settle_requests(s.handshake, s.input.decoder, s.screen, collected)) {
+  const bool keyboard = settle_requests(s.handshake, s.input.decoder, s.screen, collected);
+  take_text_mode(s);
+  if (keyboard) {
     // The terminal reports keys by the kitty protocol from now on: press,
     // repeat and release, with every modifier.
     append_keyboard_push(&s.screen.out);
@@ -80,11 +90,14 @@ void ask_cursor_position(TerminalSession& s) {
   }
 }
 
-// Once: the guard's signal handlers in place, the character encoding known.
+// Once: the guard's signal handlers in place, the character encoding as far
+// as the locale tells it (the terminal is asked when it does not).
 void take_over_terminal(TerminalSession& s) {
   if (s.taken_over) return;
   s.taken_over = true;
   s.text_mode = locale_text_mode();
+  s.handshake.text_mode = s.text_mode;
+  s.handshake.probe_wanted = s.text_mode == TextMode::ASCII;
   install_terminal_guard();
 }
 
@@ -105,6 +118,7 @@ void open_screen(TerminalSession& s) {
     ask_cursor_position(s);
   } else {
     ask_cursor_through_output(s.handshake, s.screen, s.text_mode, s.output_fd);
+    take_text_mode(s);
   }
 }
 
