@@ -101,6 +101,7 @@ bool utf8_begin(Utf8Reader& r, uint8_t lead) {
   } else {
     return false;
   }
+  r.bytes[0] = lead;
   r.taken = 1;
   return true;
 }
@@ -117,7 +118,7 @@ Utf8Step utf8_continue(Utf8Reader& r, uint8_t b) {
     }
   }
   r.code_point = (r.code_point << 6) | (b & 0x3F);
-  ++r.taken;
+  r.bytes[r.taken++] = b;
   return --r.need > 0 ? Utf8Step::MORE : Utf8Step::CHARACTER;
 }
 

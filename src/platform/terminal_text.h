@@ -49,6 +49,7 @@ struct Utf8Reader {
   uint32_t code_point = 0;
   int need = 0;  // continuation bytes still to come
   int taken = 0;
+  uint8_t bytes[4] = {};  // the `taken` bytes so far
 };
 
 // Starts a character at `lead`; false when none starts with that byte.

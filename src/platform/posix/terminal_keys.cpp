@@ -107,19 +107,16 @@ bool take_cursor_report(KeyDecoder& d, const Sequence& q, Keys* keys) {
   return true;
 }
 
-// The device attributes answer, "ESC [ ? ... c", however long: no key, and
-// the last answer to come.
-void note_attributes_answer(KeyDecoder& d, bool alt, Keys* keys) {
+// The device attributes answer, "ESC [ ? ... c", however long (`first` its
+// first parameter byte, 0 for none): no key, and the last answer to come.
+bool take_attributes_answer(KeyDecoder& d, char final, char first, bool alt, Keys* keys) {
+  if (final != 'c' || first != '?') return false;
   if (alt) emit(d, keys, escape_key());
-  if (!d.attributes_expected) return;
-  d.attributes_expected = false;
-  d.attributes_received = true;
-  d.reports_expected = 0;
-}
-
-bool take_attributes_answer(KeyDecoder& d, const Sequence& q, Keys* keys) {
-  if (q.kind != '[' || q.final != 'c' || q.params_len == 0 || q.params[0] != '?') return false;
-  note_attributes_answer(d, q.alt, keys);
+  if (d.attributes_expected) {
+    d.attributes_expected = false;
+    d.attributes_received = true;
+    d.reports_expected = 0;
+  }
   return true;
 }
 
@@ -190,8 +187,9 @@ void take_modified_letter(const KeyDecoder& d, const Sequence& q, Keys* keys) {
 // A complete sequence: what the port awaits, or a key; unknown ones vanish.
 void dispatch(KeyDecoder& d, char kind, char final, Keys* keys) {
   const Sequence q = take_sequence(d, kind, final);
-  if (take_cursor_report(d, q, keys) || take_attributes_answer(d, q, keys) || take_kitty_answer(d, q) ||
-      take_kitty_report(d, q, keys))
+  const char first = q.params_len > 0 ? q.params[0] : 0;
+  if (take_cursor_report(d, q, keys) || (kind == '[' && take_attributes_answer(d, final, first, q.alt, keys)) ||
+      take_kitty_answer(d, q) || take_kitty_report(d, q, keys))
     return;
   if (!q.numbers || take_whole_row(d, q, keys) || take_numbered_key(d, q, keys)) return;
   take_modified_letter(d, q, keys);
@@ -220,7 +218,6 @@ void decode_plain(KeyDecoder& d, uint8_t b, Keys* keys) {
     if (d.mode == TextMode::ASCII) emit(d, keys, key_press(0, 0, b, alt_state(alt)));
     return;
   }
-  d.utf8_bytes[0] = b;
   d.alt = alt;
   d.state = State::UTF8;
 }
@@ -230,7 +227,7 @@ void decode_plain(KeyDecoder& d, uint8_t b, Keys* keys) {
 // character of its own.
 void emit_utf8_bytes(KeyDecoder& d, bool alt, uint8_t extra, Keys* keys) {
   if (d.mode != TextMode::ASCII) return;
-  for (int i = 0; i < d.utf8.taken; ++i) emit(d, keys, key_press(0, 0, d.utf8_bytes[i], alt_state(alt && i == 0)));
+  for (int i = 0; i < d.utf8.taken; ++i) emit(d, keys, key_press(0, 0, d.utf8.bytes[i], alt_state(alt && i == 0)));
   if (extra != 0) emit(d, keys, key_press(0, 0, extra, 0));
 }
 
@@ -312,9 +309,9 @@ bool decode_linux_function(KeyDecoder& d, uint8_t b, Keys* keys) {
 bool decode_discard(KeyDecoder& d, uint8_t b, Keys* keys) {
   if (b >= 0x40 && b <= 0x7E) {
     const bool alt = d.alt;
-    const bool attributes = b == 'c' && d.params[0] == '?';
+    const char first = d.params[0];
     to_ground(d);
-    if (attributes) note_attributes_answer(d, alt, keys);
+    take_attributes_answer(d, static_cast<char>(b), first, alt, keys);
     return true;
   }
   if (b >= 0x20 && b <= 0x3F) return true;
@@ -324,12 +321,8 @@ bool decode_discard(KeyDecoder& d, uint8_t b, Keys* keys) {
 
 // A continuation byte of a UTF-8 character.
 bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, Keys* keys) {
-  const int taken = d.utf8.taken;
   const Utf8Step step = utf8_continue(d.utf8, b);
-  if (step == Utf8Step::MORE) {
-    d.utf8_bytes[taken] = b;
-    return true;
-  }
+  if (step == Utf8Step::MORE) return true;
   const bool alt = d.alt;
   const int byte = unicode_to_cp1252(d.utf8.code_point);
   if (step != Utf8Step::CHARACTER) emit_utf8_bytes(d, alt, step == Utf8Step::INVALID ? b : 0, keys);

@@ -59,7 +59,6 @@ struct KeyDecoder {
   char params[KEY_SEQUENCE_MAX] = {};
   int params_len = 0;
   Utf8Reader utf8;  // the UTF-8 character being collected
-  uint8_t utf8_bytes[4] = {};  // ... its bytes so far (utf8.taken of them)
   // X10 mouse report (ESC [ M b x y) being skipped: values still to come,
   // and whether the one being skipped is a two-byte UTF-8 one (mode 1005).
   int mouse_values_left = 0;
