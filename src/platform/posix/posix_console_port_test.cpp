@@ -15,6 +15,8 @@
 #include <string>
 
 #include "platform/platform_port.h"
+#include "platform/posix/terminal_guard.h"
+#include "platform/posix/terminal_handshake.h"
 #include "platform/posix/terminal_sequences.h"
 #include "support/pty_pair.h"
 
@@ -29,13 +31,13 @@ namespace {
 // the keyboard protocol query with its flags.
 class FakeTerminal {
  public:
-  FakeTerminal(int fd, int row, int column, bool kitty = false, int probe_cells = 1) : fd_(fd) {
+  FakeTerminal(int fd, int row, int column, bool kitty = false, int probe_cells = 1, int delay_ms = 0) : fd_(fd) {
     int seen[2];
     EXPECT_EQ(::pipe(seen), 0);
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(seen[0]);
-      answer(fd, row, column, kitty, probe_cells, seen[1]);
+      answer(fd, row, column, kitty, probe_cells, delay_ms, seen[1]);
       ::_exit(0);
     }
     ::close(seen[1]);
@@ -71,7 +73,7 @@ class FakeTerminal {
   }
 
  private:
-  static void answer(int fd, int row, int column, bool kitty, int probe_cells, int seen) {
+  static void answer(int fd, int row, int column, bool kitty, int probe_cells, int delay_ms, int seen) {
     std::string tail;
     char buf[4096];
     for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) {
@@ -85,8 +87,10 @@ class FakeTerminal {
         reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column + moved) + "R";
       }
       if (tail.find(ATTRIBUTES_REQUEST) != std::string::npos) reply += "\x1b[?62;22c";
-      if (!reply.empty()) tail.clear();
-      if (!reply.empty() && ::write(fd, reply.data(), reply.size()) < 0) return;
+      if (reply.empty()) continue;
+      tail.clear();
+      ::usleep(static_cast<useconds_t>(delay_ms) * 1000);
+      if (::write(fd, reply.data(), reply.size()) < 0) return;
     }
   }
 
@@ -241,6 +245,23 @@ TEST(PosixConsolePort, TheTerminalsEncodingAskedWhereTheLocaleDoesNotTell) {
     EXPECT_EQ(next_key(*port).key.ch, 0xE4) << c.name;
     EXPECT_EQ(next_key(*port).key.ch, 'x') << c.name;
   }
+}
+
+// Answers that come after the program stopped waiting for them are owed
+// until they come, then no more: a way out after them has nothing to wait
+// for.
+TEST(PosixConsolePort, LateAnswersAreOwedUntilTheyCome) {
+  const ScopedLocale utf8("C.UTF-8");
+  PtyPair pty;
+  FakeTerminal term(pty.terminal, 3, 1, false, 1, ANSWER_WAIT_MS + 200);
+  auto port = make_posix_port(pty.device, pty.device, "xterm");
+  port->open_console();
+  EXPECT_TRUE(answers_owed());
+  term.until(ATTRIBUTES_REQUEST);
+  ::usleep(400 * 1000);
+  term.type("a");
+  EXPECT_EQ(next_key(*port).key.ch, 'a');
+  EXPECT_FALSE(answers_owed());
 }
 
 // A size change and a resume, as the signals report them: the size read

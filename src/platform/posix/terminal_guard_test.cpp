@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
@@ -161,6 +162,22 @@ TEST(TerminalGuard, OwedAnswersAreCollectedOnTheWayOut) {
     EXPECT_EQ(left, 1) << c.sent;
     EXPECT_FALSE(answers_owed());
   }
+}
+
+// Answers that have not come ANSWER_OWED_MS after the request never will:
+// a way out then waits for nothing.
+TEST(TerminalGuard, AnswersNotComeInTimeAreNotAwaited) {
+  const PtyPair pty;
+  const termios raw = raw_settings(pty.device);
+  ASSERT_EQ(::tcsetattr(pty.device, TCSANOW, &raw), 0);
+  guard_input_settings(pty.device, raw);
+  guard_input_raw(true);
+  guard_answers_owed(LastAnswer::ATTRIBUTES);
+  ::usleep(ANSWER_OWED_MS * 1000);
+  const auto start = std::chrono::steady_clock::now();
+  release_terminal();
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::milliseconds(ANSWER_COLLECT_MS / 2));
 }
 
 int g_caught = 0;
