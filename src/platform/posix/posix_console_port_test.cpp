@@ -26,18 +26,18 @@ namespace {
 // The terminal's side of a pseudo-terminal, in a process of its own (the
 // tests raise signals, which an emulator may not deliver well to a process
 // with a second thread): hands back what the port sends, and answers a
-// cursor request with `row` and `column` (moved on by `probe_cells` after
-// the encoding probe), the device attributes request, and, when `kitty`,
-// the keyboard protocol query with its flags.
+// cursor request with `row` and `column`, the device attributes request,
+// and, when `kitty`, the keyboard protocol query with its flags, each
+// `delay_ms` after it came.
 class FakeTerminal {
  public:
-  FakeTerminal(int fd, int row, int column, bool kitty = false, int probe_cells = 1, int delay_ms = 0) : fd_(fd) {
+  FakeTerminal(int fd, int row, int column, bool kitty = false, int delay_ms = 0) : fd_(fd) {
     int seen[2];
     EXPECT_EQ(::pipe(seen), 0);
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(seen[0]);
-      answer(fd, row, column, kitty, probe_cells, delay_ms, seen[1]);
+      answer(fd, row, column, kitty, delay_ms, seen[1]);
       ::_exit(0);
     }
     ::close(seen[1]);
@@ -73,7 +73,7 @@ class FakeTerminal {
   }
 
  private:
-  static void answer(int fd, int row, int column, bool kitty, int probe_cells, int delay_ms, int seen) {
+  static void answer(int fd, int row, int column, bool kitty, int delay_ms, int seen) {
     std::string tail;
     char buf[4096];
     for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) {
@@ -81,10 +81,8 @@ class FakeTerminal {
       tail.append(buf, static_cast<size_t>(n));
       std::string reply;
       if (kitty && tail.find(KITTY_QUERY) != std::string::npos) reply = "\x1b[?0u";
-      const size_t probe = tail.find(ENCODING_PROBE);
-      for (size_t at = tail.find(CURSOR_REQUEST); at != std::string::npos; at = tail.find(CURSOR_REQUEST, at + 1)) {
-        const int moved = probe < at ? probe_cells : 0;
-        reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column + moved) + "R";
+      if (tail.find(CURSOR_REQUEST) != std::string::npos) {
+        reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "R";
       }
       if (tail.find(ATTRIBUTES_REQUEST) != std::string::npos) reply += "\x1b[?62;22c";
       if (reply.empty()) continue;
@@ -212,48 +210,13 @@ TEST(PosixConsolePort, KittyFlagsPushedAndPoppedAndCtrlCRaised) {
   EXPECT_EQ(term.until(CURSOR_SHOW), std::string("\x1b[2;1H") + KITTY_POP + CURSOR_SHOW);
 }
 
-// Where the locale does not tell the terminal's encoding, the terminal is
-// asked with the first cursor request: how far a no-break space moves its
-// cursor says how characters go to it and come from it.
-TEST(PosixConsolePort, TheTerminalsEncodingAskedWhereTheLocaleDoesNotTell) {
-  struct Case {
-    const char* name;
-    int probe_cells;
-    int column;
-    std::string typed;  // a-umlaut as the terminal sends it
-    std::string shown;  // ... and what it is sent for it
-  };
-  const Case cases[] = {
-      {"utf-8", 1, 1, "\xc3\xa4", "\xc3\xa4"},
-      {"a byte a cell", 2, 1, "\xe4", "\xe4"},
-      {"no telling at the row's end", 1, 79, "\xc3\xa4", "?"},
-  };
-  const ScopedLocale ascii("C");
-  for (const Case& c : cases) {
-    PtyPair pty;
-    FakeTerminal term(pty.terminal, 3, c.column, false, c.probe_cells);
-    auto port = make_posix_port(pty.device, pty.device, "xterm");
-    port->open_console();
-    EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b" "7\xc2\xa0\x1b[6n\x1b" "8\x1b[c")
-        << c.name;
-    const CharCell cell{0xE4, 7};
-    port->write_cells(&cell, 1, {0, 5});
-    port->end_update();
-    port->flush();
-    EXPECT_EQ(term.until(c.shown), "\x1b[6;1H" + c.shown) << c.name;
-    term.type(c.typed + "x");
-    EXPECT_EQ(next_key(*port).key.ch, 0xE4) << c.name;
-    EXPECT_EQ(next_key(*port).key.ch, 'x') << c.name;
-  }
-}
-
 // Answers that come after the program stopped waiting for them are owed
 // until they come, then no more: a way out after them has nothing to wait
 // for.
 TEST(PosixConsolePort, LateAnswersAreOwedUntilTheyCome) {
   const ScopedLocale utf8("C.UTF-8");
   PtyPair pty;
-  FakeTerminal term(pty.terminal, 3, 1, false, 1, ANSWER_WAIT_MS + 200);
+  FakeTerminal term(pty.terminal, 3, 1, false, ANSWER_WAIT_MS + 200);
   auto port = make_posix_port(pty.device, pty.device, "xterm");
   port->open_console();
   EXPECT_TRUE(answers_owed());

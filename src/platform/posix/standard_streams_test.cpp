@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <string>
 #include <thread>
 
@@ -36,23 +35,6 @@ TEST(StandardStreams, NonBlockingPipesAreWaitedOn) {
   read_screen_size(fds[0], &columns, &rows);  // no terminal says nothing
   EXPECT_EQ(columns, 80);
   EXPECT_EQ(rows, 24);
-}
-
-// The locales that name no encoding but ASCII say nothing of the terminal's;
-// a locale that does not exist leaves the C locale.
-TEST(StandardStreams, TextModeOfTheLocale) {
-  const struct {
-    const char* locale;
-    TextMode want;
-  } cases[] = {{"C", TextMode::ASCII}, {"POSIX", TextMode::ASCII}, {"C.UTF-8", TextMode::UTF8},
-               {"de_DE.UTF-8", TextMode::UTF8}, {"xx_YY.UTF-8", TextMode::ASCII}};
-  const std::string was = std::setlocale(LC_CTYPE, nullptr);
-  for (const auto& c : cases) {
-    std::setlocale(LC_CTYPE, "C");
-    std::setlocale(LC_CTYPE, c.locale);
-    EXPECT_EQ(locale_text_mode(), c.want) << c.locale;
-  }
-  std::setlocale(LC_CTYPE, was.c_str());
 }
 
 }  // namespace
