@@ -1036,13 +1036,16 @@ TEST(TerminalProgram, DumbTerminalGetsItsOwnEncoding) {
 
 // The program starts below what the shell left on the screen: with its
 // keys from a file too, and after output that filled the last column
-// (where a terminal's cursor waits to wrap).
+// (where a terminal's cursor waits to wrap), which the encoding probe
+// leaves alone.
 TEST(TerminalProgram, StartsBelowTheShellsOutput) {
   struct Case {
     const char* name;
     bool input_from_file;
     std::string earlier;
     bool query_restores_cursor = false;
+    const char* locale = "C.UTF-8";
+    bool restore_drops_wrap = false;
   };
   const std::string full_row = std::string(79, ' ') + "X";
   const Case cases[] = {
@@ -1050,10 +1053,14 @@ TEST(TerminalProgram, StartsBelowTheShellsOutput) {
       {"input from a file, last column filled", true, "$ x\r\n" + full_row},
       {"keys from the terminal, last column filled", false, "$ x\r\n" + full_row},
       {"a terminal that reads the keyboard query as restore cursor", false, "$ zahlwerk\r\n", true},
+      {"last column filled, the encoding asked at a terminal like tmux", false, "$ x\r\n" + full_row, false, "C",
+       true},
   };
   for (const Case& c : cases) {
     Options o;
     o.query_restores_cursor = c.query_restores_cursor;
+    o.locale = c.locale;
+    o.restore_drops_wrap = c.restore_drops_wrap;
     o.input_from_file = c.input_from_file;
     o.input = "+,2,3\n";
     o.earlier_output = c.earlier;

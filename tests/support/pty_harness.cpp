@@ -368,14 +368,25 @@ void Terminal::pump(int timeout_ms) {
     vterm_input_write(vt_, latin1.data(), latin1.size());
     return;
   }
+  std::string out(buf, static_cast<size_t>(n));
   if (options_.query_restores_cursor) {
-    std::string out(buf, static_cast<size_t>(n));
     for (size_t at = out.find("\x1b[?u"); at != std::string::npos; at = out.find("\x1b[?u", at))
       out.replace(at, 4, "\x1b" "8");
-    vterm_input_write(vt_, out.data(), out.size());
-    return;
   }
-  vterm_input_write(vt_, buf, static_cast<size_t>(n));
+  // After each cursor restore, the cursor placed where it stands: no wrap
+  // is pending any more.
+  size_t done = 0;
+  for (size_t at = out.find("\x1b" "8"); options_.restore_drops_wrap && at != std::string::npos;
+       at = out.find("\x1b" "8", done)) {
+    done = at + 2;
+    vterm_input_write(vt_, out.data(), done);
+    out.erase(0, done);
+    done = 0;
+    const VTermPos c = cursor();
+    const std::string place = "\x1b[" + std::to_string(c.row + 1) + ";" + std::to_string(c.col + 1) + "H";
+    vterm_input_write(vt_, place.data(), place.size());
+  }
+  vterm_input_write(vt_, out.data(), out.size());
 }
 
 // The kitty keyboard protocol's query, push and pop, as a terminal that

@@ -49,6 +49,8 @@ struct Options {
   bool resize_moves_cursor_right = false;
   // ESC [ ? u is read as "restore cursor" (CSI u), as st reads it.
   bool query_restores_cursor = false;
+  // A cursor restore (ESC 8) drops a pending wrap, as tmux's does.
+  bool restore_drops_wrap = false;
   // When set, `sh -c shell_command` is the foreground job instead of the
   // program, which it finds as "$ZW".
   std::string shell_command;

@@ -39,28 +39,30 @@ void place_reported_cursor(TerminalHandshake& h, TerminalScreen& s, int row, int
 
 }  // namespace
 
-// The terminal answers in order: its keyboard flags come before the cursor
-// report when it speaks the protocol, and the device attributes after both,
-// so the wait is no longer.
+// The terminal answers in order, the device attributes after everything
+// asked before them, so the wait is no longer. The probe goes before the
+// keyboard query, whose cursor restore would put a cursor that waits to wrap
+// at the row's end (after output that filled the row) back onto the row's
+// last character, for the probe to overwrite; it wraps instead.
 void append_requests(TerminalHandshake& h, KeyDecoder& d, std::string* out) {
   h.keyboard_in_request = !h.keyboard_asked;
   h.keyboard_asked = true;
+  h.probe_in_request = h.probe_wanted;
+  if (h.probe_in_request) {
+    out->append(CURSOR_REQUEST);
+    out->append(CURSOR_SAVE);
+    out->append(ENCODING_PROBE);
+    out->append(CURSOR_REQUEST);
+    out->append(CURSOR_RESTORE);
+  }
   if (h.keyboard_in_request) {
     d.kitty_flags = -1;
     out->append(CURSOR_SAVE);
     out->append(KITTY_QUERY);
     out->append(CURSOR_RESTORE);
   }
-  out->append(CURSOR_REQUEST);
-  d.reports_expected = 1;
-  h.probe_in_request = h.probe_wanted;
-  if (h.probe_in_request) {
-    out->append(CURSOR_SAVE);
-    out->append(ENCODING_PROBE);
-    out->append(CURSOR_REQUEST);
-    out->append(CURSOR_RESTORE);
-    d.reports_expected = 2;
-  }
+  if (!h.probe_in_request) out->append(CURSOR_REQUEST);
+  d.reports_expected = h.probe_in_request ? 2 : 1;
   d.reports_received = 0;
   d.attributes_expected = h.attributes;
   d.attributes_received = false;
@@ -134,7 +136,15 @@ bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, boo
     h.cursor_reports = false;
     return false;
   }
-  const CursorReport at = d.reports[0];
+  CursorReport at = d.reports[0];
+  // A cursor that waited to wrap at the row's end wrapped with the probe
+  // (scrolling the screen at the bottom row): the program starts on the row
+  // it went to.
+  const CursorReport after = d.reports[1];
+  if (h.probe_in_request && d.reports_received >= 2 && at.column >= s.columns &&
+      (after.row != at.row || after.column < at.column)) {
+    at = {after.row, 1};
+  }
   d.reports_received = 0;
   place_reported_cursor(h, s, at.row, at.column);
   return h.keyboard_in_request && d.kitty_flags >= 0;

@@ -146,7 +146,7 @@ TEST(TerminalHandshake, ProbeOnceWithTheFirstRequests) {
   TerminalScreen screen;
   h.probe_wanted = true;
   h.text_mode = TextMode::ASCII;
-  EXPECT_EQ(requests(h, in), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b" "7\xc2\xa0\x1b[6n\x1b" "8\x1b[c");
+  EXPECT_EQ(requests(h, in), "\x1b[6n\x1b" "7\xc2\xa0\x1b[6n\x1b" "8\x1b" "7\x1b[?u\x1b" "8\x1b[c");
   p.send("\x1b[3;1R\x1b[3;2R\x1b[?62c");
   EXPECT_EQ(await_answers(h, in, 1000, TypedAhead::HOLD), AnswerWait::ANSWERED);
   settle_requests(h, in.decoder, screen, /*collected=*/false);
@@ -154,6 +154,35 @@ TEST(TerminalHandshake, ProbeOnceWithTheFirstRequests) {
   EXPECT_EQ(screen.cursor.y, 2);
   EXPECT_EQ(screen.cursor.x, 0);
   EXPECT_EQ(requests(h, in), "\x1b[6n\x1b[c");
+}
+
+// Where the program starts after the probe: at the first report, or, when
+// the cursor waited to wrap at the row's end and the probe wrapped it (and
+// at the bottom row scrolled the screen), on the row it went to.
+TEST(TerminalHandshake, StartAfterTheProbe) {
+  const struct {
+    CursorReport before, after;
+    Coord want;
+    const char* sent;
+  } cases[] = {
+      {{5, 3}, {5, 4}, {2, 4}, ""},         {{5, 80}, {6, 2}, {0, 5}, ""},
+      {{24, 80}, {24, 2}, {0, 23}, ""},     {{24, 80}, {24, 3}, {0, 23}, ""},
+      {{5, 80}, {5, 80}, {0, 5}, "\r\n"},
+  };
+  for (const auto& c : cases) {
+    TerminalHandshake h;
+    h.probe_in_request = true;
+    KeyDecoder d;
+    d.reports[0] = c.before;
+    d.reports[1] = c.after;
+    d.reports_received = 2;
+    TerminalScreen screen;
+    reset_terminal_screen(screen, TextMode::ASCII, 80, 24, {0, 23});
+    settle_requests(h, d, screen, /*collected=*/false);
+    EXPECT_EQ(screen.cursor.x, c.want.x) << c.before.row << ";" << c.before.column;
+    EXPECT_EQ(screen.cursor.y, c.want.y) << c.before.row << ";" << c.before.column;
+    EXPECT_EQ(screen.out, c.sent) << c.before.row << ";" << c.before.column;
+  }
 }
 
 // On a terminal that is not the program's input, read a byte at a time:

@@ -22,13 +22,14 @@
 //                        with standard input elsewhere, once at start,
 //                        answered on the controlling terminal
 //   ESC 7 C2 A0 ESC [ 6 n ESC 8
-//                        the encoding probe, at start after the first cursor
-//                        request, when the locale does not tell the
-//                        terminal's encoding (C, POSIX, unset or unknown): a
-//                        no-break space in UTF-8, one cell at a terminal that
-//                        decodes UTF-8 and two at one that takes a byte a
-//                        cell, then a second cursor request, and the cursor
-//                        back where it was. The banner is written over it.
+//                        the encoding probe, at start right after the first
+//                        cursor request (and so before the keyboard query),
+//                        when the locale does not tell the terminal's
+//                        encoding (C, POSIX, unset or unknown): a no-break
+//                        space in UTF-8, one cell at a terminal that decodes
+//                        UTF-8 and two at one that takes a byte a cell, then
+//                        a second cursor request, and the cursor back where
+//                        it was. The banner is written over it.
 //   ESC [ c              primary device attributes request, at the end of
 //                        every batch (answer: ESC [ ? ... c, the last of the
 //                        batch's answers, awaited at most ANSWER_WAIT_MS);
@@ -36,8 +37,9 @@
 //                        but not this one
 //   ESC 7 ESC [ ? u ESC 8
 //                        kitty keyboard protocol query, at start, in the
-//                        same write before the first cursor request; an
-//                        answer (ESC [ ? flags u) before the cursor report
+//                        same write as the first cursor request: before it,
+//                        or after the probe when there is one; an answer
+//                        (ESC [ ? flags u) before the device attributes
 //                        means the terminal speaks the protocol. The query
 //                        goes between cursor save and restore: a terminal
 //                        that reads it as "restore cursor" (CSI u) would
