@@ -417,4 +417,13 @@ bool key_decoder_pending(const KeyDecoder& d) { return d.state != State::GROUND;
 
 bool key_decoder_awaits_deadline(const KeyDecoder& d) { return !d.kitty && key_decoder_pending(d); }
 
+bool key_decoder_continues(const KeyDecoder& d, uint8_t b) {
+  switch (d.state) {
+    case State::GROUND: return true;
+    case State::ESCAPE: return b == '[' || b == 'O';
+    case State::UTF8: return (b & 0xC0) == 0x80;
+    default: return b >= 0x20 && b <= 0x7E;
+  }
+}
+
 }  // namespace zw

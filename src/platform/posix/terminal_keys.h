@@ -99,5 +99,8 @@ bool key_decoder_pending(const KeyDecoder& d);
 // True while collected bytes wait and the deadline would settle them: never
 // with the kitty protocol on.
 bool key_decoder_awaits_deadline(const KeyDecoder& d);
+// True when byte `b` can go on with the sequence collected (after an Escape,
+// only the "[" or "O" that opens a sequence: a letter would make it Alt's).
+bool key_decoder_continues(const KeyDecoder& d, uint8_t b);
 
 }  // namespace zw
