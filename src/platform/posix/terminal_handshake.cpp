@@ -81,10 +81,11 @@ bool answers_complete(const KeyDecoder& d) {
 AnswerWait await_answers(TerminalHandshake& h, TerminalInput& in, int wait_ms, TypedAhead typed) {
   KeyDecoder& d = in.decoder;
   const Clock::time_point until = h.sent + std::chrono::milliseconds(wait_ms);
-  bool answered = false;                 // something came: the round trip is known
-  Clock::time_point reports_in{};        // when the last cursor report came
+  bool answered = false;           // something came: the round trip is known
+  Clock::time_point reports_in{};  // when the last cursor report came
   for (;;) {
-    if (!answered && (d.reports_received > 0 || d.attributes_received || (h.keyboard_in_request && d.kitty_flags >= 0))) {
+    const bool keyboard_answer = h.keyboard_in_request && d.kitty_flags >= 0;
+    if (!answered && (d.reports_received > 0 || d.attributes_received || keyboard_answer)) {
       answered = true;
       h.round_trip_ms = static_cast<int>(
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - h.sent).count());
@@ -93,7 +94,7 @@ AnswerWait await_answers(TerminalHandshake& h, TerminalInput& in, int wait_ms, T
     Clock::time_point end = until;
     if (d.reports_expected == 0 && d.reports_received > 0) {
       // Every cursor report is in and the device attributes are not: a
-      // terminal that does not answer them would have sent them by now.
+      // terminal that answers them would have sent them by now.
       if (reports_in == Clock::time_point{}) reports_in = Clock::now();
       end = std::min(end, reports_in + std::chrono::milliseconds(key_deadline_for(h.round_trip_ms)));
     }
