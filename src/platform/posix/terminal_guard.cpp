@@ -58,7 +58,9 @@ struct TerminalGuard {
   GuardFlag margins_used{0};
   GuardFlag keyboard_wanted{0};  // the port uses its keyboard flags
   GuardFlag keyboard_pushed{0};  // and they are on the terminal now
-  GuardFlag answer_owed{0};      // a cursor report is on its way
+  GuardFlag answers_owed{0};     // the LastAnswer of answers on their way
+  GuardFlag owed_until{0};       // till then, in ms of guard_clock
+  timespec epoch{};              // guard_clock's 0
   std::atomic<CtrlHandler> ctrl_handler{nullptr};
   std::atomic<void*> ctrl_context{nullptr};
   GuardFlag continued{0};
@@ -240,31 +242,39 @@ void guard_keyboard_pushed() {
   g_guard.keyboard_pushed.store(true);
 }
 
-void guard_answer_owed() { g_guard.answer_owed.store(true); }
+// Milliseconds since the guard's epoch, taken the first time (on the main
+// thread, before any debt is noted): async-signal-safe.
+int guard_clock() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int>((now.tv_sec - g_guard.epoch.tv_sec) * 1000 + (now.tv_nsec - g_guard.epoch.tv_nsec) / 1000000);
+}
 
-bool take_answer_owed() { return g_guard.answer_owed.exchange(false); }
+void guard_answers_owed(LastAnswer last) {
+  if (g_guard.epoch.tv_sec == 0 && g_guard.epoch.tv_nsec == 0) ::clock_gettime(CLOCK_MONOTONIC, &g_guard.epoch);
+  g_guard.owed_until.store(guard_clock() + ANSWER_OWED_MS);
+  g_guard.answers_owed.store(static_cast<int>(last));
+}
+
+bool answers_owed() { return g_guard.answers_owed.load() != 0; }
+
+void settle_answers_owed() { g_guard.answers_owed.store(0); }
 
 bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
 
-// How long the way out waits for a cursor report still owed.
-constexpr int ANSWER_COLLECT_MS = 150;
-
-int millis_since(const timespec& start) {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int>((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000);
-}
-
 // Reads what the terminal sends on `fd`, a byte at a time, up to the end of
-// a cursor report (ESC [ digits ; digits R; a keyboard flags answer before
-// it is read with it), for at most ANSWER_COLLECT_MS. The answer would
-// otherwise reach whoever reads the terminal next: the shell.
-void collect_owed_answer(int fd) {
-  timespec start{};
-  ::clock_gettime(CLOCK_MONOTONIC, &start);
+// the last answer owed (`last`: a cursor report ESC [ digits ; digits R, or
+// the device attributes ESC [ ? ... c; the answers before it are read with
+// it), for at most ANSWER_COLLECT_MS and not past the debt's end. The
+// answers would otherwise reach whoever reads the terminal next: the shell.
+// What follows the last answer stays.
+void collect_owed_answers(int fd, int last) {
+  const int now = guard_clock();
+  const int until = std::min(now + ANSWER_COLLECT_MS, g_guard.owed_until.load());
   enum { NONE, ESCAPE, PARAMETERS } state = NONE;
+  char first = 0;  // the first parameter byte
   for (;;) {
-    const int left = ANSWER_COLLECT_MS - millis_since(start);
+    const int left = until - guard_clock();
     if (left <= 0) return;
     pollfd p{fd, POLLIN, 0};
     const int n = ::poll(&p, 1, left);
@@ -276,9 +286,15 @@ void collect_owed_answer(int fd) {
       state = ESCAPE;
     } else if (state == ESCAPE && byte == '[') {
       state = PARAMETERS;
-    } else if (state == PARAMETERS && byte == 'R') {
+      first = 0;
+    } else if (state == PARAMETERS && byte >= 0x30 && byte <= 0x3F) {
+      if (first == 0) first = byte;
+    } else if (state == PARAMETERS && last == static_cast<int>(LastAnswer::CURSOR_REPORT) && byte == 'R') {
       return;
-    } else if (state != PARAMETERS || !((byte >= '0' && byte <= '9') || byte == ';')) {
+    } else if (state == PARAMETERS && last == static_cast<int>(LastAnswer::ATTRIBUTES) && byte == 'c' &&
+               first == '?') {
+      return;
+    } else {
       state = NONE;
     }
   }
@@ -310,16 +326,16 @@ void write_without_waiting(int fd, const char* bytes, size_t count) {
 // The way out's sequences (terminal_sequences.h). The pop is sent once per
 // push: a second one would pop what the shell may have pushed.
 //
-// A cursor report still owed is collected first, while input is raw (a
-// terminal in the shell's settings would echo it). The settings go back
+// Answers still owed are collected first, while input is raw (a terminal
+// in the shell's settings would echo them). The settings go back
 // next, as they need no room in the output; the bytes follow only as far as
 // the terminal takes them at once. A process that is not the terminal's
 // foreground job touches neither.
 void give_terminal_back() {
   const bool pop = g_guard.keyboard_pushed.exchange(false);
-  const bool owed = g_guard.answer_owed.exchange(false);
+  const int owed = g_guard.answers_owed.exchange(0);
   if (g_guard.input_raw.load() && in_foreground(g_guard.input_fd)) {
-    if (owed) collect_owed_answer(g_guard.input_fd);
+    if (owed != 0) collect_owed_answers(g_guard.input_fd, owed);
     ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
   }
   if ((g_guard.screen_used.load() || pop) && in_foreground(g_guard.output_fd)) {

@@ -96,15 +96,27 @@ Sequence take_sequence(KeyDecoder& d, char kind, char final) {
   return q;
 }
 
-// The cursor report the port awaits, "ESC [ row ; col R": no key. An
-// Escape typed just before it looks like its Alt prefix.
+// A cursor report the port awaits, "ESC [ row ; col R": no key. An Escape
+// typed just before it looks like its Alt prefix.
 bool take_cursor_report(KeyDecoder& d, const Sequence& q, Keys* keys) {
-  if (!q.numbers || q.kind != '[' || q.final != 'R' || q.n != 2 || !d.report_expected) return false;
+  if (!q.numbers || q.kind != '[' || q.final != 'R' || q.n != 2 || d.reports_expected == 0) return false;
   if (q.alt) emit(d, keys, escape_key());
-  d.report_expected = false;
-  d.report_received = true;
-  d.report_row = q.p[0];
-  d.report_column = q.p[1];
+  --d.reports_expected;
+  if (d.reports_received < CURSOR_REPORTS_MAX) d.reports[d.reports_received] = {q.p[0], q.p[1]};
+  ++d.reports_received;
+  return true;
+}
+
+// The device attributes answer, "ESC [ ? ... c", however long (`first` its
+// first parameter byte, 0 for none): no key, and the last answer to come.
+bool take_attributes_answer(KeyDecoder& d, char final, char first, bool alt, Keys* keys) {
+  if (final != 'c' || first != '?') return false;
+  if (alt) emit(d, keys, escape_key());
+  if (d.attributes_expected) {
+    d.attributes_expected = false;
+    d.attributes_received = true;
+    d.reports_expected = 0;
+  }
   return true;
 }
 
@@ -175,7 +187,10 @@ void take_modified_letter(const KeyDecoder& d, const Sequence& q, Keys* keys) {
 // A complete sequence: what the port awaits, or a key; unknown ones vanish.
 void dispatch(KeyDecoder& d, char kind, char final, Keys* keys) {
   const Sequence q = take_sequence(d, kind, final);
-  if (take_cursor_report(d, q, keys) || take_kitty_answer(d, q) || take_kitty_report(d, q, keys)) return;
+  const char first = q.params_len > 0 ? q.params[0] : 0;
+  if (take_cursor_report(d, q, keys) || (kind == '[' && take_attributes_answer(d, final, first, q.alt, keys)) ||
+      take_kitty_answer(d, q) || take_kitty_report(d, q, keys))
+    return;
   if (!q.numbers || take_whole_row(d, q, keys) || take_numbered_key(d, q, keys)) return;
   take_modified_letter(d, q, keys);
 }
@@ -197,10 +212,23 @@ void decode_plain(KeyDecoder& d, uint8_t b, Keys* keys) {
     emit(d, keys, key_press(0, 0, b, alt_state(alt)));
     return;
   }
-  // Anything but a lead byte cannot start a character.
-  if (!utf8_begin(d.utf8, b)) return;
+  // Anything but a lead byte cannot start a character: in UTF-8 it is
+  // dropped, and where the encoding is not known it is one of its own.
+  if (!utf8_begin(d.utf8, b)) {
+    if (d.mode == TextMode::ASCII) emit(d, keys, key_press(0, 0, b, alt_state(alt)));
+    return;
+  }
   d.alt = alt;
   d.state = State::UTF8;
+}
+
+// Where the encoding is not known, the bytes of a UTF-8 character that did
+// not come whole (`extra` the one that broke it, 0 for none): each a
+// character of its own.
+void emit_utf8_bytes(KeyDecoder& d, bool alt, uint8_t extra, Keys* keys) {
+  if (d.mode != TextMode::ASCII) return;
+  for (int i = 0; i < d.utf8.taken; ++i) emit(d, keys, key_press(0, 0, d.utf8.bytes[i], alt_state(alt && i == 0)));
+  if (extra != 0) emit(d, keys, key_press(0, 0, extra, 0));
 }
 
 bool decode_ground(KeyDecoder& d, uint8_t b, Keys* keys) {
@@ -276,10 +304,14 @@ bool decode_linux_function(KeyDecoder& d, uint8_t b, Keys* keys) {
   return false;
 }
 
-// A sequence too long to be a key, up to its final byte.
-bool decode_discard(KeyDecoder& d, uint8_t b) {
+// A sequence too long to be a key, up to its final byte; a device
+// attributes answer may be as long.
+bool decode_discard(KeyDecoder& d, uint8_t b, Keys* keys) {
   if (b >= 0x40 && b <= 0x7E) {
+    const bool alt = d.alt;
+    const char first = d.params[0];
     to_ground(d);
+    take_attributes_answer(d, static_cast<char>(b), first, alt, keys);
     return true;
   }
   if (b >= 0x20 && b <= 0x3F) return true;
@@ -293,6 +325,7 @@ bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, Keys* keys) {
   if (step == Utf8Step::MORE) return true;
   const bool alt = d.alt;
   const int byte = unicode_to_cp1252(d.utf8.code_point);
+  if (step != Utf8Step::CHARACTER) emit_utf8_bytes(d, alt, step == Utf8Step::INVALID ? b : 0, keys);
   to_ground(d);
   if (step == Utf8Step::NOT_CONTINUATION) return false;
   if (step == Utf8Step::CHARACTER && byte >= 0x80) emit(d, keys, key_press(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
@@ -326,7 +359,7 @@ bool decode_in_state(KeyDecoder& d, uint8_t b, Keys* keys) {
     case State::CSI:
     case State::SS3: return decode_sequence(d, b, keys);
     case State::CSI_LINUX: return decode_linux_function(d, b, keys);
-    case State::DISCARD: return decode_discard(d, b);
+    case State::DISCARD: return decode_discard(d, b, keys);
     case State::UTF8: return decode_utf8_continuation(d, b, keys);
     case State::MOUSE_X10: return decode_mouse_value(d, b);
   }
@@ -364,6 +397,9 @@ void decode_key_deadline(KeyDecoder& d, Keys* keys) {
         emit(d, keys, char_key(d.state == State::CSI ? '[' : 'O', KeyState::LEFT_ALT));
       }
       break;
+    case State::UTF8:
+      emit_utf8_bytes(d, alt, 0, keys);
+      break;
     case State::MOUSE_X10:
       // Nothing came after "ESC [ M": no mouse report, but a key where the
       // dialect has one (st's Ctrl+Delete).
@@ -380,5 +416,14 @@ void decode_key_deadline(KeyDecoder& d, Keys* keys) {
 bool key_decoder_pending(const KeyDecoder& d) { return d.state != State::GROUND; }
 
 bool key_decoder_awaits_deadline(const KeyDecoder& d) { return !d.kitty && key_decoder_pending(d); }
+
+bool key_decoder_continues(const KeyDecoder& d, uint8_t b) {
+  switch (d.state) {
+    case State::GROUND: return true;
+    case State::ESCAPE: return b == '[' || b == 'O';
+    case State::UTF8: return (b & 0xC0) == 0x80;
+    default: return b >= 0x20 && b <= 0x7E;
+  }
+}
 
 }  // namespace zw
