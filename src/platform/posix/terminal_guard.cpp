@@ -1,7 +1,6 @@
 #include "platform/posix/terminal_guard.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <cstring>
 
 #include "platform/posix/terminal_sequences.h"
+#include "platform/posix/way_out_io.h"
 
 namespace zw {
 
@@ -262,67 +262,6 @@ void settle_answers_owed() { g_guard.answers_owed.store(0); }
 
 bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
 
-// Reads what the terminal sends on `fd`, a byte at a time, up to the end of
-// the last answer owed (`last`: a cursor report ESC [ digits ; digits R, or
-// the device attributes ESC [ ? ... c; the answers before it are read with
-// it), for at most ANSWER_COLLECT_MS and not past the debt's end. The
-// answers would otherwise reach whoever reads the terminal next: the shell.
-// What follows the last answer stays.
-void collect_owed_answers(int fd, int last) {
-  const int now = guard_clock();
-  const int until = std::min(now + ANSWER_COLLECT_MS, g_guard.owed_until.load());
-  enum { NONE, ESCAPE, PARAMETERS } state = NONE;
-  char first = 0;  // the first parameter byte
-  for (;;) {
-    const int left = until - guard_clock();
-    if (left <= 0) return;
-    pollfd p{fd, POLLIN, 0};
-    const int n = ::poll(&p, 1, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0 || !(p.revents & POLLIN)) return;
-    char byte;
-    if (::read(fd, &byte, 1) != 1) return;
-    if (byte == ESC) {
-      state = ESCAPE;
-    } else if (state == ESCAPE && byte == '[') {
-      state = PARAMETERS;
-      first = 0;
-    } else if (state == PARAMETERS && byte >= 0x30 && byte <= 0x3F) {
-      if (first == 0) first = byte;
-    } else if (state == PARAMETERS && last == static_cast<int>(LastAnswer::CURSOR_REPORT) && byte == 'R') {
-      return;
-    } else if (state == PARAMETERS && last == static_cast<int>(LastAnswer::ATTRIBUTES) && byte == 'c' &&
-               first == '?') {
-      return;
-    } else {
-      state = NONE;
-    }
-  }
-}
-
-// Whether this process's group may take the terminal: false only when the
-// terminal names another foreground job. A job stopped with Ctrl+Z and then
-// killed from the shell (kill %1) is not in the foreground: a write would
-// land on the shell's line, and setting the terminal would stop it again
-// (SIGTTOU) instead of letting it end. A terminal that is not the
-// controlling one (or no longer is) names none and is given back.
-bool in_foreground(int fd) {
-  const pid_t job = ::tcgetpgrp(fd);
-  return job < 0 || job == ::getpgrp();
-}
-
-// Writes what goes out without waiting: output the terminal does not take
-// (not read, stopped by flow control) must not hold up the way out. The
-// non-blocking flag belongs to the file description, which the shell shares,
-// so it is put back at once.
-void write_without_waiting(int fd, const char* bytes, size_t count) {
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0) return;
-  if (!(flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
-  [[maybe_unused]] ssize_t w = ::write(fd, bytes, count);
-  if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags);
-}
-
 // The way out's sequences (terminal_sequences.h). The pop is sent once per
 // push: a second one would pop what the shell may have pushed.
 //
@@ -335,7 +274,10 @@ void give_terminal_back() {
   const bool pop = g_guard.keyboard_pushed.exchange(false);
   const int owed = g_guard.answers_owed.exchange(0);
   if (g_guard.input_raw.load() && in_foreground(g_guard.input_fd)) {
-    if (owed != 0) collect_owed_answers(g_guard.input_fd, owed);
+    if (owed != 0) {
+      const int wait = std::min(ANSWER_COLLECT_MS, g_guard.owed_until.load() - guard_clock());
+      read_past_answer(g_guard.input_fd, static_cast<LastAnswer>(owed), wait);
+    }
     ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
   }
   if ((g_guard.screen_used.load() || pop) && in_foreground(g_guard.output_fd)) {
