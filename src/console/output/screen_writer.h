@@ -48,6 +48,10 @@ CursorPos cell_after(int32_t column, int32_t row, int64_t delta, int32_t width);
 // from the last cell of row `bottom` forward it scrolls by one row.
 void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta,
                     int32_t width, int32_t bottom);
+// Blanks the cells from `from` (1-based and view-relative; a place above
+// the view counts as its first cell) to the last cell of the print region's
+// bottom row, in the current attribute. The cursor does not move.
+void clear_to_region_end(Console& con, CursorPos from);
 void beep(Console& con);
 
 }  // namespace zw
