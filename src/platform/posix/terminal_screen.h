@@ -32,6 +32,10 @@ struct TerminalScreen {
   std::string out;            // the update being built
 };
 
+// What the terminal TERM names does with its rows on a change of width.
+// A name many terminals share ("xterm-256color") says nothing.
+RowsOnResize rows_on_resize_of(const char* term);
+
 void reset_terminal_screen(TerminalScreen& s, TextMode mode, int columns, int rows, Coord cursor);
 // A new screen size: the cursor is kept inside it, the terminal's cursor
 // counts as unknown.

@@ -27,10 +27,16 @@
 
 namespace zw {
 
+// How long the terminal's size must stay as it is before it is read after
+// a resize, and the longest wait for that.
+constexpr int SIZE_SETTLE_MS = 100;
+constexpr int SIZE_SETTLE_MAX_MS = 1500;
+
 struct TerminalSession {
   int input_fd = STDIN_FILENO;
   int output_fd = STDOUT_FILENO;
   KeyDialect dialect = KeyDialect::COMMON;  // of the terminal TERM names
+  RowsOnResize rows_on_resize = RowsOnResize::UNKNOWN;  // and what it does with its rows
   bool input_terminal = false;  // the input is a terminal
   bool output_screen = false;   // the output is a terminal with a screen to draw on
   bool taken_over = false;      // the guard is installed, text_mode known
@@ -71,7 +77,8 @@ void send_screen_update(TerminalSession& s);
 void flush_session(TerminalSession& s);
 // What the signal handlers left for the main thread: a resume (raw input
 // again, the keyboard flags and a hidden cursor again, the cursor read
-// again) and a size change (the size and the cursor read again).
+// again) and a size change (the size and the cursor read again, once the
+// size has settled).
 void service_signals(TerminalSession& s);
 // Waits at most `timeout_ms` for keys on the raw input, and takes them.
 void wait_terminal(TerminalSession& s, int timeout_ms);
