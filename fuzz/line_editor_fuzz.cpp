@@ -126,7 +126,7 @@ void edit_one_line(Console& con, StrictConsole& vc, Bytes& in) {
   const Coord start = vc.cursor();
   const SmallRect window = vc.window();
   const int scrolls_before = vc.scrolls;
-  const std::string line = edit_line(con);
+  const std::string line = edit_line(con, "");
 
   // The check holds while the line stays within the view and the buffer's
   // contents have not moved under it, on consoles wider than a Tab: on a
