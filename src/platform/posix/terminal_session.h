@@ -28,9 +28,11 @@
 namespace zw {
 
 // How long the terminal's size must stay as it is before it is read after
-// a resize, and the longest wait for that.
-constexpr int SIZE_SETTLE_MS = 100;
-constexpr int SIZE_SETTLE_MAX_MS = 1500;
+// a resize, and the longest wait for that. tmux resizes a pane at once but
+// tells the program at most every 250 ms: a quiet time longer than that
+// hears of every resize made before the screen is drawn.
+constexpr int SIZE_SETTLE_MS = 300;
+constexpr int SIZE_SETTLE_MAX_MS = 2000;
 
 struct TerminalSession {
   int input_fd = STDIN_FILENO;
