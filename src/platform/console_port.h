@@ -103,10 +103,12 @@ enum class ConsoleEvent : int {
 using CtrlHandler = bool (*)(void* context, ConsoleEvent event);
 
 // What a console does with the rows on its screen when its width changes,
-// as far as its port knows beforehand: wraps them anew at the new width,
-// or cuts them (or keeps them whole, where the buffer is wider than the
-// window). Where the cursor shows it, the console layer learns the rest.
-enum class RowsOnResize : uint8_t { UNKNOWN, WRAPPED, CUT };
+// as far as its port knows beforehand: wraps them anew at the new width;
+// does so and joins the rows it wrapped itself again at a later change,
+// whatever was written on them since; or cuts them (or keeps them whole,
+// where the buffer is wider than the window). Where the cursor shows it,
+// the console layer learns the rest.
+enum class RowsOnResize : uint8_t { UNKNOWN, WRAPPED, WRAPPED_FOR_GOOD, CUT };
 
 class ConsolePort {
  public:

@@ -1,6 +1,7 @@
 #include "console/input/line_editor.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 #include "console/console.h"
@@ -22,6 +23,9 @@ struct EditState {
   // The longest the line has stood on the screen since it was last drawn
   // whole: cells up to there hold its bytes or the blanks that covered them.
   int32_t written = 0;
+  // The rows (from the prompt's) the terminal holds as going on into the
+  // next (LineBefore::continued).
+  uint32_t continued = 0;
 };
 
 void move_by(Console& con, EditState& s, int32_t delta) {
@@ -100,13 +104,18 @@ void redraw_after_size_change(Console& con, EditState& s, ScreenSize size) {
   before.height = s.height;
   before.cursor = CursorPos{s.col, s.row};
   before.rows_above = s.row - prompt.row;
-  const int64_t row_cells = int64_t{prompt.column} - 1 + shown + s.written - int64_t{before.rows_above} * s.width;
-  before.row_cells = static_cast<int32_t>(std::clamp<int64_t>(row_cells, 0, s.width));
+  before.cells = static_cast<int32_t>(std::min<int64_t>(int64_t{prompt.column} - 1 + shown + s.written, INT32_MAX));
   before.prompt_column = prompt.column;
+  before.continued = s.continued;
   uint8_t& habits = con.screen.resize_habits;
   if (habits == 0) habits = resize_habits_for(con.port->rows_on_resize());
-  CursorPos start = locate_prompt(before, size, now, &habits);
-  if (start.row < 1) start = CursorPos{1, 1};
+  const LineAfter after = locate_line(before, size, now, &habits);
+  CursorPos start = after.prompt;
+  s.continued = after.continued;
+  if (start.row < 1) {
+    start = CursorPos{1, 1};
+    s.continued = 0;
+  }
 
   s.width = size.width;
   s.height = size.height;

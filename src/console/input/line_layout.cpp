@@ -12,18 +12,21 @@ struct ResizeHabit {
   bool rows_wrap;         // rows above the cursor's are wrapped at the new width
   bool cursor_row_wraps;  // so is the cursor's row (else it is cut)
   bool keeps_top;         // the top row stays put (else the cursor's row does)
+  bool keeps_marks;       // rows it wrapped itself stay joined, whatever is written on them
 };
 
 // The rows of the table in line_layout.h, in the order they are preferred.
 constexpr ResizeHabit RESIZE_HABITS[] = {
-    // rows   cursor row  top kept
-    {true,  true,  false},
-    {true,  true,  true},
-    {true,  false, true},
-    {false, false, false},
+    // rows   cursor row  top kept  marks kept
+    {true,  true,  false, false},
+    {true,  true,  true,  false},
+    {true,  false, true,  false},
+    {false, false, false, false},
+    {true,  true,  false, true},
 };
 constexpr int HABIT_COUNT = static_cast<int>(std::size(RESIZE_HABITS));
 static_assert(ALL_RESIZE_HABITS == (1 << HABIT_COUNT) - 1);
+constexpr int MARKED_ROWS = 32;  // rows of LineBefore::continued
 
 // Where a habit puts the cursor: its column, the rows between the prompt's
 // row and the cursor's, and how far down the cursor moved on the screen.
@@ -33,25 +36,64 @@ struct Placement {
   int32_t moved = 0;
 };
 
-// A cursor just after the cells of its row, where they end at a multiple
-// of the new width, is shown at the end of the last piece (tmux) or at the
-// start of the row after it: both are placements. Returns their count.
+// A terminal that wraps its rows anew at `width`: each row written from the
+// prompt's on is a line, with the rows it holds as going on from it where
+// `marks` says so. Where the cursor goes (a cursor just after the cells of
+// its line, where they end at a multiple of the new width, is shown at the
+// end of the last piece, as tmux does, or at the start of the row after
+// it: both are placements), and which of the new rows go on.
+struct Wrapping {
+  Placement at[2];
+  int count = 1;
+  uint32_t continued = 0;
+};
+
+Wrapping wrap_rows(const LineBefore& b, int32_t width, bool marks) {
+  const int64_t w = std::max(b.width, 1);
+  const int64_t k = b.rows_above;
+  const int64_t c = std::max(b.cursor.column - 1, 0);
+  const int64_t total = std::max<int64_t>(b.cells, k * w + c);
+  const int64_t rows = std::max<int64_t>((total + w - 1) / w, k + 1);
+  Wrapping out;
+  int64_t done = 0;  // rows of the new layout so far
+  for (int64_t j = 0; j < rows;) {
+    int64_t cells = 0;
+    int64_t cursor = -1;  // its offset in this line
+    for (;;) {
+      if (j == k) cursor = cells + c;
+      cells += std::clamp<int64_t>(total - j * w, 0, w);
+      const bool goes_on = marks && j < MARKED_ROWS && ((b.continued >> j) & 1u) != 0 && j + 1 < rows;
+      ++j;
+      if (!goes_on) break;
+    }
+    const int64_t pieces = std::max<int64_t>((cells + width - 1) / width, 1);
+    if (cursor >= 0) {
+      out.at[0] = Placement{static_cast<int32_t>(cursor % width + 1), static_cast<int32_t>(done + cursor / width), 0};
+      if (cursor == cells && cursor > 0 && cursor % width == 0) {
+        out.at[0] = Placement{width, static_cast<int32_t>(done + cursor / width - 1), 0};
+        out.at[1] = Placement{1, static_cast<int32_t>(done + cursor / width), 0};
+        out.count = 2;
+      }
+    }
+    for (int64_t p = 0; p + 1 < pieces && done + p < MARKED_ROWS; ++p) out.continued |= 1u << (done + p);
+    done += pieces;
+  }
+  return out;
+}
+
+// The placements of the cursor under a habit. Returns their count.
 int place_cursor(const ResizeHabit& h, const LineBefore& b, ScreenSize now, Placement out[2]) {
   const int32_t width = std::max(now.width, 1);
-  const bool narrower = width < b.width;
-  const int32_t c = std::max(b.cursor.column - 1, 0);
-  const int32_t pieces = narrower && h.rows_wrap ? (b.width + width - 1) / width : 1;
-  const int32_t above = b.rows_above * pieces;
   int n = 1;
-  if (narrower && h.cursor_row_wraps) {
-    out[0] = Placement{c % width + 1, above + c / width, 0};
-    if (c > 0 && c % width == 0 && c >= b.row_cells) {
-      out[0] = Placement{width, above + c / width - 1, 0};
-      out[1] = Placement{1, above + c / width, 0};
-      n = 2;
-    }
+  if (h.cursor_row_wraps) {
+    const Wrapping wrapped = wrap_rows(b, width, h.keeps_marks);
+    out[0] = wrapped.at[0];
+    out[1] = wrapped.at[1];
+    n = wrapped.count;
   } else {
-    out[0] = Placement{std::min(c, width - 1) + 1, above, 0};
+    const int32_t c = std::max(b.cursor.column - 1, 0);
+    const int32_t pieces = h.rows_wrap ? (b.width + width - 1) / width : 1;
+    out[0] = Placement{std::min(c, width - 1) + 1, b.rows_above * pieces, 0};
   }
   for (int i = 0; i < n; ++i) {
     if (h.keeps_top) {
@@ -108,13 +150,17 @@ int nearest_habit(const LineBefore& b, ScreenSize now, CursorPos reported, uint8
 uint8_t resize_habits_for(RowsOnResize rows) {
   uint8_t habits = 0;
   for (int i = 0; i < HABIT_COUNT; ++i) {
-    const bool wraps = RESIZE_HABITS[i].rows_wrap;
-    if (rows == RowsOnResize::UNKNOWN || wraps == (rows == RowsOnResize::WRAPPED)) habits |= static_cast<uint8_t>(1u << i);
+    const ResizeHabit& h = RESIZE_HABITS[i];
+    bool fits = true;
+    if (rows == RowsOnResize::WRAPPED) fits = h.rows_wrap && !h.keeps_marks;
+    if (rows == RowsOnResize::WRAPPED_FOR_GOOD) fits = h.keeps_marks;
+    if (rows == RowsOnResize::CUT) fits = !h.rows_wrap;
+    if (fits) habits |= static_cast<uint8_t>(1u << i);
   }
   return habits;
 }
 
-CursorPos locate_prompt(const LineBefore& before, ScreenSize now, CursorPos reported, uint8_t* habits) {
+LineAfter locate_line(const LineBefore& before, ScreenSize now, CursorPos reported, uint8_t* habits) {
   const uint8_t known = (*habits & ALL_RESIZE_HABITS) != 0 ? (*habits & ALL_RESIZE_HABITS) : ALL_RESIZE_HABITS;
   int32_t rows_above[HABIT_COUNT] = {};
   uint8_t fit = fitting_habits(before, now, reported, known, rows_above);
@@ -131,12 +177,17 @@ CursorPos locate_prompt(const LineBefore& before, ScreenSize now, CursorPos repo
   } else {
     chosen = nearest_habit(before, now, reported, known, &rows);
   }
+  const ResizeHabit& h = RESIZE_HABITS[chosen];
   const int32_t width = std::max(now.width, 1);
   const int32_t column = std::max(before.prompt_column - 1, 0);
-  if (width < before.width && RESIZE_HABITS[chosen].rows_wrap) {
-    return CursorPos{column % width + 1, reported.row - rows + column / width};
+  LineAfter after;
+  if (h.rows_wrap && width < before.width) {
+    after.prompt = CursorPos{column % width + 1, reported.row - rows + column / width};
+  } else {
+    after.prompt = CursorPos{std::min(column, width - 1) + 1, reported.row - rows};
   }
-  return CursorPos{std::min(column, width - 1) + 1, reported.row - rows};
+  if (h.keeps_marks) after.continued = wrap_rows(before, width, true).continued;
+  return after;
 }
 
 }  // namespace zw

@@ -52,7 +52,9 @@ void fill_row(TerminalScreen& s, uint8_t ch, int count, int x, int y) {
 
 // Terminals by the name TERM gives them, as each was seen to handle rows
 // it was drawn on a row at a time when its window got narrower: the name
-// alone, or followed by "-" and a variant where `variants` says so.
+// alone, or followed by "-" or "." and a variant where `variants` says so.
+// rxvt-unicode is not among them: it cuts its rows, or wraps them once
+// rows have gone into its scrollback.
 struct RowsOnResizeName {
   const char* name;
   bool variants;
@@ -68,18 +70,21 @@ constexpr RowsOnResizeName ROWS_ON_RESIZE_NAMES[] = {
     {"xterm",       false, RowsOnResize::CUT},      // the name xterm itself gives
     {"st",          true,  RowsOnResize::CUT},
     {"stterm",      true,  RowsOnResize::CUT},
-    {"rxvt",        true,  RowsOnResize::CUT},
     {"mlterm",      true,  RowsOnResize::CUT},
 };
-static_assert(std::size(ROWS_ON_RESIZE_NAMES) == 10);
+static_assert(std::size(ROWS_ON_RESIZE_NAMES) == 9);
 
 }  // namespace
 
-RowsOnResize rows_on_resize_of(const char* term) {
+RowsOnResize rows_on_resize_of(const char* term, const char* sty, const char* tmux) {
+  if (tmux != nullptr) return RowsOnResize::WRAPPED;
   if (term == nullptr) return RowsOnResize::UNKNOWN;
+  if (sty != nullptr && std::strncmp(term, "screen", 6) == 0) return RowsOnResize::WRAPPED_FOR_GOOD;
   for (const RowsOnResizeName& r : ROWS_ON_RESIZE_NAMES) {
     const size_t n = std::strlen(r.name);
-    if (std::strncmp(term, r.name, n) == 0 && (term[n] == 0 || (r.variants && term[n] == '-'))) return r.rows;
+    if (std::strncmp(term, r.name, n) != 0) continue;
+    const char after = term[n];  // the name matched: the text is that long
+    if (after == 0 || (r.variants && (after == '-' || after == '.'))) return r.rows;
   }
   return RowsOnResize::UNKNOWN;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
@@ -125,7 +126,7 @@ void start_session(TerminalSession& s, int input_fd, int output_fd, const char* 
   s.input_fd = input_fd;
   s.output_fd = output_fd;
   s.dialect = key_dialect_of(term);
-  s.rows_on_resize = rows_on_resize_of(term);
+  s.rows_on_resize = rows_on_resize_of(term, std::getenv("STY"), std::getenv("TMUX"));
   s.input_terminal = ::isatty(input_fd) == 1;
   s.output_screen = is_screen(output_fd, term);
 }

@@ -60,7 +60,8 @@ struct TerminalSession {
 };
 
 // What a new session starts from: the descriptors and TERM (`term`,
-// nullptr for none), looked at but not touched.
+// nullptr for none), looked at but not touched, and the environment's STY
+// and TMUX.
 void start_session(TerminalSession& s, int input_fd, int output_fd, const char* term);
 // The console's first use: takes the terminal over when there is one (the
 // guard's signal handlers in place, the character encoding known: the
