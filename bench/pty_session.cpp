@@ -21,7 +21,8 @@
 //       "latency MEDIAN P99" in milliseconds, from the key's write to the
 //       first byte of its echo.
 //
-// A cursor position request (ESC [ 6 n) is answered as a terminal would. The
+// A cursor position request (ESC [ 6 n) and a device attributes request
+// (ESC [ c) are answered as a terminal would. The
 // program starts as a terminal emulator's shell starts a job, every signal
 // at its default whatever this runner was started with.
 #include <fcntl.h>
@@ -76,9 +77,11 @@ bool drain(int wait_ms, bool until_quiet, int quiet_ms = 10) {
     got = true;
     bytes_seen += static_cast<size_t>(r);
     tail_seen.append(buf, static_cast<size_t>(r));
-    if (tail_seen.find("\x1b[6n") != std::string::npos) {
-      const char* answer = "\x1b[1;1R";
-      if (write(master_fd, answer, std::strlen(answer)) < 0) return false;
+    std::string answers;
+    if (tail_seen.find("\x1b[6n") != std::string::npos) answers += "\x1b[1;1R";
+    if (tail_seen.find("\x1b[c") != std::string::npos) answers += "\x1b[?62c";
+    if (!answers.empty()) {
+      if (write(master_fd, answers.data(), answers.size()) < 0) return false;
       tail_seen.clear();
     }
     if (tail_seen.size() > 16) tail_seen.erase(0, tail_seen.size() - 16);

@@ -146,7 +146,7 @@ void check_tokens(TextMode mode, KeyDialect dialect, bool kitty, Bytes& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zw;
   if (size < 1) return 0;
-  const TextMode mode = data[0] & 1 ? TextMode::SINGLE_BYTE : TextMode::UTF8;
+  const TextMode mode = data[0] & 1 ? TextMode::SINGLE_BYTE : data[0] & 16 ? TextMode::ASCII : TextMode::UTF8;
   const bool kitty = data[0] & 2;
   const KeyDialect dialect = static_cast<KeyDialect>((data[0] >> 2) % 4);
   check_pieces(mode, dialect, kitty, data + 1, size - 1);

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/terminal_guard.h"
+#include "platform/posix/terminal_handshake.h"
 #include "platform/posix/terminal_keys.h"
 #include "support/pty_harness.h"
 
@@ -63,6 +65,11 @@ const std::vector<std::string> START_120 = {
     "",
     "Operation:",
 };
+
+// Milliseconds since `start`.
+long long millis_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
 
 // Ends the program with Escape after one more cycle; it must exit with 0
 // and leave the terminal as it found it.
@@ -222,13 +229,20 @@ TEST(TerminalProgram, APasteKeepsMemoryFlat) {
   finish_with_escape(t);
 }
 
+// At a local terminal a lone Escape is settled after the shortest deadline;
+// the time to the cleared line is recorded (the screen is polled every
+// 10 ms).
 TEST(TerminalProgram, EscapeClearsTheLine) {
   Terminal t(Options{});
   ASSERT_TRUE(t.wait_for_row(8, "Operation:")) << t.screen();
   t.type("abcde");
   ASSERT_TRUE(t.wait_for_row(8, "Operation: abcde"));
-  t.type("\x1b[D\x1b[D\x1b");  // a lone Escape: settled when no byte follows
+  t.type("\x1b[D\x1b[D");
+  ASSERT_TRUE(t.wait_for([&] { return t.cursor().col == 14; })) << t.screen();
+  const auto start = std::chrono::steady_clock::now();
+  t.type("\x1b");  // a lone Escape: settled when no byte follows
   ASSERT_TRUE(t.wait_for([&] { return t.row(8) == "Operation:" && t.cursor().col == 11; })) << t.screen();
+  RecordProperty("escape_to_cleared_ms", static_cast<int>(millis_since(start)));
   t.type("+\r2\r3\r");
   EXPECT_TRUE(t.wait_for_text("Summe:  5")) << t.screen();
   finish_with_escape(t);
@@ -330,6 +344,38 @@ TEST(TerminalProgram, Utf8CharactersTakeOneCellEach) {
   t.type("\r1\r1\r");
   ASSERT_TRUE(t.wait_for_text("Nummmer 2: 1")) << t.screen();
   finish_with_escape(t);
+}
+
+// In a locale that names no encoding but ASCII (C, none, one that does not
+// exist) the terminal's own is found out: at a UTF-8 terminal and at one
+// that takes a byte a cell alike, a typed character is one key, one byte of
+// the line and one cell, as in a UTF-8 locale; the probe leaves no trace
+// under the banner.
+TEST(TerminalProgram, TheLineShowsAsTypedInEveryLocale) {
+  struct Case {
+    const char* locale;
+    bool utf8;  // the terminal decodes UTF-8
+  };
+  const Case cases[] = {{"de_DE.UTF-8", true}, {"C", true},  {"", true},
+                        {"xx_YY.UTF-8", true}, {"C", false}, {"", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("LANG=") + c.locale + (c.utf8 ? " at a UTF-8 terminal" : " at a Latin-1 terminal"));
+    Options o;
+    o.locale = c.locale;
+    o.utf8 = c.utf8;
+    o.earlier_output = "$ zahlwerk\r\n";
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    EXPECT_EQ(t.row(1), START_80[0]);
+    const std::string a_umlaut = c.utf8 ? "\xc3\xa4" : "\xe4";
+    // "1ä2", Backspace, Home, "ab", End, "5".
+    t.type("1" + a_umlaut + "2\x7f\x1b[Hab\x1b[F5");
+    ASSERT_TRUE(t.wait_for([&] { return t.row(9) == "Operation: ab1\xc3\xa4" "5" && t.cursor().col == 16; }))
+        << t.screen() << "cursor at " << t.cursor().col;
+    t.type("\r1\r1\r");
+    ASSERT_TRUE(t.wait_for_text("Nummmer 2: 1")) << t.screen();
+    finish_with_escape(t);
+  }
 }
 
 // SIGCONT, then (once a key typed after it has been echoed and taken back
@@ -706,25 +752,54 @@ TEST(TerminalProgram, AnswersBehindKeysTypedAheadAreStillTaken) {
   }
 }
 
-// Ctrl+C while the start-up answers are on their way: the program collects
-// them before it gives the terminal back, so none reaches the shell.
+// Ctrl+C while the start-up answers are on their way, however late they
+// come after it (a slow link): the program collects them before it gives
+// the terminal back, so none reaches the shell. At a terminal that never
+// answers, it waits no longer than its bound for them.
 TEST(TerminalProgram, CtrlCDuringTheStartUpWaitLeavesNoAnswerForTheShell) {
-  for (bool kitty : {false, true}) {
-    SCOPED_TRACE(kitty ? "keyboard protocol" : "plain keys");
+  struct Case {
+    bool kitty;
+    int later_ms;  // the answers come this long after Ctrl+C; -1: never
+  };
+  for (const Case& c :
+       {Case{false, 0}, Case{true, 0}, Case{false, 300}, Case{false, 800}, Case{true, 800}, Case{false, -1}}) {
+    SCOPED_TRACE(std::string(c.kitty ? "keyboard protocol" : "plain keys") + ", answers " +
+                 std::to_string(c.later_ms) + " ms after Ctrl+C");
     Options o;
-    o.kitty_keyboard = kitty;
+    o.kitty_keyboard = c.kitty;
+    o.answer_requests = c.later_ms >= 0;
     Terminal t(o);
     t.hold_answers();
-    ASSERT_TRUE(t.wait_for([&] { return t.answers_held(); }));
+    ASSERT_TRUE(t.wait_for([&] { return c.later_ms < 0 ? t.wait_for_raw() : t.answers_held(); }));
+    const auto start = std::chrono::steady_clock::now();
     t.type("\x03");
+    t.pause(std::max(c.later_ms, 0));
     t.release_answers();
     int status = -1;
     ASSERT_TRUE(t.wait_end(&status));
+    if (c.later_ms < 0) {
+      EXPECT_LT(millis_since(start), zw::ANSWER_COLLECT_MS + 1000);
+      RecordProperty("ctrl_c_to_end_ms", static_cast<int>(millis_since(start)));
+    }
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
     EXPECT_EQ(t.pending_input(), "");
     EXPECT_EQ(t.all_text().find("^["), std::string::npos) << t.screen();
     EXPECT_TRUE(same_settings(t.settings(), t.settings_before()));
   }
+}
+
+// A terminal that answers the device attributes request and no cursor
+// request: the start-up wait ends with that answer, not at its bound.
+TEST(TerminalProgram, ATerminalThatAnswersOnlyTheAttributesStartsAtOnce) {
+  Options o;
+  o.answer_cursor_requests = false;
+  const auto start = std::chrono::steady_clock::now();
+  Terminal t(o);
+  ASSERT_TRUE(t.wait_for_row(23, "Operation:")) << t.screen();
+  const long long took = millis_since(start);
+  EXPECT_LT(took, zw::ANSWER_WAIT_MS);
+  RecordProperty("start_to_prompt_ms", static_cast<int>(took));
+  finish_with_escape(t);
 }
 
 // Ctrl+Z while the start-up answers are on their way, and fg a while later:
@@ -961,13 +1036,16 @@ TEST(TerminalProgram, DumbTerminalGetsItsOwnEncoding) {
 
 // The program starts below what the shell left on the screen: with its
 // keys from a file too, and after output that filled the last column
-// (where a terminal's cursor waits to wrap).
+// (where a terminal's cursor waits to wrap), which the encoding probe
+// leaves alone.
 TEST(TerminalProgram, StartsBelowTheShellsOutput) {
   struct Case {
     const char* name;
     bool input_from_file;
     std::string earlier;
     bool query_restores_cursor = false;
+    const char* locale = "C.UTF-8";
+    bool restore_drops_wrap = false;
   };
   const std::string full_row = std::string(79, ' ') + "X";
   const Case cases[] = {
@@ -975,10 +1053,14 @@ TEST(TerminalProgram, StartsBelowTheShellsOutput) {
       {"input from a file, last column filled", true, "$ x\r\n" + full_row},
       {"keys from the terminal, last column filled", false, "$ x\r\n" + full_row},
       {"a terminal that reads the keyboard query as restore cursor", false, "$ zahlwerk\r\n", true},
+      {"last column filled, the encoding asked at a terminal like tmux", false, "$ x\r\n" + full_row, false, "C",
+       true},
   };
   for (const Case& c : cases) {
     Options o;
     o.query_restores_cursor = c.query_restores_cursor;
+    o.locale = c.locale;
+    o.restore_drops_wrap = c.restore_drops_wrap;
     o.input_from_file = c.input_from_file;
     o.input = "+,2,3\n";
     o.earlier_output = c.earlier;
@@ -1016,6 +1098,33 @@ TEST(TerminalProgram, RedirectedInputWithTheScreen) {
 }
 
 // ---- Key reports over a slow line ------------------------------------
+
+// On a link whose answers take 40, 100 or 300 ms, an arrow key whose bytes
+// arrive as far apart is still the arrow: the cursor moves and the line
+// stays.
+TEST(TerminalProgram, AnArrowSplitOnASlowLinkIsOneKey) {
+  for (int ms : {40, 100, 300}) {
+    SCOPED_TRACE(std::to_string(ms) + " ms");
+    Options o;
+    o.answer_delay_ms = ms;
+    Terminal t(o);
+    ASSERT_TRUE(t.wait_for_prompt(1)) << t.screen();
+    t.type("12");
+    ASSERT_TRUE(t.wait_for_row(8, "Operation: 12")) << t.screen();
+    t.type("\x1b");
+    t.pause(ms);
+    t.type("[D3");
+    ASSERT_TRUE(t.wait_for([&] { return t.row(8) == "Operation: 132" && t.cursor().col == 13; })) << t.screen();
+    // A lone Escape still clears the line, after the longer deadline.
+    const auto start = std::chrono::steady_clock::now();
+    t.type("\x1b");
+    ASSERT_TRUE(t.wait_for([&] { return t.row(8) == "Operation:" && t.cursor().col == 11; })) << t.screen();
+    RecordProperty("escape_to_cleared_ms_at_" + std::to_string(ms), static_cast<int>(millis_since(start)));
+    t.type("\r1\r1\r");
+    ASSERT_TRUE(t.wait_for_text("Nummmer 2: 1")) << t.screen();
+    finish_with_escape(t);
+  }
+}
 
 // Lets the program's output in for `ms` milliseconds, typing nothing: the
 // bytes typed so far reach the program as a piece of their own.

@@ -67,7 +67,7 @@ if ((ci)); then
              qemu-user \
              clang-14 libclang-rt-14-dev time clang-16 libc++-16-dev libc++abi-16-dev \
              dpkg-dev lintian mandoc man-db file zip unzip \
-             xvfb xterm xdotool x11-utils x11-apps xclip python3 kitty screen \
+             xvfb xterm xdotool x11-utils x11-apps xclip python3 strace kitty screen \
              rxvt-unicode stterm alacritty mlterm xfce4-terminal konsole foot weston dbus-daemon \
              wasi-libc libc++-16-dev-wasm32 libc++abi-16-dev-wasm32 libclang-rt-16-dev-wasm32 lld-16 \
              binaryen chromium; do

@@ -1,6 +1,7 @@
 #include "platform/cell_console.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zw {
 
@@ -95,6 +96,20 @@ std::string CellConsole::buffer_row(int y) const {
   if (y < 0 || y >= rows_) return s;
   for (int x = 0; x < width_; ++x) s.push_back(static_cast<char>(cell(x, y).ch));
   return s;
+}
+
+void CellConsole::resize(int width, int rows) {
+  std::vector<CharCell> cells(static_cast<size_t>(width) * rows);
+  for (int y = 0; y < std::min(rows, rows_); ++y) {
+    for (int x = 0; x < std::min(width, width_); ++x) cells[static_cast<size_t>(y) * width + x] = cell(x, y);
+  }
+  cells_ = std::move(cells);
+  changed_.assign(static_cast<size_t>(rows), 1);
+  width_ = width;
+  rows_ = rows;
+  window_ = {0, 0, static_cast<int16_t>(width - 1), static_cast<int16_t>(rows - 1)};
+  cursor_.x = static_cast<int16_t>(std::min<int>(cursor_.x, width - 1));
+  cursor_.y = static_cast<int16_t>(std::min<int>(cursor_.y, rows - 1));
 }
 
 void CellConsole::clear_changes() { std::fill(changed_.begin(), changed_.end(), 0); }

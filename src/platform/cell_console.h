@@ -35,6 +35,15 @@ class CellConsole {
   // A window that does not lie within the buffer is refused.
   bool set_window(SmallRect window);
 
+  // What the user (or the page around the console) does, unchecked: the
+  // window moved or resized by hand, the cursor put anywhere.
+  void place_window(SmallRect window) { window_ = window; }
+  void place_cursor(Coord pos) { cursor_ = pos; }
+  // The buffer made `width` x `rows`, as a terminal that keeps its rows
+  // does when resized: each row cut or padded at its end, rows cut or added
+  // at the bottom, the window the whole buffer, the cursor kept on it.
+  void resize(int width, int rows);
+
   int width() const { return width_; }
   int buffer_rows() const { return rows_; }
   SmallRect window() const { return window_; }

@@ -91,18 +91,6 @@ unsigned us_layout_vk_char(unsigned vk) {
   return 0;
 }
 
-uint8_t us_ctrl_char(uint8_t c) {
-  if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 'a' + 1);
-  switch (c) {
-    case '[': return 27;
-    case '\\': return 28;
-    case ']': return 29;
-    case '6': return 30;
-    case '-': return 31;
-    default: return 0;
-  }
-}
-
 KeyEventRecord key_press(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state) {
   KeyEventRecord ev;
   ev.key_down = true;

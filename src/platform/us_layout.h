@@ -60,10 +60,6 @@ KeyEventRecord key_press(uint16_t vk, uint16_t scan, uint8_t ch, uint32_t state)
 // The unshifted character of a virtual key on the US layout, 0 for none.
 unsigned us_layout_vk_char(unsigned vk);
 
-// The character the console reports for Ctrl with the key whose unshifted
-// character on a US keyboard is `c`: the control byte, 0 when it has none.
-uint8_t us_ctrl_char(uint8_t c);
-
 // The key event a US keyboard produces for typing `ch` (Shift added where
 // the character needs it). Bytes without a key get virtual key 0, scan 0.
 KeyEventRecord key_event_for_char(uint8_t ch);

@@ -8,11 +8,7 @@
 namespace zw {
 
 VirtualConsole::VirtualConsole(int width, int window_rows, int buffer_rows)
-    : width_(width),
-      rows_(std::max(buffer_rows, window_rows)),
-      cells_(static_cast<size_t>(width) * std::max(buffer_rows, window_rows)) {
-  window_ = {0, 0, static_cast<int16_t>(width - 1), static_cast<int16_t>(window_rows - 1)};
-}
+    : screen_(width, window_rows, buffer_rows) {}
 
 void VirtualConsole::redirect_input(std::string bytes) {
   input_redirected_ = true;
@@ -43,92 +39,51 @@ bool VirtualConsole::remove_ctrl_handler(CtrlHandler handler) {
   return true;
 }
 
+bool VirtualConsole::screen_call(const char* name, bool fault) {
+  calls.push_back(name);
+  return !output_redirected_ && !fault;
+}
+
 bool VirtualConsole::get_screen_buffer_info(ScreenBufferInfo* info) {
-  calls.push_back("get_screen_buffer_info");
-  if (output_redirected_ || fail.screen_info) return false;
-  info->size = {static_cast<int16_t>(width_), static_cast<int16_t>(rows_)};
-  info->cursor = cursor_;
-  info->attributes = attr_;
-  info->window = window_;
+  if (!screen_call("get_screen_buffer_info", fail.screen_info)) return false;
+  screen_.get_screen_buffer_info(info);
   return true;
 }
 
 bool VirtualConsole::write_cells(const CharCell* cells, int count, Coord at) {
-  calls.push_back("write_cells");
-  if (output_redirected_ || fail.write_cells) return false;
-  for (int i = 0; i < count; ++i) {
-    if (in_buffer(at.x + i, at.y)) this->at(at.x + i, at.y) = cells[i];
-  }
-  return true;
+  return screen_call("write_cells", fail.write_cells) && screen_.write_cells(cells, count, at);
 }
 
 bool VirtualConsole::scroll_rect(SmallRect src, Coord dest, CharCell fill) {
-  calls.push_back("scroll_rect");
-  if (output_redirected_ || fail.scroll) return false;
-  src.left = std::max<int16_t>(src.left, 0);
-  src.top = std::max<int16_t>(src.top, 0);
-  src.right = std::min<int16_t>(src.right, static_cast<int16_t>(width_ - 1));
-  src.bottom = std::min<int16_t>(src.bottom, static_cast<int16_t>(rows_ - 1));
-  if (src.left > src.right || src.top > src.bottom) return true;
-  const int w = src.right - src.left + 1;
-  const int h = src.bottom - src.top + 1;
-  std::vector<CharCell> copy(static_cast<size_t>(w) * h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) copy[static_cast<size_t>(y) * w + x] = at(src.left + x, src.top + y);
-  // Uncovered source cells get the fill; then the copy lands on dest.
-  for (int y = src.top; y <= src.bottom; ++y)
-    for (int x = src.left; x <= src.right; ++x) at(x, y) = fill;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (in_buffer(dest.x + x, dest.y + y)) at(dest.x + x, dest.y + y) = copy[static_cast<size_t>(y) * w + x];
-  return true;
+  return screen_call("scroll_rect", fail.scroll) && screen_.scroll_rect(src, dest, fill);
 }
 
 bool VirtualConsole::fill_chars(uint8_t ch, int count, Coord pos) {
-  calls.push_back("fill_chars");
-  if (output_redirected_ || fail.fill) return false;
-  size_t i = static_cast<size_t>(pos.y) * width_ + pos.x;
-  for (int n = 0; n < count && i < cells_.size(); ++n, ++i) cells_[i].ch = ch;
-  return true;
+  return screen_call("fill_chars", fail.fill) && screen_.fill_chars(ch, count, pos);
 }
 
 bool VirtualConsole::fill_attrs(uint16_t attr, int count, Coord pos) {
-  calls.push_back("fill_attrs");
-  if (output_redirected_ || fail.fill) return false;
-  size_t i = static_cast<size_t>(pos.y) * width_ + pos.x;
-  for (int n = 0; n < count && i < cells_.size(); ++n, ++i) cells_[i].attr = attr;
-  return true;
+  return screen_call("fill_attrs", fail.fill) && screen_.fill_attrs(attr, count, pos);
 }
 
 bool VirtualConsole::set_cursor_position(Coord pos) {
-  calls.push_back("set_cursor_position");
-  if (output_redirected_ || fail.set_cursor || !in_buffer(pos.x, pos.y)) return false;
-  cursor_ = pos;
-  return true;
+  return screen_call("set_cursor_position", fail.set_cursor) && screen_.set_cursor_position(pos);
 }
 
 bool VirtualConsole::get_cursor_info(CursorInfo* info) {
-  calls.push_back("get_cursor_info");
-  if (output_redirected_ || fail.cursor_info) return false;
-  *info = cursor_info_;
+  if (!screen_call("get_cursor_info", fail.cursor_info)) return false;
+  *info = screen_.cursor_info();
   return true;
 }
 
 bool VirtualConsole::set_cursor_info(const CursorInfo& info) {
-  calls.push_back("set_cursor_info");
-  if (output_redirected_ || fail.cursor_info) return false;
-  cursor_info_ = info;
+  if (!screen_call("set_cursor_info", fail.cursor_info)) return false;
+  screen_.set_cursor_info(info);
   return true;
 }
 
 bool VirtualConsole::set_window(SmallRect w) {
-  calls.push_back("set_window");
-  if (output_redirected_ || fail.set_window) return false;
-  if (w.left < 0 || w.top < 0 || w.right >= width_ || w.bottom >= rows_ || w.left > w.right ||
-      w.top > w.bottom)
-    return false;
-  window_ = w;
-  return true;
+  return screen_call("set_window", fail.set_window) && screen_.set_window(w);
 }
 
 bool VirtualConsole::write_bytes(const char* bytes, size_t count, size_t* written) {
@@ -260,40 +215,19 @@ bool VirtualConsole::send_ctrl_event(ConsoleEvent event) {
   return ctrl_handler != nullptr && ctrl_handler(ctrl_context, event);
 }
 
-void VirtualConsole::resize_buffer(int rows) {
-  rows_ = rows;
-  cells_.resize(static_cast<size_t>(width_) * rows);
-  window_ = {0, 0, static_cast<int16_t>(width_ - 1), static_cast<int16_t>(rows - 1)};
-  cursor_.y = static_cast<int16_t>(std::min<int>(cursor_.y, rows - 1));
-}
+void VirtualConsole::resize_buffer(int rows) { screen_.resize(screen_.width(), rows); }
 
 void VirtualConsole::resize(int width, int rows) {
-  std::vector<CharCell> cells(static_cast<size_t>(width) * rows);
-  for (int y = 0; y < std::min(rows, rows_); ++y) {
-    for (int x = 0; x < std::min(width, width_); ++x) cells[static_cast<size_t>(y) * width + x] = at(x, y);
-  }
-  cells_ = std::move(cells);
-  width_ = width;
-  rows_ = rows;
-  window_ = {0, 0, static_cast<int16_t>(width - 1), static_cast<int16_t>(rows - 1)};
-  cursor_.x = static_cast<int16_t>(std::min<int>(cursor_.x, width - 1));
-  cursor_.y = static_cast<int16_t>(std::min<int>(cursor_.y, rows - 1));
+  screen_.resize(width, rows);
   size_changed_ = true;
 }
 
 std::string VirtualConsole::row(int y) const {
-  std::string s = buffer_row(window_.top + y);
+  std::string s = buffer_row(screen_.window().top + y);
   while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
 }
 
-std::string VirtualConsole::buffer_row(int y) const {
-  std::string s;
-  if (y < 0 || y >= rows_) return s;
-  for (int x = 0; x < width_; ++x) s.push_back(static_cast<char>(cells_[static_cast<size_t>(y) * width_ + x].ch));
-  return s;
-}
-
-CharCell VirtualConsole::cell(int x, int y) const { return cells_[static_cast<size_t>(y) * width_ + x]; }
+std::string VirtualConsole::buffer_row(int y) const { return screen_.buffer_row(y); }
 
 }  // namespace zw

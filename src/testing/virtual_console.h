@@ -1,5 +1,6 @@
 // An in-memory console for tests: a cell buffer that can be taller than its
-// window, a cursor, a current attribute, an input-event queue, a record of
+// window, a cursor, a current attribute (the cell console the browser's
+// port draws from, so both act alike), an input-event queue, a record of
 // beeps and calls, and switches that make operations fail.
 //
 //   VirtualConsole con(80, 25, /*buffer_rows=*/300);
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cell_console.h"
 #include "platform/console_port.h"
 #include "platform/output_block.h"
 #include "platform/us_layout.h"
@@ -101,16 +103,16 @@ class VirtualConsole : public ConsolePort {
   std::string row(int y) const;
   // Row `y` of the buffer, every cell.
   std::string buffer_row(int y) const;
-  CharCell cell(int x, int y) const;
-  Coord cursor() const { return cursor_; }
-  bool cursor_visible() const { return cursor_info_.visible; }
-  SmallRect window() const { return window_; }
-  int width() const { return width_; }
-  int buffer_rows() const { return rows_; }
-  void set_attribute(uint16_t attr) { attr_ = attr; }
+  CharCell cell(int x, int y) const { return screen_.cell(x, y); }
+  Coord cursor() const { return screen_.cursor(); }
+  bool cursor_visible() const { return screen_.cursor_info().visible; }
+  SmallRect window() const { return screen_.window(); }
+  int width() const { return screen_.width(); }
+  int buffer_rows() const { return screen_.buffer_rows(); }
+  void set_attribute(uint16_t attr) { screen_.set_attribute(attr); }
   // Moves and resizes the window by hand, as a user would.
-  void place_window(SmallRect window) { window_ = window; }
-  void move_cursor(Coord pos) { cursor_ = pos; }
+  void place_window(SmallRect window) { screen_.place_window(window); }
+  void move_cursor(Coord pos) { screen_.place_cursor(pos); }
   // Makes the buffer `rows` rows tall, as a terminal does when it is made
   // shorter or taller; the window becomes the whole buffer.
   void resize_buffer(int rows);
@@ -135,16 +137,11 @@ class VirtualConsole : public ConsolePort {
 
  private:
   bool hand_on(const char* bytes, size_t count);
-  bool in_buffer(int x, int y) const { return x >= 0 && x < width_ && y >= 0 && y < rows_; }
-  CharCell& at(int x, int y) { return cells_[static_cast<size_t>(y) * width_ + x]; }
+  // A call logged and let through: false when output is redirected or
+  // `fault` is set.
+  bool screen_call(const char* name, bool fault);
 
-  int width_;
-  int rows_;
-  std::vector<CharCell> cells_;
-  SmallRect window_;
-  Coord cursor_;
-  CursorInfo cursor_info_;
-  uint16_t attr_ = PLAIN_ATTRIBUTE;
+  CellConsole screen_;
   std::deque<InputRecord> events_;
   bool output_redirected_ = false;
   bool keep_block_ = false;

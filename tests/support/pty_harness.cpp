@@ -300,6 +300,13 @@ std::string Terminal::output_file() const {
 void Terminal::on_output(const char* s, size_t len, void* user) {
   auto* t = static_cast<Terminal*>(user);
   if (!t->options_.answer_requests) return;
+  // Each answer comes in a call of its own.
+  if (!t->options_.answer_cursor_requests && len > 2 && s[0] == '\x1b' && s[1] == '[' && s[len - 1] == 'R') return;
+  if (t->options_.answer_delay_ms > 0) {
+    t->delayed_.emplace_back(std::chrono::steady_clock::now() + std::chrono::milliseconds(t->options_.answer_delay_ms),
+                             std::string(s, len));
+    return;
+  }
   if (t->holding_) {
     t->held_.append(s, len);
     return;
@@ -342,20 +349,44 @@ int Terminal::on_popline(int cols, VTermScreenCell* cells, void* user) {
 
 void Terminal::pump(int timeout_ms) {
   if (master_ < 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  while (!delayed_.empty() && delayed_.front().first <= now) {
+    type(delayed_.front().second);
+    delayed_.erase(delayed_.begin());
+  }
   pollfd p{master_, POLLIN, 0};
   if (::poll(&p, 1, timeout_ms) <= 0 || !(p.revents & POLLIN)) return;
   char buf[8192];
   const ssize_t n = ::read(master_, buf, sizeof buf);
   if (n <= 0) return;
   if (options_.kitty_keyboard) keyboard_requests(buf, static_cast<size_t>(n));
-  if (options_.query_restores_cursor) {
-    std::string out(buf, static_cast<size_t>(n));
-    for (size_t at = out.find("\x1b[?u"); at != std::string::npos; at = out.find("\x1b[?u", at))
-      out.replace(at, 4, "\x1b" "8");
-    vterm_input_write(vt_, out.data(), out.size());
+  if (!options_.utf8) {
+    // A Latin-1 terminal: each byte one cell, shown as the character of its
+    // number.
+    std::string latin1;
+    for (ssize_t i = 0; i < n; ++i) append_utf8(&latin1, static_cast<uint8_t>(buf[i]));
+    vterm_input_write(vt_, latin1.data(), latin1.size());
     return;
   }
-  vterm_input_write(vt_, buf, static_cast<size_t>(n));
+  std::string out(buf, static_cast<size_t>(n));
+  if (options_.query_restores_cursor) {
+    for (size_t at = out.find("\x1b[?u"); at != std::string::npos; at = out.find("\x1b[?u", at))
+      out.replace(at, 4, "\x1b" "8");
+  }
+  // After each cursor restore, the cursor placed where it stands: no wrap
+  // is pending any more.
+  size_t done = 0;
+  for (size_t at = out.find("\x1b" "8"); options_.restore_drops_wrap && at != std::string::npos;
+       at = out.find("\x1b" "8", done)) {
+    done = at + 2;
+    vterm_input_write(vt_, out.data(), done);
+    out.erase(0, done);
+    done = 0;
+    const VTermPos c = cursor();
+    const std::string place = "\x1b[" + std::to_string(c.row + 1) + ";" + std::to_string(c.col + 1) + "H";
+    vterm_input_write(vt_, place.data(), place.size());
+  }
+  vterm_input_write(vt_, out.data(), out.size());
 }
 
 // The kitty keyboard protocol's query, push and pop, as a terminal that
@@ -404,19 +435,23 @@ void Terminal::start() {
   const std::string lang = "LANG=" + options_.locale;
   const std::string all = "LC_ALL=" + options_.locale;
   const std::string term = "TERM=" + options_.term;
-  char* const env[] = {const_cast<char*>(term.c_str()), const_cast<char*>(lang.c_str()),
-                       const_cast<char*>(all.c_str()), nullptr};
+  std::vector<char*> env = {const_cast<char*>(term.c_str())};
+  if (!options_.locale.empty()) {
+    env.push_back(const_cast<char*>(lang.c_str()));
+    env.push_back(const_cast<char*>(all.c_str()));
+  }
   // With a shell command, sh runs it as the job, the program's path in ZW.
   std::string zw = "ZW=" ZW_BINARY;
   std::string sh = "/bin/sh", dash_c = "-c", command = options_.shell_command;
   char* const program_argv[] = {const_cast<char*>(ZW_BINARY), nullptr};
   char* const shell_argv[] = {sh.data(), dash_c.data(), command.data(), nullptr};
-  char* const shell_env[] = {env[0], env[1], env[2], zw.data(), nullptr};
   const bool shell = !options_.shell_command.empty();
   char* const* argv = shell ? shell_argv : program_argv;
   std::vector<int> parent_only = {master_};
   if (output_pipe_[0] >= 0) parent_only.push_back(output_pipe_[0]);
-  const pty::Job job = pty::spawn(slave_, in, out, parent_only, argv, shell ? shell_env : env);
+  if (shell) env.push_back(zw.data());
+  env.push_back(nullptr);
+  const pty::Job job = pty::spawn(slave_, in, out, parent_only, argv, env.data());
   if (options_.input_from_file) ::close(in);
   if (out >= 0) ::close(out);
   output_pipe_[1] = -1;

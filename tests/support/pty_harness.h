@@ -18,8 +18,10 @@ bool same_settings(const termios& a, const termios& b);
 #include <sys/types.h>
 #include <vterm.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zw::e2e {
@@ -27,10 +29,13 @@ namespace zw::e2e {
 struct Options {
   int columns = 80;
   int rows = 24;
-  std::string locale = "C.UTF-8";
+  std::string locale = "C.UTF-8";  // LANG and LC_ALL; "" for neither
   std::string term = "xterm";
   std::string earlier_output;       // on the screen before the program starts
-  bool answer_requests = true;      // the emulator answers cursor requests
+  bool answer_requests = true;      // the emulator answers requests (cursor, attributes)
+  bool answer_cursor_requests = true;  // ... cursor requests among them
+  int answer_delay_ms = 0;          // each answer sent this long after the request came (a slow link)
+  bool utf8 = true;                 // the emulator decodes UTF-8; else Latin-1, one byte a cell
   bool input_from_file = false;     // standard input redirected from `input`
   std::string input;
   bool output_to_file = false;      // standard output redirected to a file
@@ -44,6 +49,8 @@ struct Options {
   bool resize_moves_cursor_right = false;
   // ESC [ ? u is read as "restore cursor" (CSI u), as st reads it.
   bool query_restores_cursor = false;
+  // A cursor restore (ESC 8) drops a pending wrap, as tmux's does.
+  bool restore_drops_wrap = false;
   // When set, `sh -c shell_command` is the foreground job instead of the
   // program, which it finds as "$ZW".
   std::string shell_command;
@@ -146,6 +153,7 @@ class Terminal {
   std::vector<std::vector<VTermScreenCell>> scrollback_cells_;  // for on_popline
   bool holding_ = false;
   std::string held_;
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> delayed_;  // answer_delay_ms
   pid_t session_ = -1;
   pid_t program_ = -1;
   int status_pipe_ = -1;

@@ -12,7 +12,10 @@
 # and the npm packages of tools/node-deps.sh (in $ZW_NODE_DIR).
 # TERMINAL is one of those above (all of them when none is named); with
 # --jobs N (2 unless told), N X servers each take their share at once.
-# Every terminal runs the program twice. The first run: a cycle, the editing
+# Every terminal first times the program's start (from its start to its
+# banner, and the part of that spent waiting for the terminal's answers,
+# read from a trace of its system calls), then runs the program twice. The
+# first run: a cycle, the editing
 # keys, Escape followed at once by a letter, "ä", a cycle typed on the
 # keypad, in kitty and foot Alt+keypad entry, and Ctrl+C. The second starts below 60 lines printed before it: a
 # cycle; the window 10 rows taller, a cycle; 10 rows shorter again, a cycle
@@ -49,7 +52,7 @@ node_modules=${ZW_NODE_DIR:-/opt/zahlwerk-node}/node_modules
 missing=()
 for t in "${terminals[@]}"; do
   tools=$(terminal_tools "$t") || { echo "no such terminal: $t" >&2; exit 2; }
-  for tool in Xvfb xdotool xprop $tools; do
+  for tool in Xvfb xdotool xprop strace $tools; do
     command -v "$tool" >/dev/null || missing+=("$t (needs $tool)")
   done
   if [[ $t == xtermjs ]]; then
@@ -337,6 +340,16 @@ run_terminal() {
   if ! start_terminal; then
     stop_terminal
     start_terminal || { fail "no window"; stop_terminal; return; }
+  fi
+  # The timed start (session.sh) comes first; its figures are reported.
+  checks=$((checks + 1))
+  waiting start
+  until [[ -s $out/start.ms ]] || ! waiting; do sleep 0.1; done
+  if [[ -s $out/start.ms ]]; then
+    read -r start_ms answers_ms <"$out/start.ms"
+    echo "   start to banner: ${start_ms} ms (the terminal's answers: ${answers_ms:-?} ms)"
+  else
+    fail "no timed start"
   fi
   expect_last "Operation:" "start" || { stop_terminal; return; }
 

@@ -35,21 +35,19 @@ const browser = await puppeteer.launch({
   args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
          "--disable-component-update", "--disable-sync"],
 });
-const bridge = spawn(bridgePath, [columns, rows, ...command], {
-  stdio: ["pipe", "pipe", "inherit", "pipe"],
-  env: { ...process.env, TERM: "xterm-256color" },
-});
+// Started once the terminal is on the page, as a web console starts its
+// shell: the program's start is timed against the terminal, not the page.
+let bridge = null;
 let ended = false;
 const end = async () => {
   if (ended) return;
   ended = true;
-  bridge.stdin.end();
+  bridge?.stdin.end();
   await browser.close().catch(() => {});
   rmSync(profile, { recursive: true, force: true });
   process.exit(0);
 };
 process.on("SIGTERM", end);
-bridge.on("exit", end);
 
 const page = await browser.newPage();
 await page.setContent("<!doctype html><body style='margin:0'><div id=t></div></body>");
@@ -69,6 +67,12 @@ await page.evaluate((c, r) => {
   term.focus();
   window.term = term;
 }, Number(columns), Number(rows));
+
+bridge = spawn(bridgePath, [columns, rows, ...command], {
+  stdio: ["pipe", "pipe", "inherit", "pipe"],
+  env: { ...process.env, TERM: "xterm-256color" },
+});
+bridge.on("exit", end);
 
 // The program's output in order, each piece parsed before the next.
 let written = Promise.resolve();

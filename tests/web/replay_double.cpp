@@ -32,7 +32,7 @@
 #include "app/program.h"
 #include "calc/calculator.h"
 #include "console/console.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 #include "testing/virtual_console.h"
 

@@ -2,7 +2,7 @@
 
 #include "platform/posix/key_sequences.h"
 #include "platform/posix/terminal_sequences.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 
 namespace zw {

@@ -28,7 +28,7 @@
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
 #include "platform/posix/terminal_session.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 
 namespace zw {
@@ -122,16 +122,12 @@ class PosixConsolePort final : public ConsolePort {
   bool set_window(SmallRect) override { return screen_open(s_); }
 
   // A terminal written to as a file (TERM=dumb, a screen too small) gets
-  // the bytes in its own encoding.
+  // the bytes in its own encoding, as far as it is known.
   bool write_bytes(const char* bytes, size_t count, size_t* written) override {
     bool ok;
     if (output_converted_) {
-      if (!converted_mode_known_) {
-        converted_mode_ = locale_text_mode();
-        converted_mode_known_ = true;
-      }
       converted_.clear();
-      append_terminal_text(bytes, count, converted_mode_, &converted_);
+      append_terminal_text(bytes, count, s_.taken_over ? s_.text_mode : locale_text_mode(), &converted_);
       size_t n = 0;
       ok = output_write(s_.out, converted_.data(), converted_.size(), &n, DescriptorSink{s_.output_fd});
       *written = ok ? count : 0;
@@ -210,11 +206,8 @@ class PosixConsolePort final : public ConsolePort {
  private:
   TerminalSession s_;
   // Standard output is a terminal, with a screen or written to as a file:
-  // what write_bytes writes goes out in the terminal's encoding
-  // (converted_mode_, known on first use).
+  // what write_bytes writes goes out in the terminal's encoding.
   bool output_converted_ = false;
-  bool converted_mode_known_ = false;
-  TextMode converted_mode_ = TextMode::SINGLE_BYTE;
   std::string converted_;  // bytes in the terminal's encoding
   uint32_t cursor_size_ = CursorInfo{}.size;
 };

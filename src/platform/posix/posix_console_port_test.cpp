@@ -15,6 +15,8 @@
 #include <string>
 
 #include "platform/platform_port.h"
+#include "platform/posix/terminal_guard.h"
+#include "platform/posix/terminal_handshake.h"
 #include "platform/posix/terminal_sequences.h"
 #include "support/pty_pair.h"
 
@@ -24,17 +26,18 @@ namespace {
 // The terminal's side of a pseudo-terminal, in a process of its own (the
 // tests raise signals, which an emulator may not deliver well to a process
 // with a second thread): hands back what the port sends, and answers a
-// cursor request with `row` and `column` and, when `kitty`, the keyboard
-// protocol query with its flags.
+// cursor request with `row` and `column`, the device attributes request,
+// and, when `kitty`, the keyboard protocol query with its flags, each
+// `delay_ms` after it came.
 class FakeTerminal {
  public:
-  FakeTerminal(int fd, int row, int column, bool kitty = false) : fd_(fd) {
+  FakeTerminal(int fd, int row, int column, bool kitty = false, int delay_ms = 0) : fd_(fd) {
     int seen[2];
     EXPECT_EQ(::pipe(seen), 0);
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(seen[0]);
-      answer(fd, row, column, kitty, seen[1]);
+      answer(fd, row, column, kitty, delay_ms, seen[1]);
       ::_exit(0);
     }
     ::close(seen[1]);
@@ -70,7 +73,7 @@ class FakeTerminal {
   }
 
  private:
-  static void answer(int fd, int row, int column, bool kitty, int seen) {
+  static void answer(int fd, int row, int column, bool kitty, int delay_ms, int seen) {
     std::string tail;
     char buf[4096];
     for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) {
@@ -80,9 +83,12 @@ class FakeTerminal {
       if (kitty && tail.find(KITTY_QUERY) != std::string::npos) reply = "\x1b[?0u";
       if (tail.find(CURSOR_REQUEST) != std::string::npos) {
         reply += "\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "R";
-        tail.clear();
       }
-      if (!reply.empty() && ::write(fd, reply.data(), reply.size()) < 0) return;
+      if (tail.find(ATTRIBUTES_REQUEST) != std::string::npos) reply += "\x1b[?62;22c";
+      if (reply.empty()) continue;
+      tail.clear();
+      ::usleep(static_cast<useconds_t>(delay_ms) * 1000);
+      if (::write(fd, reply.data(), reply.size()) < 0) return;
     }
   }
 
@@ -105,6 +111,16 @@ InputRecord next_key(ConsolePort& port) {
   return InputRecord{InputEventKind::FOCUS, {}};
 }
 
+// The character-type locale `name` while it lives.
+class ScopedLocale {
+ public:
+  explicit ScopedLocale(const char* name) : was_(std::setlocale(LC_CTYPE, nullptr)) { std::setlocale(LC_CTYPE, name); }
+  ~ScopedLocale() { std::setlocale(LC_CTYPE, was_.c_str()); }
+
+ private:
+  const std::string was_;
+};
+
 // What the control handler was handed.
 std::atomic<int> g_events{0};
 std::atomic<int> g_last_event{-1};
@@ -118,6 +134,7 @@ bool note_event(void*, ConsoleEvent event) {
 // taken over in one step: raw input, the cursor asked for and awaited. Every
 // way out gives the settings back and shows the cursor.
 TEST(PosixConsolePort, TakesTheTerminalOverAtFirstUseAndGivesItBack) {
+  const ScopedLocale utf8("C.UTF-8");
   PtyPair pty(100, 30);
   FakeTerminal term(pty.terminal, 12, 5);
   const termios before = settings_of(pty.device);
@@ -125,7 +142,7 @@ TEST(PosixConsolePort, TakesTheTerminalOverAtFirstUseAndGivesItBack) {
   ScreenBufferInfo info;
   EXPECT_FALSE(port->get_screen_buffer_info(&info));
   port->open_console();
-  EXPECT_EQ(term.until(CURSOR_REQUEST), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n");
+  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b[c");
   ASSERT_TRUE(port->get_screen_buffer_info(&info));
   EXPECT_EQ(info.size.x, 100);
   EXPECT_EQ(info.size.y, 30);
@@ -174,6 +191,7 @@ TEST(PosixConsolePort, TakesTheTerminalOverAtFirstUseAndGivesItBack) {
 // popped on the way out; Ctrl+C reported as a key is raised as the signal
 // the line discipline would raise, which reaches the control handler.
 TEST(PosixConsolePort, KittyFlagsPushedAndPoppedAndCtrlCRaised) {
+  const ScopedLocale utf8("C.UTF-8");
   PtyPair pty;
   FakeTerminal term(pty.terminal, 1, 80, /*kitty=*/true);
   auto port = make_posix_port(pty.device, pty.device, "xterm-kitty");
@@ -181,7 +199,7 @@ TEST(PosixConsolePort, KittyFlagsPushedAndPoppedAndCtrlCRaised) {
   port->open_console();
   // A cursor in the last column waits to wrap: the program starts on the
   // next row.
-  EXPECT_EQ(term.until(KITTY_PUSH), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\r\n\x1b[>31u");
+  EXPECT_EQ(term.until(KITTY_PUSH), "\x1b" "7\x1b[?u\x1b" "8\x1b[6n\x1b[c\r\n\x1b[>31u");
   g_events = 0;
   term.type("\x1b[99;5u\x1b[97u");
   EXPECT_EQ(next_key(*port).key.ch, 'a');
@@ -190,6 +208,23 @@ TEST(PosixConsolePort, KittyFlagsPushedAndPoppedAndCtrlCRaised) {
   port->remove_ctrl_handler(note_event);
   port.reset();
   EXPECT_EQ(term.until(CURSOR_SHOW), std::string("\x1b[2;1H") + KITTY_POP + CURSOR_SHOW);
+}
+
+// Answers that come after the program stopped waiting for them are owed
+// until they come, then no more: a way out after them has nothing to wait
+// for.
+TEST(PosixConsolePort, LateAnswersAreOwedUntilTheyCome) {
+  const ScopedLocale utf8("C.UTF-8");
+  PtyPair pty;
+  FakeTerminal term(pty.terminal, 3, 1, false, ANSWER_WAIT_MS + 200);
+  auto port = make_posix_port(pty.device, pty.device, "xterm");
+  port->open_console();
+  EXPECT_TRUE(answers_owed());
+  term.until(ATTRIBUTES_REQUEST);
+  ::usleep(400 * 1000);
+  term.type("a");
+  EXPECT_EQ(next_key(*port).key.ch, 'a');
+  EXPECT_FALSE(answers_owed());
 }
 
 // A size change and a resume, as the signals report them: the size read
@@ -203,7 +238,7 @@ TEST(PosixConsolePort, SizeChangeAndResume) {
   shell.c_cc[VERASE] = 8;
   auto port = make_posix_port(pty.device, pty.device, "xterm");
   port->open_console();
-  term.until(CURSOR_REQUEST);
+  term.until(ATTRIBUTES_REQUEST);
 
   pty.resize(60, 20);
   ::raise(SIGWINCH);
@@ -213,7 +248,7 @@ TEST(PosixConsolePort, SizeChangeAndResume) {
   ASSERT_TRUE(port->get_screen_buffer_info(&info));
   EXPECT_EQ(info.size.x, 60);
   EXPECT_EQ(info.size.y, 20);
-  EXPECT_EQ(term.until(CURSOR_REQUEST), CURSOR_REQUEST);
+  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), std::string(CURSOR_REQUEST) + ATTRIBUTES_REQUEST);
 
   port->set_cursor_info({25, false});
   port->flush();
@@ -221,7 +256,7 @@ TEST(PosixConsolePort, SizeChangeAndResume) {
   ::tcsetattr(pty.device, TCSANOW, &shell);
   ::raise(SIGCONT);
   EXPECT_TRUE(port->take_size_change());
-  EXPECT_EQ(term.until(CURSOR_REQUEST), std::string(CURSOR_HIDE) + CURSOR_REQUEST);
+  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), std::string(CURSOR_HIDE) + CURSOR_REQUEST + ATTRIBUTES_REQUEST);
   EXPECT_FALSE(settings_of(pty.device).c_lflag & ICANON);
   port.reset();
   EXPECT_TRUE(same_settings(settings_of(pty.device), shell));
@@ -236,7 +271,7 @@ TEST(PosixConsolePort, HangUpIsTheCloseEventAndTheEndOfTheInput) {
   auto port = make_posix_port(pty.device, pty.device, "xterm");
   port->add_ctrl_handler(note_event, nullptr);
   port->open_console();
-  term->until(CURSOR_REQUEST);
+  term->until(ATTRIBUTES_REQUEST);
   term.reset();
   g_events = 0;
   pty.hang_up();

@@ -62,9 +62,17 @@ bool same_terminal(int a, int b) {
   return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
 }
 
+// The C and POSIX locales, and the C locale that a failed setlocale leaves
+// (an unset or unknown LANG), name ASCII: they say nothing about the
+// terminal. Every other locale names the code page the terminal is set up
+// for.
 TextMode locale_text_mode() {
   const char* codeset = ::nl_langinfo(CODESET);
-  return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0 ? TextMode::UTF8 : TextMode::SINGLE_BYTE;
+  if (codeset == nullptr) return TextMode::ASCII;
+  if (std::strcmp(codeset, "UTF-8") == 0) return TextMode::UTF8;
+  for (const char* ascii : {"", "ANSI_X3.4-1968", "ASCII", "US-ASCII", "646"})
+    if (std::strcmp(codeset, ascii) == 0) return TextMode::ASCII;
+  return TextMode::SINGLE_BYTE;
 }
 
 void read_screen_size(int fd, int* columns, int* rows) {

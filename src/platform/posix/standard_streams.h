@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace zw {
 
@@ -19,7 +19,8 @@ void keep_standard_descriptors();
 bool is_screen(int fd, const char* term);
 // True when both descriptors are the same terminal device.
 bool same_terminal(int a, int b);
-// How the terminal shows text under the locale set by now.
+// How the terminal shows text under the locale set by now: ASCII when the
+// locale does not tell (the terminal may say: terminal_handshake.h).
 TextMode locale_text_mode();
 // The size of terminal `fd`, 80 x 24 when it does not say.
 void read_screen_size(int fd, int* columns, int* rows);

@@ -1,7 +1,6 @@
 #include "platform/posix/terminal_guard.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <cstring>
 
 #include "platform/posix/terminal_sequences.h"
+#include "platform/posix/way_out_io.h"
 
 namespace zw {
 
@@ -58,7 +58,9 @@ struct TerminalGuard {
   GuardFlag margins_used{0};
   GuardFlag keyboard_wanted{0};  // the port uses its keyboard flags
   GuardFlag keyboard_pushed{0};  // and they are on the terminal now
-  GuardFlag answer_owed{0};      // a cursor report is on its way
+  GuardFlag answers_owed{0};     // the LastAnswer of answers on their way
+  GuardFlag owed_until{0};       // till then, in ms of guard_clock
+  timespec epoch{};              // guard_clock's 0
   std::atomic<CtrlHandler> ctrl_handler{nullptr};
   std::atomic<void*> ctrl_context{nullptr};
   GuardFlag continued{0};
@@ -240,86 +242,42 @@ void guard_keyboard_pushed() {
   g_guard.keyboard_pushed.store(true);
 }
 
-void guard_answer_owed() { g_guard.answer_owed.store(true); }
-
-bool take_answer_owed() { return g_guard.answer_owed.exchange(false); }
-
-bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
-
-// How long the way out waits for a cursor report still owed.
-constexpr int ANSWER_COLLECT_MS = 150;
-
-int millis_since(const timespec& start) {
+// Milliseconds since the guard's epoch, taken the first time (on the main
+// thread, before any debt is noted): async-signal-safe.
+int guard_clock() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int>((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000);
+  return static_cast<int>((now.tv_sec - g_guard.epoch.tv_sec) * 1000 + (now.tv_nsec - g_guard.epoch.tv_nsec) / 1000000);
 }
 
-// Reads what the terminal sends on `fd`, a byte at a time, up to the end of
-// a cursor report (ESC [ digits ; digits R; a keyboard flags answer before
-// it is read with it), for at most ANSWER_COLLECT_MS. The answer would
-// otherwise reach whoever reads the terminal next: the shell.
-void collect_owed_answer(int fd) {
-  timespec start{};
-  ::clock_gettime(CLOCK_MONOTONIC, &start);
-  enum { NONE, ESCAPE, PARAMETERS } state = NONE;
-  for (;;) {
-    const int left = ANSWER_COLLECT_MS - millis_since(start);
-    if (left <= 0) return;
-    pollfd p{fd, POLLIN, 0};
-    const int n = ::poll(&p, 1, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0 || !(p.revents & POLLIN)) return;
-    char byte;
-    if (::read(fd, &byte, 1) != 1) return;
-    if (byte == ESC) {
-      state = ESCAPE;
-    } else if (state == ESCAPE && byte == '[') {
-      state = PARAMETERS;
-    } else if (state == PARAMETERS && byte == 'R') {
-      return;
-    } else if (state != PARAMETERS || !((byte >= '0' && byte <= '9') || byte == ';')) {
-      state = NONE;
-    }
-  }
+void guard_answers_owed(LastAnswer last) {
+  if (g_guard.epoch.tv_sec == 0 && g_guard.epoch.tv_nsec == 0) ::clock_gettime(CLOCK_MONOTONIC, &g_guard.epoch);
+  g_guard.owed_until.store(guard_clock() + ANSWER_OWED_MS);
+  g_guard.answers_owed.store(static_cast<int>(last));
 }
 
-// Whether this process's group may take the terminal: false only when the
-// terminal names another foreground job. A job stopped with Ctrl+Z and then
-// killed from the shell (kill %1) is not in the foreground: a write would
-// land on the shell's line, and setting the terminal would stop it again
-// (SIGTTOU) instead of letting it end. A terminal that is not the
-// controlling one (or no longer is) names none and is given back.
-bool in_foreground(int fd) {
-  const pid_t job = ::tcgetpgrp(fd);
-  return job < 0 || job == ::getpgrp();
-}
+bool answers_owed() { return g_guard.answers_owed.load() != 0; }
 
-// Writes what goes out without waiting: output the terminal does not take
-// (not read, stopped by flow control) must not hold up the way out. The
-// non-blocking flag belongs to the file description, which the shell shares,
-// so it is put back at once.
-void write_without_waiting(int fd, const char* bytes, size_t count) {
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0) return;
-  if (!(flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
-  [[maybe_unused]] ssize_t w = ::write(fd, bytes, count);
-  if (!(flags & O_NONBLOCK)) ::fcntl(fd, F_SETFL, flags);
-}
+void settle_answers_owed() { g_guard.answers_owed.store(0); }
+
+bool keyboard_flags_popped() { return g_guard.keyboard_wanted.load() && !g_guard.keyboard_pushed.load(); }
 
 // The way out's sequences (terminal_sequences.h). The pop is sent once per
 // push: a second one would pop what the shell may have pushed.
 //
-// A cursor report still owed is collected first, while input is raw (a
-// terminal in the shell's settings would echo it). The settings go back
+// Answers still owed are collected first, while input is raw (a terminal
+// in the shell's settings would echo them). The settings go back
 // next, as they need no room in the output; the bytes follow only as far as
 // the terminal takes them at once. A process that is not the terminal's
 // foreground job touches neither.
 void give_terminal_back() {
   const bool pop = g_guard.keyboard_pushed.exchange(false);
-  const bool owed = g_guard.answer_owed.exchange(false);
+  const int owed = g_guard.answers_owed.exchange(0);
   if (g_guard.input_raw.load() && in_foreground(g_guard.input_fd)) {
-    if (owed) collect_owed_answer(g_guard.input_fd);
+    if (owed != 0) {
+      const int wait = std::min(ANSWER_COLLECT_MS, g_guard.owed_until.load() - guard_clock());
+      read_past_answer(g_guard.input_fd, static_cast<LastAnswer>(owed), wait);
+    }
     ::tcsetattr(g_guard.input_fd, TCSANOW, &g_guard.saved);
   }
   if ((g_guard.screen_used.load() || pop) && in_foreground(g_guard.output_fd)) {

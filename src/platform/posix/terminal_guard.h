@@ -22,11 +22,12 @@
 // Keyboard flags the port pushed (the kitty protocol) are popped wherever
 // the terminal is given back, Ctrl+Z included; the port pushes them again
 // on resume.
-// Giving the terminal back never waits on it: the settings go back before
-// the bytes, which are dropped when the terminal takes no output (not read,
-// stopped by flow control); a cursor report still owed is awaited for at
-// most 150 ms. A process that is no longer the terminal's foreground job (a
-// stopped job killed from the shell) leaves the terminal alone.
+// Giving the terminal back never waits on it for long: the settings go back
+// before the bytes, which are dropped when the terminal takes no output (not
+// read, stopped by flow control); answers the port asked for and has not
+// had yet are read up to the last of them first, for at most
+// ANSWER_COLLECT_MS. A process that is no longer the terminal's foreground
+// job (a stopped job killed from the shell) leaves the terminal alone.
 //
 // A handler reaches nothing but the guard's own record, which lives at file
 // scope for that reason; the port fills it while it owns the terminal.
@@ -56,12 +57,18 @@ void guard_margins_used();
 // The port is about to push its keyboard flags (KITTY_PUSH) to the screen's
 // terminal: from now on every way out pops them (KITTY_POP), once per push.
 void guard_keyboard_pushed();
-// A cursor report was asked for on the raw input: until it is taken, every
-// way out (a stop too) first collects it from the terminal, for a short
-// while. take_answer_owed: whether it was still owed, which ends that; false
-// once a way out collected it.
-void guard_answer_owed();
-bool take_answer_owed();
+// Answers were asked for on the raw input, the last of them `last`: until
+// settle_answers_owed, every way out (a stop too) first reads the terminal
+// up to and including that answer, so that none reaches whoever reads the
+// terminal next. A way out that reads them ends the debt (answers_owed then
+// says false); so does ANSWER_OWED_MS after the request, by when a terminal
+// that has not answered never will.
+enum class LastAnswer : int { CURSOR_REPORT = 1, ATTRIBUTES = 2 };
+constexpr int ANSWER_COLLECT_MS = 1000;
+constexpr int ANSWER_OWED_MS = 3000;
+void guard_answers_owed(LastAnswer last);
+bool answers_owed();
+void settle_answers_owed();
 // Flags the port pushed were popped while it keeps the terminal (a stop):
 // they are to be pushed again.
 bool keyboard_flags_popped();

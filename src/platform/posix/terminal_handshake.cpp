@@ -39,49 +39,115 @@ void place_reported_cursor(TerminalHandshake& h, TerminalScreen& s, int row, int
 
 }  // namespace
 
-// The terminal answers in order: its keyboard flags come before the cursor
-// report when it speaks the protocol, so the wait is no longer.
-void append_cursor_request(TerminalHandshake& h, KeyDecoder& d, std::string* out) {
+// The terminal answers in order, the device attributes after everything
+// asked before them, so the wait is no longer. The probe goes before the
+// keyboard query, whose cursor restore would put a cursor that waits to wrap
+// at the row's end (after output that filled the row) back onto the row's
+// last character, for the probe to overwrite; it wraps instead.
+void append_requests(TerminalHandshake& h, KeyDecoder& d, std::string* out) {
   h.keyboard_in_request = !h.keyboard_asked;
   h.keyboard_asked = true;
+  h.probe_in_request = h.probe_wanted;
+  if (h.probe_in_request) {
+    out->append(CURSOR_REQUEST);
+    out->append(CURSOR_SAVE);
+    out->append(ENCODING_PROBE);
+    out->append(CURSOR_REQUEST);
+    out->append(CURSOR_RESTORE);
+  }
   if (h.keyboard_in_request) {
     d.kitty_flags = -1;
     out->append(CURSOR_SAVE);
     out->append(KITTY_QUERY);
     out->append(CURSOR_RESTORE);
   }
-  out->append(CURSOR_REQUEST);
+  if (!h.probe_in_request) out->append(CURSOR_REQUEST);
+  d.reports_expected = h.probe_in_request ? 2 : 1;
+  d.reports_received = 0;
+  d.attributes_expected = h.attributes;
+  d.attributes_received = false;
+  if (h.attributes) out->append(ATTRIBUTES_REQUEST);
+  h.sent = Clock::now();
 }
 
-CursorWait await_cursor_report(TerminalInput& in, int wait_ms, TypedAhead typed) {
-  in.decoder.report_expected = true;
-  in.decoder.report_received = false;
-  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(wait_ms);
-  while (!in.decoder.report_received) {
-    if (in.events.size() >= TYPED_AHEAD_MAX) return CursorWait::HELD_FULL;
-    const int left = millis_until(until);
-    if (left <= 0) return CursorWait::NO_ANSWER;
+LastAnswer last_answer(const TerminalHandshake& h) {
+  return h.attributes ? LastAnswer::ATTRIBUTES : LastAnswer::CURSOR_REPORT;
+}
+
+bool answers_complete(const KeyDecoder& d) {
+  return d.attributes_received || (!d.attributes_expected && d.reports_expected == 0);
+}
+
+AnswerWait await_answers(TerminalHandshake& h, TerminalInput& in, int wait_ms, TypedAhead typed) {
+  KeyDecoder& d = in.decoder;
+  const Clock::time_point until = h.sent + std::chrono::milliseconds(wait_ms);
+  bool answered = false;           // something came: the round trip is known
+  Clock::time_point reports_in{};  // when the last cursor report came
+  for (;;) {
+    const bool keyboard_answer = h.keyboard_in_request && d.kitty_flags >= 0;
+    if (!answered && (d.reports_received > 0 || d.attributes_received || keyboard_answer)) {
+      answered = true;
+      h.round_trip_ms = static_cast<int>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - h.sent).count());
+    }
+    if (answers_complete(d)) return AnswerWait::ANSWERED;
+    Clock::time_point end = until;
+    if (d.reports_expected == 0 && d.reports_received > 0) {
+      // Every cursor report is in and the device attributes are not: a
+      // terminal that answers them would have sent them by now.
+      if (reports_in == Clock::time_point{}) reports_in = Clock::now();
+      end = std::min(end, reports_in + std::chrono::milliseconds(key_deadline_for(h.round_trip_ms)));
+    }
+    if (in.events.size() >= TYPED_AHEAD_MAX) return AnswerWait::HELD_FULL;
+    const int left = millis_until(end);
+    if (left <= 0) {
+      if (d.reports_expected > 0 || d.reports_received == 0) return AnswerWait::NO_ANSWER;
+      d.attributes_expected = false;
+      h.attributes = false;
+      return AnswerWait::ANSWERED;
+    }
     pollfd p{in.fd, POLLIN, 0};
     const int n = ::poll(&p, 1, left);
-    if (n < 0 && errno != EINTR) return CursorWait::NO_ANSWER;
+    if (n < 0 && errno != EINTR) return AnswerWait::NO_ANSWER;
     if (n > 0) read_terminal_piece(in);
     if (typed == TypedAhead::DROP) in.events.clear();
-    if (in.hung_up) return CursorWait::HUNG_UP;
+    if (in.hung_up) return AnswerWait::HUNG_UP;
   }
-  return CursorWait::ANSWERED;
 }
 
-bool settle_cursor_request(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool still_owed) {
-  if (!d.report_received) {
-    if (!still_owed) {
+TextMode probe_verdict(CursorReport before, CursorReport after, int columns) {
+  if (after.row != before.row || before.column < 1 || before.column > columns - 2) return TextMode::ASCII;
+  switch (after.column - before.column) {
+    case 1: return TextMode::UTF8;
+    case 2: return TextMode::SINGLE_BYTE;
+    default: return TextMode::ASCII;
+  }
+}
+
+bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool collected) {
+  if (h.probe_in_request && (d.reports_received > 0 || !collected)) {
+    h.probe_wanted = false;
+    if (d.reports_received >= 2) h.text_mode = probe_verdict(d.reports[0], d.reports[1], s.columns);
+  }
+  if (d.reports_received == 0) {
+    if (collected) {
       if (h.keyboard_in_request) h.keyboard_asked = false;
       return false;
     }
     h.cursor_reports = false;
     return false;
   }
-  d.report_received = false;
-  place_reported_cursor(h, s, d.report_row, d.report_column);
+  CursorReport at = d.reports[0];
+  // A cursor that waited to wrap at the row's end wrapped with the probe
+  // (scrolling the screen at the bottom row): the program starts on the row
+  // it went to.
+  const CursorReport after = d.reports[1];
+  if (h.probe_in_request && d.reports_received >= 2 && at.column >= s.columns &&
+      (after.row != at.row || after.column < at.column)) {
+    at = {after.row, 1};
+  }
+  d.reports_received = 0;
+  place_reported_cursor(h, s, at.row, at.column);
   return h.keyboard_in_request && d.kitty_flags >= 0;
 }
 
@@ -107,18 +173,21 @@ void ask_cursor_through_output(TerminalHandshake& h, TerminalScreen& s, TextMode
   tty.fd = fd;
   tty.read_max = 1;
   reset_key_decoder(tty.decoder, mode);
-  if (set_terminal_settings(fd, TCSANOW, answer_settings(saved)) &&
-      write_all_to(output_fd, CURSOR_REQUEST, sizeof CURSOR_REQUEST - 1)) {
-    await_cursor_report(tty, CURSOR_REPORT_WAIT_MS, TypedAhead::DROP);
+  // The keyboard protocol is of no use without the keys.
+  h.keyboard_asked = true;
+  std::string requests;
+  append_requests(h, tty.decoder, &requests);
+  if (set_terminal_settings(fd, TCSANOW, answer_settings(saved))) {
+    guard_answers_owed(last_answer(h));
+    if (write_all_to(output_fd, requests.data(), requests.size())) {
+      await_answers(h, tty, ANSWER_WAIT_MS, TypedAhead::DROP);
+    }
+    settle_answers_owed();
   }
   set_terminal_settings(fd, TCSANOW, saved);
   guard_input_raw(false);
   ::close(fd);
-  if (!tty.decoder.report_received) {
-    h.cursor_reports = false;
-    return;
-  }
-  place_reported_cursor(h, s, tty.decoder.report_row, tty.decoder.report_column);
+  settle_requests(h, tty.decoder, s, /*collected=*/false);
 }
 
 void append_keyboard_push(std::string* out) {

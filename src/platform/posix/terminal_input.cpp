@@ -29,6 +29,14 @@ bool read_terminal_piece(TerminalInput& in) {
   if (n > 0) {
     in.quiet = static_cast<size_t>(n) < want;
     in.decoded.clear();
+    // Past a local terminal's deadline, what waits is settled at once by a
+    // byte that cannot go on with it: an Escape typed, then a letter, is
+    // the Escape key and the letter however slow the link.
+    const auto paused = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - in.last_byte).count();
+    if (key_decoder_awaits_deadline(in.decoder) && paused > KEY_SEQUENCE_DEADLINE_MS &&
+        !key_decoder_continues(in.decoder, static_cast<uint8_t>(buf[0]))) {
+      decode_key_deadline(in.decoder, &in.decoded);
+    }
     decode_key_bytes(in.decoder, buf, static_cast<size_t>(n), &in.decoded);
     queue_keys(in, in.decoded);
     in.last_byte = Clock::now();
@@ -90,7 +98,11 @@ void settle_overdue_sequence(TerminalInput& in) {
 
 int deadline_left_ms(const TerminalInput& in) {
   const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - in.last_byte).count();
-  return static_cast<int>(std::max<long long>(0, KEY_SEQUENCE_DEADLINE_MS - passed));
+  return static_cast<int>(std::max<long long>(0, in.deadline_ms - passed));
+}
+
+int key_deadline_for(int round_trip_ms) {
+  return std::clamp(2 * round_trip_ms, KEY_SEQUENCE_DEADLINE_MS, KEY_SEQUENCE_DEADLINE_MAX_MS);
 }
 
 void queue_keys(TerminalInput& in, const std::vector<KeyEventRecord>& keys) {

@@ -33,6 +33,7 @@ struct TerminalInput {
   KeyDecoder decoder;
   std::vector<KeyEventRecord> decoded;  // keys of the piece just read
   Clock::time_point last_byte{};
+  int deadline_ms = KEY_SEQUENCE_DEADLINE_MS;  // for the rest of a sequence (key_deadline_for)
   bool quiet = false;    // found with nothing more to read, since the last wait
   bool hung_up = false;  // end of file, EIO or POLLHUP seen
   std::deque<InputRecord> events;
@@ -54,6 +55,11 @@ void take_terminal(TerminalInput& in, short found);
 void settle_overdue_sequence(TerminalInput& in);
 // Milliseconds left until that deadline, 0 once it has passed.
 int deadline_left_ms(const TerminalInput& in);
+// The deadline on a link whose answers take `round_trip_ms` (-1: not
+// known): a sequence the terminal sent whole may arrive in pieces that far
+// apart, and at a local terminal Escape stays prompt.
+constexpr int KEY_SEQUENCE_DEADLINE_MAX_MS = 500;
+int key_deadline_for(int round_trip_ms);
 
 // Queues `keys` as a console reports them. With the kitty protocol on, the
 // signal keys of `in.settings` are raised instead of queued.

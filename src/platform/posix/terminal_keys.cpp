@@ -1,36 +1,42 @@
 #include "platform/posix/terminal_keys.h"
 
+#include "platform/posix/key_forms.h"
 #include "platform/posix/key_sequences.h"
 #include "platform/posix/terminal_sequences.h"
 #include "platform/us_layout.h"
 
 namespace zw {
 
-namespace {
-
 using Keys = std::vector<KeyEventRecord>;
 using State = KeyDecoder::State;
 
-// The rows a whole sequence may be: its own (st's editing keys) and the
-// ones read with modifiers.
-constexpr KeyForms WHOLE_SEQUENCE = static_cast<KeyForms>(CLASSIC | WHOLE);
+uint32_t alt_state(bool alt) { return alt ? uint32_t{KeyState::LEFT_ALT} : 0u; }
 
-// Modifier parameter of xterm's "ESC [ 1 ; m X" forms: m - 1 is a bit set
-// of Shift 1, Alt 2, Ctrl 4, Meta 8 (taken as Alt), Caps Lock 64, Num Lock
-// 128.
-uint32_t modifier_state(int m) {
-  if (m < 2) return 0;
-  const int bits = m - 1;
-  uint32_t state = 0;
-  if (bits & 1) state |= KeyState::SHIFT;
-  if (bits & (2 | 8)) state |= KeyState::LEFT_ALT;
-  if (bits & 4) state |= KeyState::LEFT_CTRL;
-  if (bits & 64) state |= KeyState::CAPS_LOCK;
-  if (bits & 128) state |= KeyState::NUM_LOCK;
-  return state;
+KeyEventRecord escape_key() { return key_event_for_char(ESC); }
+
+// The terminal does not report the release of such a key: with the kitty
+// protocol on, it is added at once.
+void emit_key(const KeyDecoder& d, Keys* keys, const KeyEventRecord& k) {
+  keys->push_back(k);
+  if (!d.kitty) return;
+  keys->push_back(k);
+  keys->back().key_down = false;
 }
 
-uint32_t alt_state(bool alt) { return alt ? uint32_t{KeyState::LEFT_ALT} : 0u; }
+void emit_row(const KeyDecoder& d, Keys* keys, const KeySequence& s, uint32_t state) {
+  emit_key(d, keys, key_press(s.vk, s.scan, s.ch, s.state | state));
+}
+
+void decoder_to_ground(KeyDecoder& d) {
+  d.state = State::GROUND;
+  d.alt = false;
+  d.params_len = 0;
+  d.utf8 = Utf8Reader{};
+  d.mouse_values_left = 0;
+  d.mouse_value_tail = false;
+}
+
+namespace {
 
 // The key of a byte of the code page, with `state` held besides what it
 // needs itself: its US-layout key when it has one.
@@ -40,145 +46,6 @@ KeyEventRecord char_key(uint8_t ch, uint32_t state) {
   return k;
 }
 
-KeyEventRecord escape_key() { return key_event_for_char(ESC); }
-
-// A key decoded from plain bytes or a classic sequence: its press, and
-// with the kitty protocol on its release too, which the terminal does not
-// report for it.
-void emit(const KeyDecoder& d, Keys* keys, const KeyEventRecord& k) {
-  keys->push_back(k);
-  if (!d.kitty) return;
-  keys->push_back(k);
-  keys->back().key_down = false;
-}
-
-// The key of a table row, with `state` held besides what the row says.
-void emit_row(const KeyDecoder& d, Keys* keys, const KeySequence& s, uint32_t state) {
-  emit(d, keys, key_press(s.vk, s.scan, s.ch, s.state | state));
-}
-
-void to_ground(KeyDecoder& d) {
-  d.state = State::GROUND;
-  d.alt = false;
-  d.params_len = 0;
-  d.utf8 = Utf8Reader{};
-  d.mouse_values_left = 0;
-  d.mouse_value_tail = false;
-}
-
-// ---- Complete sequences, one form at a time ------------------------------
-
-// A complete control sequence as the decoder collected it.
-struct Sequence {
-  char kind;  // '[' CSI, 'O' SS3, 'L' the Linux console's ESC [ [
-  char final;
-  bool alt;   // an Escape came before it
-  const char* params;
-  size_t params_len;
-  // The parameters as plain numbers, "1;5": false for sub-parameters or a
-  // number above 9999.
-  bool numbers;
-  int n;
-  int p[CSI_FIELDS_MAX];
-};
-
-// The sequence collected so far, the decoder back in the ground state.
-Sequence take_sequence(KeyDecoder& d, char kind, char final) {
-  Sequence q{kind, final, d.alt, d.params, static_cast<size_t>(d.params_len), false, 0, {}};
-  CsiParams f;
-  q.numbers = parse_csi_params(q.params, q.params_len, &f);
-  for (int i = 0; q.numbers && i < f.count; ++i) {
-    q.numbers = f.subs[i] == 1 && f.value[i][0] <= 9999;
-    q.p[i] = static_cast<int>(f.value[i][0]);
-  }
-  if (q.numbers) q.n = f.count;
-  to_ground(d);
-  return q;
-}
-
-// The cursor report the port awaits, "ESC [ row ; col R": no key. An
-// Escape typed just before it looks like its Alt prefix.
-bool take_cursor_report(KeyDecoder& d, const Sequence& q, Keys* keys) {
-  if (!q.numbers || q.kind != '[' || q.final != 'R' || q.n != 2 || !d.report_expected) return false;
-  if (q.alt) emit(d, keys, escape_key());
-  d.report_expected = false;
-  d.report_received = true;
-  d.report_row = q.p[0];
-  d.report_column = q.p[1];
-  return true;
-}
-
-// The terminal's answer to the kitty protocol query: no key.
-bool take_kitty_answer(KeyDecoder& d, const Sequence& q) {
-  if (q.kind != '[') return false;
-  const int flags = kitty_flags_answer(q.params, q.params_len, q.final);
-  if (flags < 0) return false;
-  d.kitty_flags = flags;
-  return true;
-}
-
-// A kitty protocol key report, with the protocol on. An Escape byte before
-// one is no prefix: the protocol reports Alt itself.
-bool take_kitty_report(KeyDecoder& d, const Sequence& q, Keys* keys) {
-  if (!d.kitty || q.kind != '[') return false;
-  const size_t before = keys->size();
-  if (q.alt) emit(d, keys, escape_key());
-  if (decode_kitty_sequence(d.kitty_keys, q.params, q.params_len, q.final, keys)) return true;
-  keys->resize(before);
-  return false;
-}
-
-// A sequence with no more than one parameter that is a row as it stands,
-// the parameter its number: "ESC [ A", "ESC [ 2 ~", st's "ESC [ 4 h".
-bool take_whole_row(const KeyDecoder& d, const Sequence& q, Keys* keys) {
-  if (q.n > 1) return false;
-  const KeySequence* s = find_key_sequence(q.kind, q.n == 1 ? q.p[0] : 0, q.final, WHOLE_SEQUENCE, d.dialect);
-  if (s == nullptr) return false;
-  emit_row(d, keys, *s, alt_state(q.alt));
-  return true;
-}
-
-// "ESC [ n ; m ~", where rxvt marks Shift, Ctrl and both by the final byte
-// instead ($, ^, @). True for every sequence of the form, key or none.
-bool take_numbered_key(const KeyDecoder& d, const Sequence& q, Keys* keys) {
-  if (q.kind != '[') return false;
-  uint32_t marked = 0;
-  switch (q.final) {
-    case '~': break;
-    case '$': marked = KeyState::SHIFT; break;
-    case '^': marked = KeyState::LEFT_CTRL; break;
-    case '@': marked = KeyState::LEFT_CTRL | KeyState::SHIFT; break;
-    default: return false;
-  }
-  if (q.n < 1 || q.n > 2 || q.p[0] == 0 || q.p[0] > 255) return true;
-  const int mod = q.n == 2 ? q.p[1] : 1;
-  if (const KeySequence* s = find_key_sequence('[', static_cast<uint32_t>(q.p[0]), '~', CLASSIC, d.dialect))
-    emit_row(d, keys, *s, marked | modifier_state(mod) | alt_state(q.alt));
-  return true;
-}
-
-// A letter form with modifiers: xterm's "ESC [ 1 ; m X", the older
-// "ESC O m X".
-void take_modified_letter(const KeyDecoder& d, const Sequence& q, Keys* keys) {
-  int mod = 0;
-  if (q.n == 1) {
-    mod = q.p[0];
-  } else if (q.n == 2 && q.p[0] <= 1) {
-    mod = q.p[1];
-  } else {
-    return;
-  }
-  if (const KeySequence* s = find_key_sequence(q.kind, 0, q.final, CLASSIC, d.dialect))
-    emit_row(d, keys, *s, modifier_state(mod) | alt_state(q.alt));
-}
-
-// A complete sequence: what the port awaits, or a key; unknown ones vanish.
-void dispatch(KeyDecoder& d, char kind, char final, Keys* keys) {
-  const Sequence q = take_sequence(d, kind, final);
-  if (take_cursor_report(d, q, keys) || take_kitty_answer(d, q) || take_kitty_report(d, q, keys)) return;
-  if (!q.numbers || take_whole_row(d, q, keys) || take_numbered_key(d, q, keys)) return;
-  take_modified_letter(d, q, keys);
-}
 
 // ---- Bytes, one state at a time -------------------------------------------
 // Each takes one byte in its state; false when the byte ended what was
@@ -188,19 +55,32 @@ void dispatch(KeyDecoder& d, char kind, char final, Keys* keys) {
 // the lead byte of a UTF-8 one.
 void decode_plain(KeyDecoder& d, uint8_t b, Keys* keys) {
   const bool alt = d.alt;
-  to_ground(d);
+  decoder_to_ground(d);
   if (b < 0x80) {
-    emit(d, keys, char_key(b, alt_state(alt)));
+    emit_key(d, keys, char_key(b, alt_state(alt)));
     return;
   }
   if (d.mode == TextMode::SINGLE_BYTE) {
-    emit(d, keys, key_press(0, 0, b, alt_state(alt)));
+    emit_key(d, keys, key_press(0, 0, b, alt_state(alt)));
     return;
   }
-  // Anything but a lead byte cannot start a character.
-  if (!utf8_begin(d.utf8, b)) return;
+  // Anything but a lead byte cannot start a character: in UTF-8 it is
+  // dropped, and where the encoding is not known it is one of its own.
+  if (!utf8_begin(d.utf8, b)) {
+    if (d.mode == TextMode::ASCII) emit_key(d, keys, key_press(0, 0, b, alt_state(alt)));
+    return;
+  }
   d.alt = alt;
   d.state = State::UTF8;
+}
+
+// Where the encoding is not known, the bytes of a UTF-8 character that did
+// not come whole (`extra` the one that broke it, 0 for none): each a
+// character of its own.
+void emit_utf8_bytes(KeyDecoder& d, bool alt, uint8_t extra, Keys* keys) {
+  if (d.mode != TextMode::ASCII) return;
+  for (int i = 0; i < d.utf8.taken; ++i) emit_key(d, keys, key_press(0, 0, d.utf8.bytes[i], alt_state(alt && i == 0)));
+  if (extra != 0) emit_key(d, keys, key_press(0, 0, extra, 0));
 }
 
 bool decode_ground(KeyDecoder& d, uint8_t b, Keys* keys) {
@@ -221,12 +101,12 @@ bool decode_escape(KeyDecoder& d, uint8_t b, Keys* keys) {
     return true;
   }
   // Escape, Escape, something else: the first was the Escape key.
-  if (d.alt) emit(d, keys, escape_key());
+  if (d.alt) emit_key(d, keys, escape_key());
   d.alt = true;
   if (b == ESC) return true;
   if (b == '\t' && d.dialect == KeyDialect::LINUX) {
-    to_ground(d);
-    emit(d, keys, key_press(VKEY_TAB, SCAN_TAB, 9, KeyState::SHIFT));
+    decoder_to_ground(d);
+    emit_key(d, keys, key_press(VKEY_TAB, SCAN_TAB, 9, KeyState::SHIFT));
     return true;
   }
   decode_plain(d, b, keys);
@@ -257,33 +137,37 @@ bool decode_sequence(KeyDecoder& d, uint8_t b, Keys* keys) {
     return true;
   }
   if ((b >= 0x40 && b <= 0x7E) || b == '$') {
-    dispatch(d, csi ? '[' : 'O', static_cast<char>(b), keys);
+    dispatch_sequence(d, csi ? '[' : 'O', static_cast<char>(b), keys);
     return true;
   }
   // A byte that cannot be part of the sequence: what came so far is
   // dropped.
-  to_ground(d);
+  decoder_to_ground(d);
   return false;
 }
 
 // The Linux console's "ESC [ [ final".
 bool decode_linux_function(KeyDecoder& d, uint8_t b, Keys* keys) {
   if (b >= 0x40 && b <= 0x7E) {
-    dispatch(d, 'L', static_cast<char>(b), keys);
+    dispatch_sequence(d, 'L', static_cast<char>(b), keys);
     return true;
   }
-  to_ground(d);
+  decoder_to_ground(d);
   return false;
 }
 
-// A sequence too long to be a key, up to its final byte.
-bool decode_discard(KeyDecoder& d, uint8_t b) {
+// A sequence too long to be a key, up to its final byte; a device
+// attributes answer may be as long.
+bool decode_discard(KeyDecoder& d, uint8_t b, Keys* keys) {
   if (b >= 0x40 && b <= 0x7E) {
-    to_ground(d);
+    const bool alt = d.alt;
+    const char first = d.params[0];
+    decoder_to_ground(d);
+    take_attributes_answer(d, static_cast<char>(b), first, alt, keys);
     return true;
   }
   if (b >= 0x20 && b <= 0x3F) return true;
-  to_ground(d);
+  decoder_to_ground(d);
   return false;
 }
 
@@ -293,9 +177,10 @@ bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, Keys* keys) {
   if (step == Utf8Step::MORE) return true;
   const bool alt = d.alt;
   const int byte = unicode_to_cp1252(d.utf8.code_point);
-  to_ground(d);
+  if (step != Utf8Step::CHARACTER) emit_utf8_bytes(d, alt, step == Utf8Step::INVALID ? b : 0, keys);
+  decoder_to_ground(d);
   if (step == Utf8Step::NOT_CONTINUATION) return false;
-  if (step == Utf8Step::CHARACTER && byte >= 0x80) emit(d, keys, key_press(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
+  if (step == Utf8Step::CHARACTER && byte >= 0x80) emit_key(d, keys, key_press(0, 0, static_cast<uint8_t>(byte), alt_state(alt)));
   return true;
 }
 
@@ -305,17 +190,17 @@ bool decode_utf8_continuation(KeyDecoder& d, uint8_t b, Keys* keys) {
 bool decode_mouse_value(KeyDecoder& d, uint8_t b) {
   if (d.mouse_value_tail && b >= 0x80 && b <= 0xBF) {
     d.mouse_value_tail = false;
-    if (d.mouse_values_left == 0) to_ground(d);
+    if (d.mouse_values_left == 0) decoder_to_ground(d);
     return true;
   }
   d.mouse_value_tail = false;
   if (d.mouse_values_left == 0 || b < 0x20 || b == 0x7F) {
-    to_ground(d);
+    decoder_to_ground(d);
     return false;
   }
   --d.mouse_values_left;
   if (d.mode == TextMode::UTF8 && b >= 0xC2 && b <= 0xDF) d.mouse_value_tail = true;
-  if (d.mouse_values_left == 0 && !d.mouse_value_tail) to_ground(d);
+  if (d.mouse_values_left == 0 && !d.mouse_value_tail) decoder_to_ground(d);
   return true;
 }
 
@@ -326,7 +211,7 @@ bool decode_in_state(KeyDecoder& d, uint8_t b, Keys* keys) {
     case State::CSI:
     case State::SS3: return decode_sequence(d, b, keys);
     case State::CSI_LINUX: return decode_linux_function(d, b, keys);
-    case State::DISCARD: return decode_discard(d, b);
+    case State::DISCARD: return decode_discard(d, b, keys);
     case State::UTF8: return decode_utf8_continuation(d, b, keys);
     case State::MOUSE_X10: return decode_mouse_value(d, b);
   }
@@ -353,16 +238,19 @@ void decode_key_deadline(KeyDecoder& d, Keys* keys) {
   const bool alt = d.alt;
   switch (d.state) {
     case State::ESCAPE:
-      emit(d, keys, escape_key());
-      if (alt) emit(d, keys, escape_key());
+      emit_key(d, keys, escape_key());
+      if (alt) emit_key(d, keys, escape_key());
       break;
     case State::CSI:
     case State::SS3:
       // Escape and "[" or "O" with nothing after it were typed as Alt+key.
       if (d.params_len == 0) {
-        if (alt) emit(d, keys, escape_key());
-        emit(d, keys, char_key(d.state == State::CSI ? '[' : 'O', KeyState::LEFT_ALT));
+        if (alt) emit_key(d, keys, escape_key());
+        emit_key(d, keys, char_key(d.state == State::CSI ? '[' : 'O', KeyState::LEFT_ALT));
       }
+      break;
+    case State::UTF8:
+      emit_utf8_bytes(d, alt, 0, keys);
       break;
     case State::MOUSE_X10:
       // Nothing came after "ESC [ M": no mouse report, but a key where the
@@ -374,11 +262,20 @@ void decode_key_deadline(KeyDecoder& d, Keys* keys) {
     default:
       break;
   }
-  to_ground(d);
+  decoder_to_ground(d);
 }
 
 bool key_decoder_pending(const KeyDecoder& d) { return d.state != State::GROUND; }
 
 bool key_decoder_awaits_deadline(const KeyDecoder& d) { return !d.kitty && key_decoder_pending(d); }
+
+bool key_decoder_continues(const KeyDecoder& d, uint8_t b) {
+  switch (d.state) {
+    case State::GROUND: return true;
+    case State::ESCAPE: return b == '[' || b == 'O';
+    case State::UTF8: return (b & 0xC0) == 0x80;
+    default: return b >= 0x20 && b <= 0x7E;
+  }
+}
 
 }  // namespace zw

@@ -17,7 +17,9 @@
 // awaited however late the rest comes (a slow line, a remote session), and
 // no deadline applies. What is held meanwhile is bounded (KEY_SEQUENCE_MAX);
 // the next byte settles it as it would without a pause. The terminal's
-// answer to the protocol query is noted in either mode.
+// answer to the protocol query is noted in either mode, and so are the
+// answers the port asks for (cursor reports, device attributes), which are
+// no keys.
 #pragma once
 
 #include <cstddef>
@@ -27,15 +29,22 @@
 #include "platform/console_port.h"
 #include "platform/posix/key_sequences.h"
 #include "platform/posix/kitty_keys.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace zw {
 
-// How long the port waits for the rest of a sequence whose bytes stopped
-// arriving (an Escape as the last byte read, in particular), with the kitty
-// protocol off.
+// How long the port waits at least for the rest of a sequence whose bytes
+// stopped arriving (an Escape as the last byte read, in particular), with
+// the kitty protocol off; longer on a slow link (terminal_input.h).
 constexpr int KEY_SEQUENCE_DEADLINE_MS = 30;
 constexpr int KEY_SEQUENCE_MAX = 32;
+constexpr int CURSOR_REPORTS_MAX = 2;
+
+// Where the terminal said its cursor is, 1-based.
+struct CursorReport {
+  int row = 0;
+  int column = 0;
+};
 
 struct KeyDecoder {
   enum class State : uint8_t { GROUND, ESCAPE, CSI, CSI_LINUX, SS3, DISCARD, UTF8, MOUSE_X10 };
@@ -54,12 +63,16 @@ struct KeyDecoder {
   // and whether the one being skipped is a two-byte UTF-8 one (mode 1005).
   int mouse_values_left = 0;
   bool mouse_value_tail = false;
-  // A cursor-position report (ESC [ row ; col R) is awaited: the next one is
-  // taken as the report instead of as a key. Stays set until one arrives.
-  bool report_expected = false;
-  bool report_received = false;
-  int report_row = 0;  // 1-based, as the terminal sent it
-  int report_column = 0;
+  // Cursor-position reports (ESC [ row ; col R) awaited: the next ones are
+  // taken as reports instead of as keys, and the first CURSOR_REPORTS_MAX of
+  // them kept. Awaited until they come, or until the device attributes
+  // answer, which the terminal sends after them, shows that none will.
+  int reports_expected = 0;
+  int reports_received = 0;
+  CursorReport reports[CURSOR_REPORTS_MAX];
+  // The device attributes answer (ESC [ ? ... c) is awaited / came.
+  bool attributes_expected = false;
+  bool attributes_received = false;
   // The kitty keyboard protocol is on: its key reports are decoded, with
   // the modifier keys held as `kitty_keys` says.
   bool kitty = false;
@@ -86,5 +99,8 @@ bool key_decoder_pending(const KeyDecoder& d);
 // True while collected bytes wait and the deadline would settle them: never
 // with the kitty protocol on.
 bool key_decoder_awaits_deadline(const KeyDecoder& d);
+// True when byte `b` can go on with the sequence collected (after an Escape,
+// only the "[" or "O" that opens a sequence: a letter would make it Alt's).
+bool key_decoder_continues(const KeyDecoder& d, uint8_t b);
 
 }  // namespace zw

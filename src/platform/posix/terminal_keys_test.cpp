@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 
 namespace zw {
@@ -224,6 +224,23 @@ TEST(TerminalKeys, SingleByteLocalePassesBytes) {
   for (const Case& c : cases) expect_keys(c, decode(TextMode::SINGLE_BYTE, c));
 }
 
+// Where the terminal's encoding is not known: a UTF-8 character is that
+// character, any other byte one of its own, and a character cut short its
+// bytes.
+TEST(TerminalKeys, UnknownEncodingTakesUtf8WhereItIsUtf8) {
+  const Case cases[] = {
+      {"utf-8 a umlaut", {"\xc3", "\xa4"}, false, {{0, 0, 0xE4, 0}}},
+      {"latin-1 a umlaut, then a letter", {"\xe4" "a"}, false, {{0, 0, 0xE4, 0}, KEY_A}},
+      {"latin-1 a umlaut at the deadline", {"\xe4"}, true, {{0, 0, 0xE4, 0}}},
+      {"a byte no character starts with", {"\x80\xff"}, false, {{0, 0, 0x80, 0}, {0, 0, 0xFF, 0}}},
+      {"two bytes that are no character", {"\xc3\xc3\xa4"}, false, {{0, 0, 0xC3, 0}, {0, 0, 0xE4, 0}}},
+      {"an overlong form", {"\xe0\x83"}, false, {{0, 0, 0xE0, 0}, {0, 0, 0x83, 0}}},
+      {"alt with latin-1", {"\x1b\xe4" "b"}, false, {{0, 0, 0xE4, ALT}, KEY_B}},
+      {"alt with utf-8", {"\x1b\xc3\xa4"}, false, {{0, 0, 0xE4, ALT}}},
+  };
+  for (const Case& c : cases) expect_keys(c, decode(TextMode::ASCII, c));
+}
+
 // However the terminal's bytes are cut into reads, the keys are the same.
 TEST(TerminalKeys, SplitReadsChangeNothing) {
   std::mt19937 rng(20240607);
@@ -233,7 +250,7 @@ TEST(TerminalKeys, SplitReadsChangeNothing) {
     std::string input;
     const int length = static_cast<int>(rng() % 40);
     for (int i = 0; i < length; ++i) input.push_back(alphabet[rng() % alphabet.size()]);
-    for (TextMode mode : {TextMode::UTF8, TextMode::SINGLE_BYTE}) {
+    for (TextMode mode : {TextMode::UTF8, TextMode::SINGLE_BYTE, TextMode::ASCII}) {
       KeyDecoder whole, pieces;
       reset_key_decoder(whole, mode);
       reset_key_decoder(pieces, mode);
@@ -256,33 +273,40 @@ TEST(TerminalKeys, SplitReadsChangeNothing) {
   }
 }
 
-TEST(TerminalKeys, CursorReportIsTakenOutOfTheKeys) {
+TEST(TerminalKeys, AnswersAreTakenOutOfTheKeys) {
   KeyDecoder d;
   reset_key_decoder(d, TextMode::UTF8);
-  d.report_expected = true;
+  d.reports_expected = 1;
+  d.attributes_expected = true;
   std::vector<KeyEventRecord> keys;
-  // Keys typed before and after the report stay keys, in order.
-  const std::string input = "a\x1b[12;34R\x1b[1;5R";
+  // Keys typed before and after the answers stay keys, in order.
+  const std::string input = "a\x1b[12;34R\x1b[?64;1;2;6;9;15;16;17;18;21;22;28;29c\x1b[1;5R";
   decode_key_bytes(d, input.data(), 4, &keys);
   decode_key_bytes(d, input.data() + 4, input.size() - 4, &keys);
-  EXPECT_TRUE(d.report_received);
-  EXPECT_FALSE(d.report_expected);
-  EXPECT_EQ(d.report_row, 12);
-  EXPECT_EQ(d.report_column, 34);
+  EXPECT_EQ(d.reports_received, 1);
+  EXPECT_EQ(d.reports_expected, 0);
+  EXPECT_EQ(d.reports[0].row, 12);
+  EXPECT_EQ(d.reports[0].column, 34);
+  EXPECT_TRUE(d.attributes_received);
   ASSERT_EQ(keys.size(), 2u);
   EXPECT_EQ(keys[0].ch, 'a');
   // Once the report is in, the same form is Ctrl+F3 again.
   EXPECT_EQ(keys[1].virtual_key, 0x72);
   EXPECT_EQ(keys[1].control_state, KeyState::LEFT_CTRL);
 
-  // An Escape typed just before the report is kept.
+  // An Escape typed just before an answer is kept; the device attributes
+  // come last, so a report still awaited then never comes.
   reset_key_decoder(d, TextMode::UTF8);
-  d.report_expected = true;
+  d.reports_expected = 1;
+  d.attributes_expected = true;
   keys.clear();
-  decode_key_bytes(d, "\x1b\x1b[3;1R", 7, &keys);
-  EXPECT_TRUE(d.report_received);
-  ASSERT_EQ(keys.size(), 1u);
+  const std::string escape_and_answers = "\x1b\x1b[?62c\x1b[1;5R";
+  decode_key_bytes(d, escape_and_answers.data(), escape_and_answers.size(), &keys);
+  EXPECT_TRUE(d.attributes_received);
+  EXPECT_EQ(d.reports_received, 0);
+  ASSERT_EQ(keys.size(), 2u);
   EXPECT_EQ(keys[0].ch, 27);
+  EXPECT_EQ(keys[1].virtual_key, 0x72);
 }
 
 // With the kitty protocol on: its reports are keys with their own releases,
@@ -316,7 +340,7 @@ TEST(TerminalKeys, KittyReportsWhileTheProtocolIsOn) {
     KeyDecoder d;
     reset_key_decoder(d, TextMode::UTF8);
     d.kitty = true;
-    d.report_expected = true;
+    d.reports_expected = 1;
     std::vector<KeyEventRecord> keys;
     for (const std::string& piece : c.pieces) {
       if (piece.empty()) {

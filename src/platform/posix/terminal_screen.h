@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/console_port.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace zw {
 

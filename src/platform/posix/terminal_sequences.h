@@ -19,16 +19,31 @@
 //   ESC [ ? 25 l / h     cursor hidden / shown
 //   BEL                  the bell
 //
-// The handshake (terminal_handshake.cpp):
+// The handshake (terminal_handshake.cpp), each batch of requests in one
+// write:
 //   ESC [ 6 n            cursor position request, once at start, on resume
-//                        and after a size change (answer: ESC [ row ; col R,
-//                        awaited at most CURSOR_REPORT_WAIT_MS); with
-//                        standard input elsewhere, once at start, answered
-//                        on the controlling terminal
+//                        and after a size change (answer: ESC [ row ; col R);
+//                        with standard input elsewhere, once at start,
+//                        answered on the controlling terminal
+//   ESC 7 C2 A0 ESC [ 6 n ESC 8
+//                        the encoding probe, at start right after the first
+//                        cursor request (and so before the keyboard query),
+//                        when the locale does not tell the terminal's
+//                        encoding (C, POSIX, unset or unknown): a no-break
+//                        space in UTF-8, one cell at a terminal that decodes
+//                        UTF-8 and two at one that takes a byte a cell, then
+//                        a second cursor request, and the cursor back where
+//                        it was. The banner is written over it.
+//   ESC [ c              primary device attributes request, at the end of
+//                        every batch (answer: ESC [ ? ... c, the last of the
+//                        batch's answers, awaited at most ANSWER_WAIT_MS);
+//                        left out once a terminal answered a cursor request
+//                        but not this one
 //   ESC 7 ESC [ ? u ESC 8
 //                        kitty keyboard protocol query, at start, in the
-//                        same write before the first cursor request; an
-//                        answer (ESC [ ? flags u) before the cursor report
+//                        same write as the first cursor request: before it,
+//                        or after the probe when there is one; an answer
+//                        (ESC [ ? flags u) before the device attributes
 //                        means the terminal speaks the protocol. The query
 //                        goes between cursor save and restore: a terminal
 //                        that reads it as "restore cursor" (CSI u) would
@@ -59,6 +74,8 @@ constexpr char CURSOR_RESTORE[] = "\x1b" "8";
 constexpr char CURSOR_SHOW[] = "\x1b[?25h";
 constexpr char CURSOR_HIDE[] = "\x1b[?25l";
 constexpr char CURSOR_REQUEST[] = "\x1b[6n";
+constexpr char ATTRIBUTES_REQUEST[] = "\x1b[c";
+constexpr char ENCODING_PROBE[] = "\xc2\xa0";
 constexpr char MARGINS_OFF[] = "\x1b[r";
 constexpr char ERASE_BELOW[] = "\x1b[J";
 constexpr char KITTY_QUERY[] = "\x1b[?u";

@@ -31,8 +31,13 @@ void lose_terminal(TerminalSession& s) {
 }
 
 // Reads the terminal as take_terminal does, and meets a hang-up it saw.
+// Answers that came after the wait for them are no longer owed.
 void pump_terminal(TerminalSession& s, short found) {
   take_terminal(s.input, found);
+  if (s.answers_late && answers_complete(s.input.decoder)) {
+    s.answers_late = false;
+    settle_answers_owed();
+  }
   if (s.input.hung_up) lose_terminal(s);
 }
 
@@ -44,23 +49,42 @@ void take_input(TerminalSession& s) {
   pump_terminal(s, 0);
 }
 
+// What the handshake found out about the terminal's encoding, for the
+// screen and the keys from now on.
+void take_text_mode(TerminalSession& s) {
+  s.text_mode = s.handshake.text_mode;
+  s.screen.mode = s.text_mode;
+  s.input.decoder.mode = s.text_mode;
+}
+
 // Asks the terminal where its cursor is (and the first time, whether it
-// speaks the kitty protocol) and waits a bounded time for the answer; keys
-// typed meanwhile are kept.
+// speaks the kitty protocol) and waits a bounded time for the answers; keys
+// typed meanwhile are kept. Answers that do not come in that time stay owed
+// (to the guard) until they come. Their round trip sets the key-sequence
+// deadline.
 void ask_cursor_position(TerminalSession& s) {
   if (!s.input_raw || !s.handshake.cursor_reports) return;
-  append_cursor_request(s.handshake, s.input.decoder, &s.screen.out);
-  guard_answer_owed();
+  append_requests(s.handshake, s.input.decoder, &s.screen.out);
+  guard_answers_owed(last_answer(s.handshake));
+  s.answers_late = false;
   send_screen_update(s);
   if (s.out.failed) {
-    take_answer_owed();
+    settle_answers_owed();
     return;
   }
-  const CursorWait wait = await_cursor_report(s.input, CURSOR_REPORT_WAIT_MS, TypedAhead::HOLD);
-  if (wait == CursorWait::HUNG_UP) lose_terminal(s);
-  const bool still_owed = take_answer_owed();
-  if (s.input_ended || wait == CursorWait::HELD_FULL) return;
-  if (settle_cursor_request(s.handshake, s.input.decoder, s.screen, still_owed)) {
+  const AnswerWait wait = await_answers(s.handshake, s.input, ANSWER_WAIT_MS, TypedAhead::HOLD);
+  if (wait == AnswerWait::HUNG_UP) lose_terminal(s);
+  const bool collected = !answers_owed();
+  if (wait == AnswerWait::ANSWERED) {
+    settle_answers_owed();
+  } else {
+    s.answers_late = !collected;
+  }
+  if (s.handshake.round_trip_ms >= 0) s.input.deadline_ms = key_deadline_for(s.handshake.round_trip_ms);
+  if (s.input_ended || wait == AnswerWait::HELD_FULL) return;
+  const bool keyboard = settle_requests(s.handshake, s.input.decoder, s.screen, collected);
+  take_text_mode(s);
+  if (keyboard) {
     // The terminal reports keys by the kitty protocol from now on: press,
     // repeat and release, with every modifier.
     append_keyboard_push(&s.screen.out);
@@ -92,11 +116,14 @@ void await_settled_size(SignalNotes* notes) {
   }
 }
 
-// Once: the guard's signal handlers in place, the character encoding known.
+// Once: the guard's signal handlers in place, the character encoding as far
+// as the locale tells it (the terminal is asked when it does not).
 void take_over_terminal(TerminalSession& s) {
   if (s.taken_over) return;
   s.taken_over = true;
   s.text_mode = locale_text_mode();
+  s.handshake.text_mode = s.text_mode;
+  s.handshake.probe_wanted = s.text_mode == TextMode::ASCII;
   install_terminal_guard();
 }
 
@@ -117,6 +144,7 @@ void open_screen(TerminalSession& s) {
     ask_cursor_position(s);
   } else {
     ask_cursor_through_output(s.handshake, s.screen, s.text_mode, s.output_fd);
+    take_text_mode(s);
   }
 }
 

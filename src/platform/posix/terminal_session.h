@@ -44,11 +44,12 @@ struct TerminalSession {
   bool taken_over = false;      // the guard is installed, text_mode known
   bool terminal_lost = false;   // hung up
   bool input_ended = false;     // hung up, or output gone: no more input
-  TextMode text_mode = TextMode::SINGLE_BYTE;
+  TextMode text_mode = TextMode::ASCII;  // the terminal's, as far as known
 
   bool input_raw = false;  // the input switched to raw input
   TerminalInput input;     // its pump (input.settings: the raw settings)
   TerminalHandshake handshake;
+  bool answers_late = false;  // the wait for them ended without the last one
 
   bool screen_on = false;     // the screen was opened
   TerminalScreen screen;
@@ -64,10 +65,11 @@ struct TerminalSession {
 // and TMUX.
 void start_session(TerminalSession& s, int input_fd, int output_fd, const char* term);
 // The console's first use: takes the terminal over when there is one (the
-// guard's signal handlers in place, the character encoding known: the
-// locale is set by now), switches a terminal's input to raw input, and
-// opens the screen: its size read and its cursor asked for, the answer
-// waited for (on the input when it is the same terminal).
+// guard's signal handlers in place, the character encoding known as far as
+// the locale, set by now, tells it), switches a terminal's input to raw
+// input, and opens the screen: its size read and its cursor asked for (and
+// its encoding, where the locale does not tell), the answers waited for (on
+// the input when it is the same terminal).
 void open_session(TerminalSession& s);
 // The input in raw input with the signal keys kept; false when it is no
 // terminal or could not be switched.

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 
 namespace zw {
@@ -170,7 +170,7 @@ uint8_t key_char(const BrowserKey& key, uint8_t base, uint16_t scan) {
     default: break;
   }
   const uint8_t letter = typed >= 'A' && typed <= 'Z' ? typed - 'A' + 'a' : typed;
-  return us_ctrl_char(letter >= 'a' && letter <= 'z' ? letter : base);
+  return control_byte_of_key(letter >= 'a' && letter <= 'z' ? letter : base);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@
 #include "platform/cell_console.h"
 #include "platform/output_block.h"
 #include "platform/platform_port.h"
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 #include "platform/us_layout.h"
 #include "platform/web/browser_keys.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 namespace zw {
 
@@ -63,8 +63,8 @@ void append_terminal_text(const char* bytes, size_t count, TextMode mode, std::s
     const auto byte = static_cast<uint8_t>(bytes[i]);
     if (byte < 0x80) {
       out->push_back(static_cast<char>(byte));
-    } else if (mode == TextMode::SINGLE_BYTE) {
-      out->push_back(byte <= 0x9F ? '?' : static_cast<char>(byte));
+    } else if (mode != TextMode::UTF8) {
+      out->push_back(byte <= 0x9F || mode == TextMode::ASCII ? '?' : static_cast<char>(byte));
     } else {
       char glyph[4];
       const uint32_t cp = cp1252_to_unicode(byte);
@@ -75,9 +75,10 @@ void append_terminal_text(const char* bytes, size_t count, TextMode mode, std::s
 
 size_t cell_glyph(uint8_t byte, TextMode mode, char out[4]) {
   const bool control = byte < 0x20 || byte == 0x7F;
-  if (mode == TextMode::SINGLE_BYTE) {
+  if (mode != TextMode::UTF8) {
     // C1 bytes are controls in the ISO 8859 code pages too.
-    out[0] = control || (byte >= 0x80 && byte <= 0x9F) ? '?' : static_cast<char>(byte);
+    const bool shown = !control && (byte < 0x80 || (byte > 0x9F && mode == TextMode::SINGLE_BYTE));
+    out[0] = shown ? static_cast<char>(byte) : '?';
     return 1;
   }
   if (byte < 0x20) return encode_utf8(CONTROL_PICTURES + byte, out);
@@ -100,6 +101,7 @@ bool utf8_begin(Utf8Reader& r, uint8_t lead) {
   } else {
     return false;
   }
+  r.bytes[0] = lead;
   r.taken = 1;
   return true;
 }
@@ -116,7 +118,7 @@ Utf8Step utf8_continue(Utf8Reader& r, uint8_t b) {
     }
   }
   r.code_point = (r.code_point << 6) | (b & 0x3F);
-  ++r.taken;
+  r.bytes[r.taken++] = b;
   return --r.need > 0 ? Utf8Step::MORE : Utf8Step::CHARACTER;
 }
 

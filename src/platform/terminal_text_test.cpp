@@ -1,4 +1,4 @@
-#include "platform/posix/terminal_text.h"
+#include "platform/terminal_text.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +26,10 @@ TEST(TerminalText, GlyphsTakeOneCellAndNeverAControlByte) {
       {0xE4, TextMode::SINGLE_BYTE, "\xe4"},
       {0x0C, TextMode::SINGLE_BYTE, "?"},
       {0x9B, TextMode::SINGLE_BYTE, "?"},
+      {'a', TextMode::ASCII, "a"},
+      {0xE4, TextMode::ASCII, "?"},
+      {0x80, TextMode::ASCII, "?"},
+      {0x1B, TextMode::ASCII, "?"},
   };
   for (const GlyphCase& c : cases) {
     char out[4];
@@ -45,6 +49,7 @@ TEST(TerminalText, TextForATerminalInItsEncoding) {
       {"a\xe4\r\n\a\b", TextMode::UTF8, "a\xc3\xa4\r\n\a\b"},
       {"\x80\x81", TextMode::UTF8, "\xe2\x82\xac\xef\xbf\xbd"},
       {"a\xe4\x9b\r\n", TextMode::SINGLE_BYTE, "a\xe4?\r\n"},
+      {"a\xe4\x9b\r\n", TextMode::ASCII, "a??\r\n"},
   };
   for (const Case& c : cases) {
     std::string out;
