@@ -58,7 +58,7 @@ uint32_t take_size_change(Console& con) {
 void follow_window_size(Console& con, const ScreenBufferInfo& info) {
   ScreenState& s = con.screen;
   const ScreenView fresh = view_of(info);
-  if (!s.view_read || !shows_console(s.view) || !shows_console(fresh) || same_size(fresh, s.view)) return;
+  if (!s.view_read || !shows_console(fresh) || (shows_console(s.view) && same_size(fresh, s.view))) return;
   adopt_view(s, fresh);
   s.region.set = false;
 }

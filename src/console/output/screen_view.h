@@ -68,7 +68,8 @@ uint32_t take_size_change(Console& con);
 // resized: no port reports that) re-bases the view on `info`, the buffer as
 // just read, and the print region is fixed afresh at the window's height.
 // A window only moved is left to the read at the end of the next write, and
-// one squeezed below two rows or one column is not followed.
+// one squeezed below two rows or two columns is not followed (one that comes
+// back from there is).
 void follow_window_size(Console& con, const ScreenBufferInfo& info);
 // The same from a look at the buffer of its own.
 void follow_window_size(Console& con);

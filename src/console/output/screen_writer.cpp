@@ -277,6 +277,9 @@ CursorPos get_cursor(Console& con) {
 
 int32_t set_cursor(Console& con, int32_t row, int32_t column, CursorVisibility visibility) {
   if (!con.device.set_up) setup_print_device(con);
+  // A place in the region of a window resized since would be taken from
+  // rows the window no longer has.
+  follow_window_size(con);
   const ScreenView& v = current_view(con);
   const PrintRegion& r = print_region(con);
   const bool row_bad = row != 0 && (row < r.first || row > r.last);
