@@ -32,7 +32,8 @@ PATIENCE = 5.0
 
 
 class Tmux:
-    """The program in a tmux window of its own."""
+    """The program in a tmux window of its own; the same calls as
+    RewrapTerminal's."""
 
     def __init__(self, program, columns, rows):
         self.tmux = ["tmux", "-L", "zw-resize-%d" % os.getpid(), "-f", "/dev/null"]
@@ -47,19 +48,17 @@ class Tmux:
     def keys(self, data):
         self.run("send-keys", "-l", data)
 
-    def resize(self, columns, rows):
-        self.run("resize-window", "-x", str(columns), "-y", str(rows))
-        self.w = columns
-        self.narrowest = min(self.narrowest, columns)
-
     def resize_all(self, sizes):
-        """Every size at once, in one command list."""
+        """One size after the other, as one list of commands."""
         args = []
         for w, h in sizes:
             args += ["resize-window", "-x", str(w), "-y", str(h), ";"]
         self.run(*args[:-1])
         self.w = sizes[-1][0]
         self.narrowest = min([self.narrowest] + [w for w, _ in sizes])
+
+    def resize(self, columns, rows):
+        self.resize_all([(columns, rows)])
 
     def pause(self, seconds):
         time.sleep(seconds)
@@ -76,41 +75,6 @@ class Tmux:
 
     def close(self):
         self.run("kill-server", check=False)
-
-
-class Model:
-    def __init__(self, program, columns, rows, mode):
-        env = {"TERM": "xterm-256color" if mode == "rewrap" else "xterm", "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"}
-        self.t = RewrapTerminal([program], columns, rows, mode, env)
-        self.w = self.narrowest = columns
-
-    def keys(self, data):
-        self.t.keys(data)
-        self.t.pause(0.01)
-
-    def resize(self, columns, rows):
-        self.t.resize(columns, rows)
-        self.w = columns
-        self.narrowest = min(self.narrowest, columns)
-
-    def resize_all(self, sizes):
-        for w, h in sizes:
-            self.resize(w, h)
-
-    def pause(self, seconds):
-        self.t.pause(seconds)
-
-    def lines(self):
-        return self.t.lines()
-
-    def rows(self):
-        return self.t.rows()
-
-    def cursor(self):
-        return self.t.cursor()
-
-    def close(self):
-        self.t.close()
 
 
 class Dialogue:
@@ -306,7 +270,8 @@ def main():
         if at == "tmux":
             term = Tmux(program, 50, 20)
         else:
-            term = Model(program, 50, 20, at)
+            env = {"TERM": "xterm-256color" if at == "rewrap" else "xterm", "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"}
+            term = RewrapTerminal([program], 50, 20, at, env)
         run = Run(term, at)
         try:
             run.start(cuts=at == "keep")

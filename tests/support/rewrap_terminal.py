@@ -48,6 +48,7 @@ class RewrapTerminal:
     def __init__(self, argv, columns, rows, mode="rewrap", env=None):
         self.mode = mode
         self.w, self.h = columns, rows
+        self.narrowest = columns  # the narrowest the screen has been
         self.history = []
         self.screen = [Row() for _ in range(rows)]
         self.x = self.y = 0
@@ -79,6 +80,12 @@ class RewrapTerminal:
     # --- what the test does --------------------------------------------------
 
     def keys(self, data):
+        """Typed, and the program's output taken for 10 ms, as a person
+        types: the echo lands before anything else happens."""
+        self._answer(data)
+        self.pause(0.01)
+
+    def _answer(self, data):
         os.write(self.master, data.encode("utf-8") if isinstance(data, str) else data)
 
     def pause(self, seconds):
@@ -97,7 +104,12 @@ class RewrapTerminal:
                     return
                 self._feed(data)
 
+    def resize_all(self, sizes):
+        for columns, rows in sizes:
+            self.resize(columns, rows)
+
     def resize(self, columns, rows):
+        self.narrowest = min(self.narrowest, columns)
         if columns != self.w:
             self._new_width(columns)
         if rows != self.h:
@@ -201,9 +213,9 @@ class RewrapTerminal:
             self.top, self.bottom = top - 1, min(bottom, self.h) - 1
             self.x = self.y = 0
         elif final == "n" and first == 6:
-            self.keys("\x1b[%d;%dR" % (self.y + 1, self.x + 1))
+            self._answer("\x1b[%d;%dR" % (self.y + 1, self.x + 1))
         elif final == "c" and not params.startswith(">"):
-            self.keys("\x1b[?62;22c")
+            self._answer("\x1b[?62;22c")
 
     def _erase_cells(self, y, x, count):
         row = self.screen[y]
