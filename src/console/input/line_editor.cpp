@@ -136,12 +136,15 @@ void redraw_after_size_change(Console& con, EditState& s, ScreenSize size) {
   move_by(con, s, s.pos);
 }
 
-// Takes in a size change since the editor last looked: one the port
-// reported (a terminal's: its rows may have moved, wrapped or been cut) or
-// a new width, which redraws the line; a console window made taller or
+// Takes in a size change since the editor last looked: a new width, or a
+// new height the port reported (a terminal's: its rows may have moved,
+// wrapped or been cut), redraws the line; a console window made taller or
 // shorter by hand, which moves no cell of the buffer, only sets the bottom
-// row the cursor moves within. A screen squeezed too small to be a console
-// is not drawn on; the line is drawn again once it is one.
+// row the cursor moves within. A report that leaves the size as it was (a
+// resume after Ctrl+Z, resizes that came back to it) changes nothing: the
+// line goes on where the cursor is. A screen squeezed too small to be a
+// console is not drawn on; the line is drawn again once it is one at
+// another size than before, and goes on where the cursor is at the same.
 void follow_size_change(Console& con, EditState& s) {
   const uint32_t changes = take_size_change(con);
   follow_window_size(con);
@@ -149,7 +152,7 @@ void follow_size_change(Console& con, EditState& s) {
   s.size_changes = changes;
   if (!output_is_console(con)) return;
   const ScreenSize size = get_screen_size(con);
-  if (reported || size.width != s.width) {
+  if (size.width != s.width || (reported && size.height != s.height)) {
     redraw_after_size_change(con, s, size);
   } else {
     s.height = size.height;
