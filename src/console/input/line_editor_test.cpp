@@ -184,13 +184,16 @@ TEST(LineEditor, OnlyTheChangedTailIsRewrittenWithTheCursorHidden) {
 
 TEST(LineEditor, GoesOnFromWhereTheCursorIsFoundAfterAWait) {
   // Stopped and resumed while waiting: the shell moved the cursor to the
-  // start of a lower row; typing goes on there, and Enter ends after it.
+  // start of a lower row, and the port reports the resume as it reports a
+  // size change (the size the same); typing goes on there, and Enter ends
+  // after it.
   Editor e(80, 25, "P: ");
   bool moved = false;
   e.vc->type("ab");
   e.vc->on_wait = [&](VirtualConsole& vc) {
     if (moved || vc.pending_events() != 0) return;
     moved = true;
+    vc.resize(80, 25);
     vc.move_cursor({0, 3});
     vc.type("c\r");
   };
