@@ -11,8 +11,8 @@
 # make windows-release  build-dist/zahlwerk-<version>-windows.zip of both
 # make test-windows     ... and test them under Wine (tests/wine/run.sh), at
 #                       its console on a terminal and in its windowed console
-#                       under Xvfb (ZW_RESIZE_CHECKS=1: with a window resized
-#                       while the program runs); on a kernel without 32-bit
+#                       under Xvfb (with a window resized while the program
+#                       runs); on a kernel without 32-bit
 #                       x86 code, the 64-bit one and the i386 Linux build under
 #                       qemu (make test-cross-i386)
 # make cross      cross-build build-<arch>/zahlwerk and its tests for each of

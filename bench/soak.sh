@@ -2,7 +2,8 @@
 # Soak and hostile input for the built program: ten million piped cycles
 # with flat memory, a gigabyte of random bytes, lines of many megabytes,
 # floods of zero and 0xFF bytes, a reader that leaves early, odd standard
-# streams, random bytes typed and 50 MiB pasted at a pseudo-terminal, and
+# streams, random bytes typed and 50 MiB pasted at a pseudo-terminal, storms
+# of resizes while lines are typed (at tmux and the test terminals), and
 # (on x86) the software extended arithmetic, on 128-bit integers and on
 # 64-bit halves, against the x87 unit over ten million operand pairs per
 # operation. A shorter round of the same runs against an AddressSanitizer
@@ -112,6 +113,15 @@ done
 for seed in 1 2 3 4 5; do
   if out=$("$pty" storm "$seed" 30000 -- "$release"); then pass "$out"; else fail "$out"; fi
 done
+
+# Twenty storms of resizes while lines are typed, at tmux and at the test
+# terminals that wrap their rows anew or keep them.
+if out=$(python3 tests/resize/run.py "$release" --storms 20 2>&1); then
+  pass "resize storms: $(tail -n 3 <<<"$out" | tr '\n' ';')"
+else
+  tail -n 60 <<<"$out"
+  fail "resize storms"
+fi
 
 # Both roads of the software type: on the compiler's 128-bit integer, and
 # on two 64-bit halves as 32-bit targets build it (a test program of its

@@ -1,5 +1,6 @@
 // Fuzz target: the screen writer and the line editor on the virtual console,
-// fed random writes, prints, cursor moves, window moves and typed lines.
+// fed random writes, prints, cursor moves, window moves and resizes, typed
+// lines, and lines typed while the screen changes size.
 //
 // Invariants: the console is never asked to write, fill, scroll or place
 // the cursor or window outside its buffer; a typed line that fits the view
@@ -26,7 +27,7 @@ namespace {
 class StrictConsole : public VirtualConsole {
  public:
   StrictConsole(int width, int window_rows, int buffer_rows)
-      : VirtualConsole(width, window_rows, buffer_rows), rows_(buffer_rows) {}
+      : VirtualConsole(width, window_rows, buffer_rows) {}
   int scrolls = 0;
 
   bool write_cells(const CharCell* cells, int count, Coord at) override {
@@ -58,7 +59,7 @@ class StrictConsole : public VirtualConsole {
   }
 
  private:
-  bool row_inside(int y) const { return y >= 0 && y < rows_; }
+  bool row_inside(int y) const { return y >= 0 && y < buffer_rows(); }
   bool inside(int x, int y) const { return x >= 0 && x < width() && row_inside(y); }
   bool rect_inside(SmallRect r) const {
     return r.left <= r.right && r.top <= r.bottom && inside(r.left, r.top) && inside(r.right, r.bottom);
@@ -66,9 +67,8 @@ class StrictConsole : public VirtualConsole {
   // A fill runs on through the rows from `at` but never past the buffer.
   void check_run(int count, Coord at) const {
     const int64_t end = (int64_t{at.y} * width() + at.x) + count;
-    if (count < 0 || !inside(at.x, at.y) || end > int64_t{width()} * rows_) std::abort();
+    if (count < 0 || !inside(at.x, at.y) || end > int64_t{width()} * buffer_rows()) std::abort();
   }
-  int rows_;
 };
 
 // Gray keys the editor acts on (and one it ignores), by virtual key and scan.
@@ -126,7 +126,7 @@ void edit_one_line(Console& con, StrictConsole& vc, Bytes& in) {
   const Coord start = vc.cursor();
   const SmallRect window = vc.window();
   const int scrolls_before = vc.scrolls;
-  const std::string line = edit_line(con);
+  const std::string line = edit_line(con, "");
 
   // The check holds while the line stays within the view and the buffer's
   // contents have not moved under it, on consoles wider than a Tab: on a
@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Console* con = &f.bind();
 
   for (int op = 0; op < 64 && !in.empty(); ++op) {
-    switch (in.next() % 6) {
+    switch (in.next() % 7) {
       case 0: {  // raw bytes, control bytes included
         const std::string bytes = in.take(in.next());
         write_console(*con, bytes.data(), static_cast<int32_t>(bytes.size()), in.next() % 2 ? WRITE_FORCE : 0);
@@ -191,10 +191,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         set_cursor(*con, row, column, VISIBILITY[in.next() % 3]);
         break;
       }
-      case 4: {  // the user scrolls the window through the buffer
-        const int new_top = in.next() % (buffer_rows - window_rows + 1);
-        vc->place_window({0, static_cast<int16_t>(new_top), static_cast<int16_t>(width - 1),
-                          static_cast<int16_t>(new_top + window_rows - 1)});
+      case 4: {  // the user scrolls the window through the buffer, or resizes it
+        const int rows = vc->buffer_rows();
+        const int shown = 1 + in.next() % rows;
+        const int new_top = in.next() % (rows - shown + 1);
+        vc->place_window({0, static_cast<int16_t>(new_top), static_cast<int16_t>(vc->width() - 1),
+                          static_cast<int16_t>(new_top + shown - 1)});
+        break;
+      }
+      case 5: {  // a line typed while the screen changes size, as a terminal's does
+        const int new_width = 1 + in.next() % 100;
+        const int new_rows = 1 + in.next() % 30;
+        for (int k = in.next() % 40; k > 0 && !in.empty(); --k) {
+          vc->push_key(key_event_for_char(static_cast<uint8_t>(32 + in.next() % 95)));
+        }
+        bool resized = false;
+        vc->on_wait = [&](VirtualConsole& v) {
+          if (resized) return;
+          resized = true;
+          v.resize(new_width, new_rows);
+          queue_keys(*vc, in);
+        };
+        write_console(*con, "", 0, WRITE_FORCE);
+        edit_line(*con, "");
+        vc->on_wait = nullptr;
         break;
       }
       default:

@@ -102,6 +102,14 @@ enum class ConsoleEvent : int {
 // registered with: may only hand over. True when it handled the event.
 using CtrlHandler = bool (*)(void* context, ConsoleEvent event);
 
+// What a console does with the rows on its screen when its width changes,
+// as far as its port knows beforehand: wraps them anew at the new width;
+// does so and joins the rows it wrapped itself again at a later change,
+// whatever was written on them since; or cuts them (or keeps them whole,
+// where the buffer is wider than the window). Where the cursor shows it,
+// the console layer learns the rest.
+enum class RowsOnResize : uint8_t { UNKNOWN, WRAPPED, WRAPPED_FOR_GOOD, CUT };
+
 class ConsolePort {
  public:
   virtual ~ConsolePort() = default;
@@ -150,6 +158,7 @@ class ConsolePort {
   // port learns of it by itself (a terminal's SIGWINCH); a port that does
   // not learns nothing.
   virtual bool take_size_change() { return false; }
+  virtual RowsOnResize rows_on_resize() { return RowsOnResize::UNKNOWN; }
 
   // Console input.
   virtual bool peek_input(InputRecord* record, int* count) = 0;

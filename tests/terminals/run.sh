@@ -22,9 +22,10 @@
 # (each time the whole screen must read as what was printed, in order, the
 # typed line on the prompt's row); then, at the prompt, 40 columns and a
 # typed line that wraps at 40, and 80 columns again and a line that does
-# not; then SIGTERM from outside. After each run, the exit status (130,
-# 143), the terminal settings (the same as before) and the keyboard flags
-# the terminal reports are checked.
+# not; then a line wrapped at 80 columns while the window narrows to 40
+# and widens again; then SIGTERM from outside. After each run, the exit
+# status (130, 143), the terminal settings (the same as before) and the
+# keyboard flags the terminal reports are checked.
 # Exit status 0 when every check passed; a failed check prints the screen it
 # was made on. A terminal that cannot be started fails, named.
 set -u
@@ -310,6 +311,26 @@ resize_checks() {
   expect_last "Operation: $typed" "a line typed at 80 columns, Home"
   keys Escape
   expect_last "Operation:" "Escape at 80 columns"
+
+  # A line wrapped at 80 columns (69 on the prompt's row, 31 below) while
+  # the window narrows to 40 and widens again: each time the prompt and the
+  # line are drawn at the new width, right below the result line, nothing
+  # of the old rows left.
+  typed=$typed$typed
+  typed=${typed:0:100}
+  text "$typed"
+  expect_tail "Summe:  9"$'\n'"Operation: ${typed:0:69}"$'\n'"${typed:69}" "a line wrapped at 80 columns"
+  checks=$((checks + 1))
+  resize_by -40 0 || { fail "resize: the window did not narrow to 40 columns while a line was typed"; return; }
+  text "Z"
+  expect_tail "Summe:  9"$'\n'"Operation: ${typed:0:29}"$'\n'"${typed:29:40}"$'\n'"${typed:69}Z" \
+    "the wrapped line narrowed to 40 columns"
+  checks=$((checks + 1))
+  resize_by 40 0 || { fail "resize: the window did not widen to 80 columns while a line was typed"; return; }
+  keys Home; text "Y"
+  expect_tail "Summe:  9"$'\n'"Operation: Y${typed:0:68}"$'\n'"${typed:68}Z" "the wrapped line widened to 80 columns, Home"
+  keys Escape
+  expect_last "Operation:" "Escape after the wrapped line"
 }
 
 run_terminal() {

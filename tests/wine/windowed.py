@@ -2,7 +2,7 @@
 """The Windows build in Wine's windowed console, its screen buffer read back
 cell by cell and compared with a model of how the program places text.
 
-    windowed.py LOADER PROBE PROGRAM [--resize] [--only CASE,...]
+    windowed.py LOADER PROBE PROGRAM [--only CASE,...]
 
 LOADER is the Wine loader that runs PROBE (console_probe.exe), which starts
 PROGRAM (a path on drive Z:, the root) in a console window of its own under
@@ -10,20 +10,19 @@ the X server of DISPLAY, as wineconsole does, types at it and reads its
 buffer. Each case sets the buffer and window size a new console gets,
 starts the program and, after each step, waits until every cell of the
 buffer (character and attribute), the window and the cursor are what the
-model says. --resize adds the cases of a window the
-user resizes or scrolls with the wheel, which the model expects to be
-followed (the region fixed afresh at the window's new height, the line
-editor taking the new size).
+model says. Some cases resize the window (as the user does, by its
+frame) or scroll it with the wheel.
 
 The model (Writer) follows the program's screen rules written out on their
-own: a print region fixed at the window's height; text collected and
-written a row piece at a time; a line feed below the region's bottom moves
-the region (and the window with it) down the buffer while rows are free
-below, and scrolls the whole buffer once there are none; a run that fills
-the bottom row's last cell leaves the cursor parked there until the next
-write. A region that reaches past the buffer's last row (a window made
-shorter near the end) ends at that row. The console itself (Console) moves
-its window to show a cursor placed outside it, as Windows does.
+own: a print region fixed at the window's height, and fixed afresh at the
+next write after the window changed size (a wrap pending from before still
+takes the cursor to the next row); text collected and written a row piece
+at a time; a line feed below the region's bottom moves the region (and the
+window with it) down the buffer while rows are free below, and scrolls the
+whole buffer once there are none; a run that fills the bottom row's last
+cell leaves the cursor parked there until the next write; the line editor
+takes the window's size before each key. The console itself (Console)
+moves its window to show a cursor placed outside it, as Windows does.
 """
 import os
 import subprocess
@@ -72,9 +71,8 @@ class Console:
 class Writer:
     """The program's screen rules, over a Console."""
 
-    def __init__(self, con, follow_resize=False):
+    def __init__(self, con):
         self.con = con
-        self.follow_resize = follow_resize
         self.view = None   # left, top, right, bottom
         self.region = None  # rows, from the view's top
         self.region_size = None
@@ -93,10 +91,9 @@ class Writer:
     def get_view(self):
         if self.view is None:
             self.read_view()
-        elif self.follow_resize and self.region_size not in (None, self.window_size()):
+        elif self.region_size not in (None, self.window_size()):
             self.read_view()
             self.region = None
-            self.pending = False
         return self.view
 
     def get_region(self):
@@ -149,10 +146,6 @@ class Writer:
         self.right = v[2]
         self.top, self.bottom = v[1], v[1] + last - 1
         self.partial = (self.top, self.bottom) != (v[1], v[3])
-        # A region past the buffer's end ends at its last row.
-        if self.bottom > c.h - 1 > self.top:
-            self.bottom = c.h - 1
-            self.partial = (self.top, self.bottom) != (v[1], v[3])
         first_top = self.top
         self.x, self.y = min(c.x, self.right), c.y
         if self.pending:
@@ -231,8 +224,7 @@ class Writer:
         self.set_cursor()
 
     def next_key(self):
-        if self.follow_resize:
-            self.width, self.height = self.screen_size()
+        self.width, self.height = self.screen_size()
         return self.get_cursor()
 
     def type(self, text):
@@ -309,7 +301,7 @@ class Probe:
 class Session:
     """One program in one console, and its model."""
 
-    def __init__(self, args, name, buffer, window, follow_resize):
+    def __init__(self, args, name, buffer, window):
         self.name = name
         self.probe = Probe(args.loader, args.probe)
         self.probe.cmd("sizes %d %d %d %d" % (buffer + window))
@@ -319,7 +311,7 @@ class Session:
         bw, bh = buffer
         # The console's own: the blank cells' colour, the text colour.
         self.con = Console(bw, bh, s["window"], s["attrs"][bh - 1][0], s["attr"])
-        self.model = Writer(self.con, follow_resize)
+        self.model = Writer(self.con)
         start_texts(self.model)
 
     def wait_screen(self, done):
@@ -452,7 +444,7 @@ def run(argv):
 
 def tall_buffer(args):
     """Buffer 80x300 under a window of 80x25."""
-    s = Session(args, "80x300 buffer, 80x25 window", (80, 300), (80, 25), False)
+    s = Session(args, "80x300 buffer, 80x25 window", (80, 300), (80, 25))
     s.expect("start")
     s.typed("a" * 100)
     s.rest_of_cycle()
@@ -484,7 +476,7 @@ def tall_buffer(args):
 
 def wide_buffer(args):
     """Buffer 120x300 under a window of 80 columns."""
-    s = Session(args, "120x300 buffer, 80x25 window", (120, 300), (80, 25), False)
+    s = Session(args, "120x300 buffer, 80x25 window", (120, 300), (80, 25))
     s.expect("start: the menu in zones to 120 columns")
     s.typed("c" * 100)
     s.expect("a line of 111 characters stays on its row (the view is the buffer's width)")
@@ -496,16 +488,15 @@ def wide_buffer(args):
 
 
 def shorter_window(args):
-    """Buffer 80x100: the window made shorter than the print region before
-    output reaches the buffer's end."""
-    s = Session(args, "80x100 buffer, window made 20 rows", (80, 100), (80, 25), False)
+    """Buffer 80x100: the window made shorter near the buffer's end."""
+    s = Session(args, "80x100 buffer, window made 20 rows", (80, 100), (80, 25))
     for i in range(16):
         s.cycle("+", "1", str(i), ("Summe: ", " %d" % (1 + i)))
     s.expect("16 cycles, the window near the buffer's end")
     s.resize(20)
     for i in range(8):
         s.cycle("+", "2", str(i), ("Summe: ", " %d" % (2 + i)))
-    s.expect("the region ends at the buffer's last row")
+    s.expect("the shorter window goes on down to the buffer's last row")
     if s.con.y != 99:
         s.failures += 1
         print("FAIL %s: the cursor is on row %d, not the buffer's last" % (s.name, s.con.y))
@@ -514,7 +505,7 @@ def shorter_window(args):
 
 def made_taller(args, name, buffer):
     """Six cycles, the window made 35 rows high, four more cycles."""
-    s = Session(args, name, buffer, (80, 25), True)
+    s = Session(args, name, buffer, (80, 25))
     for i in range(6):
         s.cycle("+", "1", str(i), ("Summe: ", " %d" % (1 + i)))
     s.resize(35)
@@ -562,12 +553,9 @@ def main():
     p.add_argument("loader")
     p.add_argument("probe")
     p.add_argument("program")
-    p.add_argument("--resize", action="store_true")
     p.add_argument("--only")
     args = p.parse_args()
-    cases = [tall_buffer, wide_buffer, shorter_window]
-    if args.resize:
-        cases += [resized_window, wide_resized]
+    cases = [tall_buffer, wide_buffer, shorter_window, resized_window, wide_resized]
     if args.only:
         cases = [c for c in cases if c.__name__ in args.only.split(",")]
     failures = 0

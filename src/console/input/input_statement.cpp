@@ -1,6 +1,7 @@
 #include "console/input/input_statement.h"
 
 #include <cstring>
+#include <string>
 
 #include "console/console.h"
 #include "console/input/line_editor.h"
@@ -101,8 +102,12 @@ void take_items_from_stdin(InputContext& in) {
   in.pos = 0;
   write_console(con, "", 0, WRITE_FORCE);
   if (!prompt.empty()) print_text(con, 0, prompt, 0);
-  if (mark == QuestionMark::ADD) print_text(con, 0, "? ", 0);
-  in.line = edit_line(con);
+  std::string shown(prompt);
+  if (mark == QuestionMark::ADD) {
+    print_text(con, 0, "? ", 0);
+    shown += "? ";
+  }
+  in.line = edit_line(con, shown);
   if (after == AfterLine::NEW_LINE) print_end(con, 0, END_LINE);
   con.last_error = 0;
 }

@@ -1,16 +1,18 @@
 #include "console/input/line_editor.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 #include "console/console.h"
+#include "console/input/line_layout.h"
 
 namespace zw {
 
 namespace {
 
-
 struct EditState {
+  std::string_view prompt;  // shown in front of the line, drawn again after a size change
   std::string line;
   int32_t pos = 0;
   int32_t col = 0;
@@ -18,6 +20,12 @@ struct EditState {
   int32_t width = 80;
   int32_t height = 25;
   uint32_t size_changes = 0;  // the screen's size changes taken in
+  // The longest the line has stood on the screen since it was last drawn
+  // whole: cells up to there hold its bytes or the blanks that covered them.
+  int32_t written = 0;
+  // The rows (from the prompt's) the terminal holds as going on into the
+  // next (LineBefore::continued).
+  uint32_t continued = 0;
 };
 
 void move_by(Console& con, EditState& s, int32_t delta) {
@@ -44,6 +52,7 @@ void insert_bytes(Console& con, EditState& s, std::string_view bytes) {
   const int32_t r0 = s.row;
   s.line.insert(static_cast<size_t>(s.pos), bytes);
   const int32_t new_len = len + k;
+  s.written = std::max(s.written, new_len);
   write_console(con, s.line.data() + s.pos, new_len - s.pos, 0);
   const CursorPos after = get_cursor(con);
   s.col = after.column;
@@ -77,79 +86,77 @@ void delete_bytes(Console& con, EditState& s, int32_t at, int32_t count) {
   s.pos = at;
 }
 
-// The later of two cells in reading order.
-CursorPos later_cell(CursorPos a, CursorPos b) {
-  return (a.row > b.row || (a.row == b.row && a.column >= b.column)) ? a : b;
-}
-
-// The screen got a new width while the line was edited: the line is drawn
-// again from its start at the new width, the cells after it to the end of
-// the screen blanked (rows the old width used, left behind), and the cursor
-// put back at pos.
-//
-// Where the line starts now depends on the terminal. One that keeps its
-// rows as they were (xterm, st) leaves the cursor's column alone, cut to the
-// new width, and moves rows only when the height changed too. One that
-// re-wraps its lines (tmux, most others) keeps the line's cells in one run
-// ending at the cursor, from the column it started in. The cursor tells
-// which happened, except where both would leave it in the same place (80 to
-// 40 columns, the line at the bottom): then the drawing starts at the later
-// of the two starts, which may leave a stale copy of the line's start above
-// it but never draws over what was printed before the line. A terminal
-// that re-wraps but puts the cursor a column or so off the line's end (kitty
-// does, after a prompt's row was rewritten) matches neither: the line then
-// starts in the column it started in before, on the row the cursor gives.
-void redraw_at_new_width(Console& con, EditState& s, int32_t width, bool height_changed) {
+// The screen changed size while the line was edited. Where the terminal
+// put the rows of the prompt and the line, the cursor it reports tells
+// (line_layout.h); from there to the end of the region everything is
+// erased, whatever the old layout left, and the prompt and the line are
+// drawn again at the new size, the cursor on the byte at pos. A prompt
+// whose row went out of sight above the view is drawn again at the view's
+// top: everything from there down to the cursor was the old layout.
+void redraw_after_size_change(Console& con, EditState& s, ScreenSize size) {
   const CursorPos now = get_cursor(con);
   if (now.row < 1) return;
-  const CursorPos old_start = cell_after(s.col, s.row, -int64_t{s.pos}, s.width);
-  CursorPos kept = old_start;
-  kept.row += now.row - s.row;
-  kept.column = std::min(kept.column, width);
-  const CursorPos rewrapped = cell_after(now.column, now.row, -int64_t{s.pos}, width);
-  const bool could_keep = now.column == std::min(s.col, width);
-  const bool could_rewrap = rewrapped.column == old_start.column;
-  CursorPos start;
-  if (could_keep != could_rewrap) {
-    start = could_keep ? kept : rewrapped;
-  } else if (!could_keep) {
-    start = CursorPos{std::min(old_start.column, width), rewrapped.row};
-  } else if (could_rewrap && !height_changed && now.row != s.row) {
-    start = rewrapped;  // rows moved though the height did not: re-wrapped
-  } else {
-    start = later_cell(kept, rewrapped);
-  }
-  if (start.row < 1) start = CursorPos{1, 1};
-  s.width = width;
+  const int32_t shown = static_cast<int32_t>(s.prompt.size());
   const int32_t len = static_cast<int32_t>(s.line.size());
-  set_cursor(con, start.row, start.column, CursorVisibility::HIDE);
-  write_console(con, s.line.data(), len, 0);
-  const CursorPos end = cell_after(start.column, start.row, len, width);
-  int32_t scrolled = 0;
-  if (end.row <= s.height) {
-    write_blanks(con, (s.height - end.row) * width + (width - end.column + 1));
-  } else if (end.row > s.height + 1 || end.column > 1) {
-    scrolled = end.row - s.height;
+  const CursorPos prompt = cell_after(s.col, s.row, -(int64_t{s.pos} + shown), s.width);
+  LineBefore before;
+  before.width = s.width;
+  before.height = s.height;
+  before.cursor = CursorPos{s.col, s.row};
+  before.rows_above = s.row - prompt.row;
+  before.cells = static_cast<int32_t>(std::min<int64_t>(int64_t{prompt.column} - 1 + shown + s.written, INT32_MAX));
+  before.prompt_column = prompt.column;
+  before.continued = s.continued;
+  uint8_t& habits = con.screen.resize_habits;
+  if (habits == 0) habits = resize_habits_for(con.port->rows_on_resize());
+  const LineAfter after = locate_line(before, size, now, &habits);
+  CursorPos start = after.prompt;
+  s.continued = after.continued;
+  if (start.row < 1) {
+    start = CursorPos{1, 1};
+    s.continued = 0;
   }
-  s.col = start.column;
-  s.row = start.row - scrolled;
+
+  s.width = size.width;
+  s.height = size.height;
+  set_cursor(con, start.row, start.column, CursorVisibility::HIDE);
+  clear_to_region_end(con, start);
+  write_console(con, s.prompt.data(), shown, 0);
+  write_console(con, s.line.data(), len, 0);
+  s.written = len;
+  // Where the drawing ended tells how far it scrolled the view: not at all
+  // when it filled the bottom row's last cell (the cursor is parked there).
+  const CursorPos end = cell_after(start.column, start.row, int64_t{shown} + len, s.width);
+  int32_t scrolled = 0;
+  if (end.row > s.height && (end.row > s.height + 1 || end.column > 1)) scrolled = end.row - s.height;
+  const CursorPos line_start = cell_after(start.column, start.row - scrolled, shown, s.width);
+  s.col = line_start.column;
+  s.row = line_start.row;
   set_cursor(con, std::max(s.row, 1), s.col, CursorVisibility::SHOW);
   move_by(con, s, s.pos);
 }
 
-// Takes in a size change the port reported since the editor last looked.
-// A change of height alone moves no cell of the line: the cursor, read
-// before each key, is enough. A screen squeezed too small to be a console
-// is not drawn on; the line is drawn again once it is one.
+// Takes in a size change since the editor last looked: a new width, or a
+// new height the port reported (a terminal's: its rows may have moved,
+// wrapped or been cut), redraws the line; a console window made taller or
+// shorter by hand, which moves no cell of the buffer, only sets the bottom
+// row the cursor moves within. A report that leaves the size as it was (a
+// resume after Ctrl+Z, resizes that came back to it) changes nothing: the
+// line goes on where the cursor is. A screen squeezed too small to be a
+// console is not drawn on; the line is drawn again once it is one at
+// another size than before, and goes on where the cursor is at the same.
 void follow_size_change(Console& con, EditState& s) {
   const uint32_t changes = take_size_change(con);
-  if (changes == s.size_changes) return;
+  follow_window_size(con);
+  const bool reported = changes != s.size_changes;
   s.size_changes = changes;
   if (!output_is_console(con)) return;
   const ScreenSize size = get_screen_size(con);
-  const bool height_changed = size.height != s.height;
-  s.height = size.height;
-  if (size.width != s.width) redraw_at_new_width(con, s, size.width, height_changed);
+  if (size.width != s.width || (reported && size.height != s.height)) {
+    redraw_after_size_change(con, s, size);
+  } else {
+    s.height = size.height;
+  }
 }
 
 // Waits for the next key, at most KEY_WAIT_MS at a time, and returns its
@@ -173,10 +180,12 @@ KeyCode next_key(Console& con, EditState& s) {
 
 }  // namespace
 
-std::string edit_line(Console& con) {
+std::string edit_line(Console& con, std::string_view prompt) {
   EditState s;
+  s.prompt = prompt;
   bind_screen(con);
   s.size_changes = take_size_change(con);
+  follow_window_size(con);
   const ScreenSize size = get_screen_size(con);
   s.width = size.width;
   s.height = size.height;

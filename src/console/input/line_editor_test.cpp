@@ -46,14 +46,16 @@ void press(VirtualConsole& vc, const std::string& script) {
 struct Editor {
   std::unique_ptr<VirtualConsole> vc;
   std::unique_ptr<Console> con = std::make_unique<Console>();
-  Editor(int width, int rows, const std::string& before) {
+  std::string prompt;
+  Editor(int width, int rows, const std::string& before) : prompt(before) {
     vc = std::make_unique<VirtualConsole>(width, rows, rows);
     reset_console(*con, vc.get());
     write_console(*con, before.data(), static_cast<int32_t>(before.size()), 0);
   }
+  std::string edit_line() { return zw::edit_line(*con, prompt); }
   std::string edit(const std::string& script) {
     press(*vc, script);
-    return edit_line(*con);
+    return edit_line();
   }
 };
 
@@ -163,7 +165,7 @@ TEST(LineEditor, OnlyTheChangedTailIsRewrittenWithTheCursorHidden) {
   };
   // After the Delete, stop at the next wait and look at what it did.
   e.vc->idle_wait_limit = 0;
-  EXPECT_THROW(edit_line(*e.con), VirtualConsole::Starved);
+  EXPECT_THROW(e.edit_line(), VirtualConsole::Starved);
   int cell_writes = 0;
   bool hidden_during_write = false;
   bool hidden = false;
@@ -182,41 +184,40 @@ TEST(LineEditor, OnlyTheChangedTailIsRewrittenWithTheCursorHidden) {
 
 TEST(LineEditor, GoesOnFromWhereTheCursorIsFoundAfterAWait) {
   // Stopped and resumed while waiting: the shell moved the cursor to the
-  // start of a lower row; typing goes on there, and Enter ends after it.
+  // start of a lower row, and the port reports the resume as it reports a
+  // size change (the size the same); typing goes on there, and Enter ends
+  // after it.
   Editor e(80, 25, "P: ");
   bool moved = false;
   e.vc->type("ab");
   e.vc->on_wait = [&](VirtualConsole& vc) {
     if (moved || vc.pending_events() != 0) return;
     moved = true;
+    vc.resize(80, 25);
     vc.move_cursor({0, 3});
     vc.type("c\r");
   };
-  EXPECT_EQ(edit_line(*e.con), "abc");
+  EXPECT_EQ(e.edit_line(), "abc");
   EXPECT_EQ(e.vc->row(3), "c");
   EXPECT_EQ(e.vc->cursor().x, 1);
   EXPECT_EQ(e.vc->cursor().y, 3);
 }
 
-// The screen resized while a wrapped line is edited: at a new width the
-// line is drawn again from its start, whether the terminal kept its rows
-// (the cursor's column as it was) or re-wrapped them (the cursor just after
-// the line's cells, in one run from where it started); a new height alone
-// redraws nothing.
-TEST(LineEditor, RedrawsTheLineAtANewWidth) {
+// The screen's width changes while a wrapped line is edited (the virtual
+// console keeps its rows, cut or padded): the prompt and the line are drawn
+// again from where the prompt now starts, nothing of the old rows is left
+// below, and the keys go on at the new width.
+TEST(LineEditor, RedrawsPromptAndLineAtANewWidth) {
   const std::string typed = "abcdefghijklmnopqrstuvwxyz";  // from "> " it wraps at 20
   struct Case {
     const char* name;
-    int width, rows;
-    int rewrapped_x, rewrapped_y;  // -1: the terminal kept its rows
-    std::vector<std::string> want_rows;
-    int want_x, want_y;  // the cursor after Enter
+    int width;
+    std::vector<std::string> want_rows;  // rows 0..3 after Enter
+    int want_x, want_y;
   };
   const Case cases[] = {
-      {"wider, rows kept", 30, 5, -1, -1, {"> " + typed, "", ""}, 28, 0},
-      {"wider, re-wrapped", 30, 5, 28, 0, {"> " + typed, "", ""}, 28, 0},
-      {"narrower, rows kept", 12, 5, -1, -1, {"> abcdefghij", "klmnopqrstuv", "wxyz"}, 4, 2},
-      {"taller only", 20, 8, -1, -1, {"> abcdefghijklmnopqr", "stuvwxyz", ""}, 8, 1},
+      {"wider", 30, {"> Yabcdefghijklmnopqrstuvwxyz", "", "", ""}, 29, 0},
+      {"narrower", 12, {"> Yabcdefghi", "jklmnopqrstu", "vwxyz", ""}, 5, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -226,16 +227,59 @@ TEST(LineEditor, RedrawsTheLineAtANewWidth) {
     e.vc->on_wait = [&](VirtualConsole& vc) {
       if (resized || vc.pending_events() != 0) return;
       resized = true;
-      vc.resize(c.width, c.rows);
-      if (c.rewrapped_x >= 0) vc.move_cursor({static_cast<int16_t>(c.rewrapped_x), static_cast<int16_t>(c.rewrapped_y)});
-      vc.type("\r");
+      vc.resize(c.width, 5);
+      press(vc, HOME + "Y\r");
     };
-    EXPECT_EQ(edit_line(*e.con), typed);
-    EXPECT_EQ(e.vc->row(0), c.want_rows[0]);
-    EXPECT_EQ(e.vc->row(1), c.want_rows[1]);
-    EXPECT_EQ(e.vc->row(2), c.want_rows[2]);
+    EXPECT_EQ(e.edit_line(), "Y" + typed);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(e.vc->row(y), c.want_rows[y]) << y;
     EXPECT_EQ(e.vc->cursor().x, c.want_x);
     EXPECT_EQ(e.vc->cursor().y, c.want_y);
+  }
+}
+
+// A console window made taller or shorter by hand while a line is typed on
+// its bottom row (no port reports it): the line goes on below the old
+// bottom, or brings the window down with it, shown whole, and no earlier
+// row leaves the buffer.
+TEST(LineEditor, FollowsAConsoleWindowResizedByHand) {
+  struct Case {
+    const char* name;
+    int16_t rows_after;
+    int typed_before, typed_after;
+  };
+  const Case cases[] = {
+      {"taller", 12, 10, 60},
+      {"taller, past its new bottom", 10, 10, 80},
+      {"shorter", 5, 10, 60},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto vc = std::make_unique<VirtualConsole>(20, 8, 40);
+    auto con = std::make_unique<Console>();
+    reset_console(*con, vc.get());
+    const std::string earlier = "r0\r\nr1\r\nr2\r\nr3\r\nr4\r\nr5\r\nr6\r\nP: ";
+    write_console(*con, earlier.data(), static_cast<int32_t>(earlier.size()), 0);
+    std::string line;
+    for (int i = 0; i < c.typed_before + c.typed_after; ++i) line.push_back(static_cast<char>('a' + i % 26));
+    vc->type(line.substr(0, c.typed_before));
+    bool resized = false;
+    vc->on_wait = [&](VirtualConsole& v) {
+      if (resized || v.pending_events() != 0) return;
+      resized = true;
+      v.place_window({0, 0, 19, static_cast<int16_t>(c.rows_after - 1)});
+      v.type(line.substr(c.typed_before) + "\r");
+    };
+    EXPECT_EQ(edit_line(*con, "P: "), line);
+    for (int y = 0; y < 7; ++y) EXPECT_EQ(vc->buffer_row(y).substr(0, 3), std::string("r0 r1 r2 r3 r4 r5 r6 ").substr(3 * y, 3));
+    std::string shown;
+    for (int y = 7; y < 7 + 5; ++y) shown += vc->buffer_row(y);
+    EXPECT_EQ(shown.substr(0, 3), "P: ");
+    EXPECT_EQ(shown.substr(3, line.size()), line);
+    const SmallRect w = vc->window();
+    EXPECT_EQ(w.bottom - w.top + 1, c.rows_after);
+    const Coord at = vc->cursor();
+    EXPECT_EQ(at.x + 20 * (at.y - 7), 3 + static_cast<int>(line.size()));
+    EXPECT_TRUE(at.y >= w.top && at.y <= w.bottom) << at.y;
   }
 }
 
@@ -245,7 +289,7 @@ TEST(LineEditor, WaitsThroughThePortBetweenKeys) {
   e.vc->on_wait = [&](VirtualConsole& vc) {
     if (++arrived == 3) vc.type("ok\r");
   };
-  EXPECT_EQ(edit_line(*e.con), "ok");
+  EXPECT_EQ(e.edit_line(), "ok");
   EXPECT_GE(e.vc->waits, 3);
 }
 

@@ -1,8 +1,8 @@
 // The screen's view: the part of the console buffer the screen writer
 // works in, read at the console's first use and again after every console
-// write, re-based when the port reports a size change; the print region
-// within it; and, while output goes to a file or a pipe, the port's block
-// the bytes go into.
+// write, re-based when the port reports a size change or the window is
+// found resized; the print region within it; and, while output goes to a
+// file or a pipe, the port's block the bytes go into.
 #pragma once
 
 #include <cstddef>
@@ -40,6 +40,10 @@ struct ScreenState {
   bool pending_wrap = false;
   // Size changes the port reported so far: each one re-based the view.
   uint32_t size_changes = 0;
+  // What size changes have shown of this terminal's way with its rows
+  // (line_layout.h): the ways still possible, as bits; none until the
+  // first change, which starts from what the port knows.
+  uint8_t resize_habits = 0;
 };
 
 struct ScreenSize {
@@ -60,12 +64,22 @@ void read_view(Console& con);
 // to change and does not ask. Returns the count of size changes taken so
 // far (ScreenState::size_changes).
 uint32_t take_size_change(Console& con);
+// A window whose size differs from the view's (a console window the user
+// resized: no port reports that) re-bases the view on `info`, the buffer as
+// just read, and the print region is fixed afresh at the window's height.
+// A window only moved is left to the read at the end of the next write, and
+// one squeezed below two rows or two columns is not followed (one that comes
+// back from there is).
+void follow_window_size(Console& con, const ScreenBufferInfo& info);
+// The same from a look at the buffer of its own.
+void follow_window_size(Console& con);
 // The view for an operation that works in it: bound, and any size change
 // taken in first.
 const ScreenView& current_view(Console& con);
 // Fixed the first time it is needed (from the view's height, 25 without a
-// console) and again after a size change; a window resized without one (a
-// console's, by hand) keeps it.
+// console) and again whenever the view's size changed: a region that kept
+// its first height would scroll inside part of a taller window, losing the
+// lines it scrolls off, or reach below a shorter one.
 const PrintRegion& print_region(Console& con);
 
 // Reading only, the view as last read:

@@ -179,7 +179,11 @@ void process_bytes(Console& con, WriteContext& c, const char* bytes, int32_t len
   }
 }
 
-void write_to_console(Console& con, const ScreenView v, const char* bytes, int32_t length) {
+void write_to_console(Console& con, const char* bytes, int32_t length) {
+  ScreenBufferInfo info;
+  const bool have_info = con.port->get_screen_buffer_info(&info);
+  if (have_info) follow_window_size(con, info);
+  const ScreenView v = con.screen.view;
   const PrintRegion& r = print_region(con);
   WriteContext c{};
   c.port = con.port;
@@ -190,8 +194,7 @@ void write_to_console(Console& con, const ScreenView v, const char* bytes, int32
   c.window_top = v.top;
   c.window_bottom = v.bottom;
   c.partial = c.top != c.window_top || c.bottom != c.window_bottom;
-  ScreenBufferInfo info;
-  if (con.port->get_screen_buffer_info(&info)) {
+  if (have_info) {
     c.buffer_width = info.size.x;
     c.buffer_height = info.size.y;
     c.attr = info.attributes;
@@ -261,7 +264,7 @@ void write_console(Console& con, const char* bytes, int32_t length, int flags) {
     write_redirected(con, bytes, length);
     return;
   }
-  write_to_console(con, v, bytes, length);
+  write_to_console(con, bytes, length);
 }
 
 CursorPos get_cursor(Console& con) {
@@ -274,6 +277,9 @@ CursorPos get_cursor(Console& con) {
 
 int32_t set_cursor(Console& con, int32_t row, int32_t column, CursorVisibility visibility) {
   if (!con.device.set_up) setup_print_device(con);
+  // A place in the region of a window resized since would be taken from
+  // rows the window no longer has.
+  follow_window_size(con);
   const ScreenView& v = current_view(con);
   const PrintRegion& r = print_region(con);
   const bool row_bad = row != 0 && (row < r.first || row > r.last);
@@ -330,6 +336,27 @@ void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta, 
   }
   *column = next.column;
   *row = next.row;
+}
+
+void clear_to_region_end(Console& con, CursorPos from) {
+  const ScreenView& v = current_view(con);
+  ScreenBufferInfo info;
+  if (!shows_console(v) || !con.port->get_screen_buffer_info(&info)) return;
+  const PrintRegion& r = print_region(con);
+  const int64_t width = v.right - v.left + 1;
+  const int64_t bottom = std::min<int64_t>(int64_t{v.top} + r.last - 1, info.size.y - 1);
+  int64_t x = std::clamp<int64_t>(int64_t{from.column} - 1, 0, width - 1) + v.left;
+  int64_t y = int64_t{from.row} - 1 + v.top;
+  if (y < v.top) {
+    x = v.left;
+    y = v.top;
+  }
+  if (y > bottom) return;
+  const int count = static_cast<int>(std::min<int64_t>((bottom - y) * width + (v.right - x + 1),
+                                                       std::numeric_limits<int>::max()));
+  con.port->fill_attrs(info.attributes, count, coord(x, y));
+  con.port->fill_chars(' ', count, coord(x, y));
+  con.port->end_update();
 }
 
 void beep(Console& con) { con.port->beep(BEEP_HZ, BEEP_MS); }

@@ -36,8 +36,8 @@ void write_console(Console& con, const char* bytes, int32_t length, int flags);
 // 1-based view-relative cursor (the raw position when the view shows no
 // console); 0, 0 when the console cannot be queried.
 CursorPos get_cursor(Console& con);
-// row/column 0 keep the current one; a place outside the print region or
-// the width keeps both. Returns the packed position ((row * 256) mod 65536
+// row/column 0 keep the current one; a place outside the print region (of
+// the window as it is now) or the width keeps both. Returns the packed position ((row * 256) mod 65536
 // with the column's low byte), plus CURSOR_WAS_VISIBLE.
 int32_t set_cursor(Console& con, int32_t row, int32_t column, CursorVisibility visibility);
 // The cell `delta` cells on from (column, row) in reading order, `width`
@@ -48,6 +48,10 @@ CursorPos cell_after(int32_t column, int32_t row, int64_t delta, int32_t width);
 // from the last cell of row `bottom` forward it scrolls by one row.
 void move_cursor_by(Console& con, int32_t* column, int32_t* row, int32_t delta,
                     int32_t width, int32_t bottom);
+// Blanks the cells from `from` (1-based and view-relative; a place above
+// the view counts as its first cell) to the last cell of the print region's
+// bottom row, in the current attribute. The cursor does not move.
+void clear_to_region_end(Console& con, CursorPos from);
 void beep(Console& con);
 
 }  // namespace zw

@@ -201,42 +201,45 @@ TEST(ScreenWriter, ScrollingMovesTheWindowWhileTheBufferHasRoom) {
   }
 }
 
-TEST(ScreenWriter, RegionKeepsItsFirstHeightWhenTheWindowChanges) {
+// A window resized by hand (no port reports it): the next write fixes the
+// region afresh at the window's height, so output fills a taller window
+// and brings the cursor back into a shorter one, and a wrap pending from
+// before still starts the next row.
+TEST(ScreenWriter, RegionFollowsAWindowResizedByHand) {
   struct Case {
     const char* name;
     int16_t window_bottom;  // the user resizes the window to rows 0..bottom
-    int line_feeds;
-    std::vector<std::string> region;  // buffer rows 0..4 afterwards
+    std::string before, bytes;
+    int16_t want_top;       // the window afterwards
+    std::vector<std::string> rows;  // buffer rows 0..5
+    XY cursor;
   };
+  const std::string row4 = "r0\r\nr1\r\nr2\r\nr3\r\nr4";
   const Case cases[] = {
-      {"smaller window, scroll inside the region", 2, 1, {"r1", "r2", "r3", "r4", "X"}},
-      {"larger window, scroll inside the region", 7, 1, {"r1", "r2", "r3", "r4", "X"}},
-      {"more than half the region", 7, 3, {"r3", "r4", "", "", "X"}},
-      {"whole region cleared", 7, 5, {"", "", "", "", "X"}},
+      {"taller: the rows below fill", 7, row4, "\nX", 0, {"r0", "r1", "r2", "r3", "r4", "X"}, {1, 5}},
+      {"taller, then past its bottom", 7, row4, "\n\n\n\nX", 1, {"r0", "r1", "r2", "r3", "r4", ""}, {1, 8}},
+      {"shorter: the cursor comes back into it", 2, row4, "\nX", 3, {"r0", "r1", "r2", "r3", "r4", "X"}, {1, 5}},
+      {"a pending wrap is kept", 7, "r0\r\nr1\r\nr2\r\nr3\r\n" + std::string(20, 'z'), "X", 0,
+       {"r0", "r1", "r2", "r3", std::string(20, 'z'), "X"}, {1, 5}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Screen s(20, 5, 10);
-    s.fill_five_rows();  // fixes the region at 5 rows
-    s.put(0, 5, "keep");
+    s.write(c.before);  // fixes the region at 5 rows
     s.vc.place_window({0, 0, 19, c.window_bottom});
-    s.write("", WRITE_FORCE);  // the view follows the window
-    s.vc.calls.clear();
-    s.write(std::string(c.line_feeds, '\n') + "X");
-    std::vector<std::string> region;
-    for (int y = 0; y < 5; ++y) region.push_back(trim(s.vc.buffer_row(y)));
-    EXPECT_EQ(region, c.region);
-    EXPECT_EQ(trim(s.vc.buffer_row(5)), "keep");
-    EXPECT_EQ(xy(s.vc.cursor()), (XY{1, 4}));
-    EXPECT_EQ(s.vc.window().top, 0);
-    EXPECT_EQ(s.vc.window().bottom, c.window_bottom);
-    EXPECT_EQ(s.count("set_window"), 0);
+    s.write(c.bytes);
+    std::vector<std::string> rows;
+    for (int y = 0; y < 6; ++y) rows.push_back(trim(s.vc.buffer_row(y)));
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(xy(s.vc.cursor()), c.cursor);
+    EXPECT_EQ(s.vc.window().top, c.want_top);
+    EXPECT_EQ(s.vc.window().bottom - s.vc.window().top, c.window_bottom);
   }
 }
 
 // A size change the port reports (a terminal resized) re-bases the view:
 // the region is fixed afresh at the new height, and a wrap pending from
-// before is dropped, the next write starting where the port has the cursor.
+// before starts the row after the one the port has the cursor on.
 // Output to a file or a pipe that goes into the port's block never asks.
 TEST(ScreenWriter, ReportedSizeChangeReBasesTheView) {
   {
@@ -252,8 +255,8 @@ TEST(ScreenWriter, ReportedSizeChangeReBasesTheView) {
     s.write("r0\r\nr1\r\n" + std::string(10, 'z'));  // parked in the bottom row's last cell
     s.vc.resize(10, 5);
     s.write("X");
-    EXPECT_EQ(s.window_rows(4), (std::vector<std::string>{"r0", "r1", "zzzzzzzzzX", ""}));
-    EXPECT_EQ(xy(s.vc.cursor()), (XY{0, 3}));
+    EXPECT_EQ(s.window_rows(4), (std::vector<std::string>{"r0", "r1", "zzzzzzzzzz", "X"}));
+    EXPECT_EQ(xy(s.vc.cursor()), (XY{1, 3}));
   }
   {
     VirtualConsole vc(20, 5, 5);

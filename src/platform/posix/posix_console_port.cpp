@@ -168,6 +168,8 @@ class PosixConsolePort final : public ConsolePort {
     return changed;
   }
 
+  RowsOnResize rows_on_resize() override { return s_.rows_on_resize; }
+
   // ---- Console input -----------------------------------------------------
 
   bool peek_input(InputRecord* record, int* count) override { return peek_event(s_, record, count); }

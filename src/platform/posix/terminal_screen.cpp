@@ -1,7 +1,10 @@
 #include "platform/posix/terminal_screen.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 #include "platform/posix/terminal_sequences.h"
 
@@ -47,7 +50,44 @@ void fill_row(TerminalScreen& s, uint8_t ch, int count, int x, int y) {
   advance(s, count);
 }
 
+// Terminals by the name TERM gives them, as each was seen to handle rows
+// it was drawn on a row at a time when its window got narrower: the name
+// alone, or followed by "-" or "." and a variant where `variants` says so.
+// rxvt-unicode is not among them: it cuts its rows, or wraps them once
+// rows have gone into its scrollback.
+struct RowsOnResizeName {
+  const char* name;
+  bool variants;
+  RowsOnResize rows;
+};
+constexpr RowsOnResizeName ROWS_ON_RESIZE_NAMES[] = {
+    // name         variants rows
+    {"screen",      true,  RowsOnResize::WRAPPED},  // GNU screen, tmux by default
+    {"tmux",        true,  RowsOnResize::WRAPPED},
+    {"xterm-kitty", false, RowsOnResize::WRAPPED},
+    {"foot",        true,  RowsOnResize::WRAPPED},
+    {"alacritty",   true,  RowsOnResize::WRAPPED},
+    {"xterm",       false, RowsOnResize::CUT},      // the name xterm itself gives
+    {"st",          true,  RowsOnResize::CUT},
+    {"stterm",      true,  RowsOnResize::CUT},
+    {"mlterm",      true,  RowsOnResize::CUT},
+};
+static_assert(std::size(ROWS_ON_RESIZE_NAMES) == 9);
+
 }  // namespace
+
+RowsOnResize rows_on_resize_of(const char* term, const char* sty, const char* tmux) {
+  if (tmux != nullptr) return RowsOnResize::WRAPPED;
+  if (term == nullptr) return RowsOnResize::UNKNOWN;
+  if (sty != nullptr && std::strncmp(term, "screen", 6) == 0) return RowsOnResize::WRAPPED_FOR_GOOD;
+  for (const RowsOnResizeName& r : ROWS_ON_RESIZE_NAMES) {
+    const size_t n = std::strlen(r.name);
+    if (std::strncmp(term, r.name, n) != 0) continue;
+    const char after = term[n];  // the name matched: the text is that long
+    if (after == 0 || (r.variants && (after == '-' || after == '.'))) return r.rows;
+  }
+  return RowsOnResize::UNKNOWN;
+}
 
 bool on_screen(const TerminalScreen& s, Coord at) {
   return at.x >= 0 && at.y >= 0 && at.x < s.columns && at.y < s.rows;
@@ -107,8 +147,17 @@ bool screen_scroll(TerminalScreen& s, SmallRect source, Coord dest, CharCell fil
   return true;
 }
 
+// Blanks that reach the end of the screen are erased in one sequence, which
+// also leaves no row marked as continued from the one above: a terminal
+// that re-wraps on a resize would otherwise join the rows drawn there.
 bool screen_fill(TerminalScreen& s, uint8_t ch, int count, Coord at) {
   if (!on_screen(s, at) || count < 0) return false;
+  const int64_t to_end = int64_t{s.rows - at.y} * s.columns - at.x;
+  if (ch == ' ' && count > 0 && count >= to_end) {
+    move_to(s, at.x, at.y);
+    s.out.append(ERASE_BELOW);
+    return true;
+  }
   int x = at.x;
   for (int y = at.y; y < s.rows && count > 0; ++y) {
     const int piece = std::min(count, s.columns - x);

@@ -32,6 +32,12 @@ struct TerminalScreen {
   std::string out;            // the update being built
 };
 
+// What the terminal does with its rows on a change of width, from the
+// environment's TERM, STY and TMUX (nullptr where unset): tmux and GNU
+// screen tell their sessions apart by the last two, whatever TERM they
+// give. A name many terminals share ("xterm-256color") says nothing.
+RowsOnResize rows_on_resize_of(const char* term, const char* sty, const char* tmux);
+
 void reset_terminal_screen(TerminalScreen& s, TextMode mode, int columns, int rows, Coord cursor);
 // A new screen size: the cursor is kept inside it, the terminal's cursor
 // counts as unknown.

@@ -46,9 +46,12 @@ TEST(TerminalScreen, UpdatesAsTheTerminalReceivesThem) {
       {"band of rows up: inside a margin", [](TerminalScreen& s) {
          screen_scroll(s, {0, 1, 9, 2}, {0, 0}, {' ', 7});
        }, "\x1b[1;3r\x1b[3;1H\n\x1b[r\x1b[1;1H"},
-      {"blank fill across rows, cut at the screen's end", [](TerminalScreen& s) {
+      {"blank fill across rows, short of the screen's end", [](TerminalScreen& s) {
+         screen_fill(s, ' ', 14, {5, 2});
+       }, "\x1b[3;6H\x1b[5X\x1b[4;1H\x1b[9X\x1b[1;1H"},
+      {"blank fill to the screen's end and past it: one erase", [](TerminalScreen& s) {
          screen_fill(s, ' ', 100, {5, 2});
-       }, "\x1b[3;6H\x1b[5X\x1b[4;1H\x1b[10X\x1b[1;1H"},
+       }, "\x1b[3;6H\x1b[J\x1b[1;1H"},
       {"control bytes as pictures", [](TerminalScreen& s) {
          auto c = cells(std::string("\0\x0b", 2));
          screen_write_cells(s, c.data(), 2, {0, 0});

@@ -7,6 +7,10 @@
 //                        terminal, bytes unchanged on a single-byte one;
 //                        control bytes as visible pictures, never raw
 //   ESC [ n X            erase n cells from the cursor (blank fill)
+//   ESC [ J              erase from the cursor to the end of the screen (a
+//                        blank fill that reaches it): the rows it clears
+//                        hold nothing a later re-wrap of the terminal's own
+//                        could join to the row above
 //   LF                   at the bottom row: scrolls the screen, the rows
 //                        scrolled off go to the terminal's scrollback
 //   ESC [ t ; b r        scrolling margin for a band of rows, then the cursor
@@ -73,6 +77,7 @@ constexpr char CURSOR_REQUEST[] = "\x1b[6n";
 constexpr char ATTRIBUTES_REQUEST[] = "\x1b[c";
 constexpr char ENCODING_PROBE[] = "\xc2\xa0";
 constexpr char MARGINS_OFF[] = "\x1b[r";
+constexpr char ERASE_BELOW[] = "\x1b[J";
 constexpr char KITTY_QUERY[] = "\x1b[?u";
 constexpr char KITTY_PUSH[] = "\x1b[>31u";
 constexpr char KITTY_POP[] = "\x1b[<u";

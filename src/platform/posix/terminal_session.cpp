@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
 
 #include "platform/posix/standard_streams.h"
 #include "platform/posix/terminal_guard.h"
@@ -90,6 +93,29 @@ void ask_cursor_position(TerminalSession& s) {
   }
 }
 
+// A resize seldom comes alone: a window dragged, a pane split or resized
+// by a script sends signal after signal. The size is read once they have
+// stopped for SIZE_SETTLE_MS (SIZE_SETTLE_MAX_MS after the first at the
+// latest), so that the screen is drawn once, on the size the terminal
+// ended at, and a drawing does not cross a resize still under way. What
+// the signals noted meanwhile is added to `notes`; keys typed meanwhile
+// wait in the terminal.
+void await_settled_size(SignalNotes* notes) {
+  const int fd = wake_fd();
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(SIZE_SETTLE_MAX_MS);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return;
+    const int timeout = static_cast<int>(std::min<int64_t>(SIZE_SETTLE_MS, left));
+    pollfd p{fd, POLLIN, 0};
+    const int n = ::poll(fd >= 0 ? &p : nullptr, fd >= 0 ? 1 : 0, timeout);
+    if (n == 0 || fd < 0 || (n < 0 && errno != EINTR)) return;
+    drain_wake_pipe();
+    const SignalNotes more = take_signal_notes();
+    notes->continued = notes->continued || more.continued;
+  }
+}
+
 // Once: the guard's signal handlers in place, the character encoding as far
 // as the locale tells it (the terminal is asked when it does not).
 void take_over_terminal(TerminalSession& s) {
@@ -128,6 +154,7 @@ void start_session(TerminalSession& s, int input_fd, int output_fd, const char* 
   s.input_fd = input_fd;
   s.output_fd = output_fd;
   s.dialect = key_dialect_of(term);
+  s.rows_on_resize = rows_on_resize_of(term, std::getenv("STY"), std::getenv("TMUX"));
   s.input_terminal = ::isatty(input_fd) == 1;
   s.output_screen = is_screen(output_fd, term);
 }
@@ -175,10 +202,11 @@ void flush_session(TerminalSession& s) {
 
 void service_signals(TerminalSession& s) {
   if (!s.taken_over) return;
-  const SignalNotes notes = take_signal_notes();
-  const bool continued = notes.continued;
-  if (!continued && !notes.resized) return;
+  SignalNotes notes = take_signal_notes();
+  if (!notes.continued && !notes.resized) return;
   drain_wake_pipe();
+  if (notes.resized && s.screen_on) await_settled_size(&notes);
+  const bool continued = notes.continued;
   s.input.quiet = false;  // typed while stopped, or sent on the way
   if (continued && s.input_raw) retake_raw_input(s.input_fd, &s.input.settings);
   if (!s.screen_on) return;

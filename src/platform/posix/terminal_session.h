@@ -27,10 +27,18 @@
 
 namespace zw {
 
+// How long the terminal's size must stay as it is before it is read after
+// a resize, and the longest wait for that. tmux resizes a pane at once but
+// tells the program at most every 250 ms: a quiet time longer than that
+// hears of every resize made before the screen is drawn.
+constexpr int SIZE_SETTLE_MS = 300;
+constexpr int SIZE_SETTLE_MAX_MS = 2000;
+
 struct TerminalSession {
   int input_fd = STDIN_FILENO;
   int output_fd = STDOUT_FILENO;
   KeyDialect dialect = KeyDialect::COMMON;  // of the terminal TERM names
+  RowsOnResize rows_on_resize = RowsOnResize::UNKNOWN;  // and what it does with its rows
   bool input_terminal = false;  // the input is a terminal
   bool output_screen = false;   // the output is a terminal with a screen to draw on
   bool taken_over = false;      // the guard is installed, text_mode known
@@ -53,7 +61,8 @@ struct TerminalSession {
 };
 
 // What a new session starts from: the descriptors and TERM (`term`,
-// nullptr for none), looked at but not touched.
+// nullptr for none), looked at but not touched, and the environment's STY
+// and TMUX.
 void start_session(TerminalSession& s, int input_fd, int output_fd, const char* term);
 // The console's first use: takes the terminal over when there is one (the
 // guard's signal handlers in place, the character encoding known as far as
@@ -73,7 +82,8 @@ void send_screen_update(TerminalSession& s);
 void flush_session(TerminalSession& s);
 // What the signal handlers left for the main thread: a resume (raw input
 // again, the keyboard flags and a hidden cursor again, the cursor read
-// again) and a size change (the size and the cursor read again).
+// again) and a size change (the size and the cursor read again, once the
+// size has settled).
 void service_signals(TerminalSession& s);
 // Waits at most `timeout_ms` for keys on the raw input, and takes them.
 void wait_terminal(TerminalSession& s, int timeout_ms);
