@@ -88,7 +88,7 @@ constexpr long double TEN_POWERS[28] = {
 // 64-bit result lies exactly halfway between two doubles: the true value
 // cannot be on the other side of a halfway point without the 64-bit result
 // landing on it. False then.
-inline bool scale_by_x87(uint64_t digits, int32_t scale, double* value) {
+[[maybe_unused]] inline bool scale_by_x87(uint64_t digits, int32_t scale, double* value) {
   if (scale < -27 || scale > 27) return false;
   const long double whole = static_cast<long double>(digits);
   const long double x = scale < 0 ? whole / TEN_POWERS[-scale] : whole * TEN_POWERS[scale];
