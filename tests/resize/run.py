@@ -14,8 +14,10 @@ terminal wrapped read joined, and a terminal that cuts its rows may have
 cut them), with nothing else on it, and the cursor on the cell of the
 line's position. The cases: the window's width changed four times while a
 line is typed; storms of 6 changes 0.2 s apart, 20 changes 50 ms apart and
-150 at once; then N storms of random sizes with keys typed in between,
-followed by Home, End, Backspace and Left.
+150 at once; at the test's own terminal, changes it answers a second late
+(a slow link, a terminal busy redrawing), keys typed before the answer;
+then N storms of random sizes with keys typed in between, followed by
+Home, End, Backspace and Left.
 """
 import argparse
 import os
@@ -238,6 +240,18 @@ def cases(run, storms, rng, width_range, height_range):
         run.key(BACKSPACE)
         run.wait(what)
         run.enter(next_prompt(d.prompt))
+
+    if hasattr(run.term, "answer_delay"):
+        run.term.answer_delay = 1.0
+        for w, hh in ((40, 20), (65, 18)):
+            run.type(digits(45, 5))
+            run.wait("answers late, %d columns: before" % w)
+            run.term.resize(w, hh)
+            run.term.pause(0.4)
+            run.type("12")
+            run.wait("answers 1 s late, %d columns" % w)
+            run.enter(next_prompt(d.prompt))
+        run.term.answer_delay = 0.0
 
     for n in range(storms):
         run.type(digits(rng.randint(5, 60), n))

@@ -26,7 +26,9 @@ in the row below, as a row does that the terminal itself wrapped.
 It reads what the program sends to a terminal (text, CR, LF, cursor
 placement, erasing cells and the rest of the screen, scrolling margins,
 cursor save and restore) and answers the cursor report and the device
-attributes; the keyboard-protocol query goes unanswered.
+attributes, `answer_delay` seconds after it read the request, as a slow
+link does (keys typed meanwhile go first); the keyboard-protocol query goes
+unanswered.
 """
 import fcntl
 import os
@@ -57,6 +59,8 @@ class RewrapTerminal:
         self.pending = b""
         self.told = 0.0       # when the program was last told of a size
         self.untold = False   # a size it has not been told of yet
+        self.answer_delay = 0.0
+        self.owed = []        # answers not sent yet, with when they are due
         self.master, slave = os.openpty()
         self._set_size()
         self.proc = subprocess.Popen(argv, stdin=slave, stdout=slave, stderr=subprocess.DEVNULL,
@@ -93,10 +97,17 @@ class RewrapTerminal:
         end = time.monotonic() + seconds
         while True:
             self._tell_size()
-            left = end - time.monotonic()
+            now = time.monotonic()
+            while self.owed and self.owed[0][0] <= now:
+                self._answer(self.owed.pop(0)[1])
+            left = end - now
             if left <= 0:
                 return
-            r, _, _ = select.select([self.master], [], [], min(left, 0.01) if self.untold else left)
+            if self.untold:
+                left = min(left, 0.01)
+            if self.owed:
+                left = min(left, self.owed[0][0] - now)
+            r, _, _ = select.select([self.master], [], [], left)
             if r:
                 try:
                     data = os.read(self.master, 65536)
@@ -213,9 +224,16 @@ class RewrapTerminal:
             self.top, self.bottom = top - 1, min(bottom, self.h) - 1
             self.x = self.y = 0
         elif final == "n" and first == 6:
-            self._answer("\x1b[%d;%dR" % (self.y + 1, self.x + 1))
+            self._reply("\x1b[%d;%dR" % (self.y + 1, self.x + 1))
         elif final == "c" and not params.startswith(">"):
-            self._answer("\x1b[?62;22c")
+            self._reply("\x1b[?62;22c")
+
+    def _reply(self, answer):
+        if self.answer_delay <= 0 and not self.owed:
+            self._answer(answer)
+            return
+        due = time.monotonic() + self.answer_delay
+        self.owed.append((max([due] + [d for d, _ in self.owed[-1:]]), answer))
 
     def _erase_cells(self, y, x, count):
         row = self.screen[y]

@@ -237,6 +237,18 @@ TEST(PosixConsolePort, LateAnswersAreOwedUntilTheyCome) {
   term.type("a");
   EXPECT_EQ(next_key(*port).key.ch, 'a');
   EXPECT_FALSE(answers_owed());
+
+  // The terminal answers after all: at a size change it is asked again and
+  // waited for until its answer places the cursor (a screen drawn again
+  // without it would put the line on the wrong rows).
+  pty.resize(60, 20);
+  ::raise(SIGWINCH);
+  EXPECT_TRUE(port->take_size_change());
+  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), std::string(CURSOR_REQUEST) + ATTRIBUTES_REQUEST);
+  ScreenBufferInfo info;
+  ASSERT_TRUE(port->get_screen_buffer_info(&info));
+  EXPECT_EQ(info.cursor.y, 2);
+  EXPECT_FALSE(answers_owed());
 }
 
 // A size change and a resume, as the signals report them: the size read

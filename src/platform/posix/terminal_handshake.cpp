@@ -78,6 +78,14 @@ bool answers_complete(const KeyDecoder& d) {
   return d.attributes_received || (!d.attributes_expected && d.reports_expected == 0);
 }
 
+bool take_late_answers(TerminalHandshake& h, KeyDecoder& d) {
+  if (d.reports_received > 0) {
+    h.cursor_reports = true;
+    h.answered = true;
+  }
+  return answers_complete(d);
+}
+
 AnswerWait await_answers(TerminalHandshake& h, TerminalInput& in, int wait_ms, TypedAhead typed) {
   KeyDecoder& d = in.decoder;
   const Clock::time_point until = h.sent + std::chrono::milliseconds(wait_ms);
@@ -137,6 +145,7 @@ bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, boo
     h.cursor_reports = false;
     return false;
   }
+  h.answered = true;
   CursorReport at = d.reports[0];
   // A cursor that waited to wrap at the row's end wrapped with the probe
   // (scrolling the screen at the bottom row): the program starts on the row

@@ -20,12 +20,17 @@ namespace zw {
 
 // How long the program waits for the answers before it goes on without them.
 constexpr int ANSWER_WAIT_MS = 500;
+// ... once the terminal has sent a cursor report: its answer is late, not
+// missing (a machine under load, a slow link, a terminal busy redrawing
+// after a resize), and a line drawn again without it lands on the wrong rows.
+constexpr int ANSWER_AGAIN_WAIT_MS = 2000;
 // While answers are awaited, what was typed ahead of them is read and held
 // (in order, for the line editor) up to this many key events.
 constexpr size_t TYPED_AHEAD_MAX = 128 * 1024;
 
 struct TerminalHandshake {
   bool cursor_reports = true;        // the terminal answers cursor requests
+  bool answered = false;             // ... and has sent a report, in time or late
   bool attributes = true;            // ... and device attributes requests, as far as known
   bool keyboard_asked = false;       // the kitty protocol query was sent
   bool keyboard_in_request = false;  // ... with the requests now awaited
@@ -59,11 +64,18 @@ enum class AnswerWait { ANSWERED, NO_ANSWER, HELD_FULL, HUNG_UP };
 AnswerWait await_answers(TerminalHandshake& h, TerminalInput& in, int wait_ms, TypedAhead typed);
 // True once the batch's last answer is in (or shown never to come).
 bool answers_complete(const KeyDecoder& d);
+// After a wait that ended without the answers, what came since: a cursor
+// report shows the terminal answers after all, and it is asked again at the
+// next size change. True once the batch's last answer is in.
+bool take_late_answers(TerminalHandshake& h, KeyDecoder& d);
+// How long to wait for the answers to the next batch.
+inline int answer_wait_ms(const TerminalHandshake& h) { return h.answered ? ANSWER_AGAIN_WAIT_MS : ANSWER_WAIT_MS; }
 
 // After the wait on the program's input, once the guard said whether the
 // answers were collected by a stop meanwhile (`collected`: they are asked
 // for again on resume). A terminal that sent no cursor report is not asked
-// again; late answers are still taken out of the keys. The probe's verdict
+// again until one comes late (take_late_answers); late answers are taken out
+// of the keys. The probe's verdict
 // goes to h.text_mode. True when the terminal answered the keyboard query
 // too and is to be switched to the protocol.
 bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool collected);

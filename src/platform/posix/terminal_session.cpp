@@ -34,7 +34,7 @@ void lose_terminal(TerminalSession& s) {
 // Answers that came after the wait for them are no longer owed.
 void pump_terminal(TerminalSession& s, short found) {
   take_terminal(s.input, found);
-  if (s.answers_late && answers_complete(s.input.decoder)) {
+  if (s.answers_late && take_late_answers(s.handshake, s.input.decoder)) {
     s.answers_late = false;
     settle_answers_owed();
   }
@@ -72,7 +72,7 @@ void ask_cursor_position(TerminalSession& s) {
     settle_answers_owed();
     return;
   }
-  const AnswerWait wait = await_answers(s.handshake, s.input, ANSWER_WAIT_MS, TypedAhead::HOLD);
+  const AnswerWait wait = await_answers(s.handshake, s.input, answer_wait_ms(s.handshake), TypedAhead::HOLD);
   if (wait == AnswerWait::HUNG_UP) lose_terminal(s);
   const bool collected = !answers_owed();
   if (wait == AnswerWait::ANSWERED) {
