@@ -244,7 +244,8 @@ TEST(PosixConsolePort, LateAnswersAreOwedUntilTheyCome) {
   pty.resize(60, 20);
   ::raise(SIGWINCH);
   EXPECT_TRUE(port->take_size_change());
-  EXPECT_EQ(term.until(ATTRIBUTES_REQUEST), std::string(CURSOR_REQUEST) + ATTRIBUTES_REQUEST);
+  // (A cursor placement the screen still had to send may go first.)
+  EXPECT_TRUE(term.until(ATTRIBUTES_REQUEST).ends_with(std::string(CURSOR_REQUEST) + ATTRIBUTES_REQUEST));
   ScreenBufferInfo info;
   ASSERT_TRUE(port->get_screen_buffer_info(&info));
   EXPECT_EQ(info.cursor.y, 2);
