@@ -233,7 +233,9 @@ class RewrapTerminal:
             self._answer(answer)
             return
         due = time.monotonic() + self.answer_delay
-        self.owed.append((max([due] + [d for d, _ in self.owed[-1:]]), answer))
+        if self.owed:
+            due = max(due, self.owed[-1][0])  # answers keep their order
+        self.owed.append((due, answer))
 
     def _erase_cells(self, y, x, count):
         row = self.screen[y]

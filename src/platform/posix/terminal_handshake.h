@@ -75,9 +75,9 @@ inline int answer_wait_ms(const TerminalHandshake& h) { return h.answered ? ANSW
 // answers were collected by a stop meanwhile (`collected`: they are asked
 // for again on resume). A terminal that sent no cursor report is not asked
 // again until one comes late (take_late_answers); late answers are taken out
-// of the keys. The probe's verdict
-// goes to h.text_mode. True when the terminal answered the keyboard query
-// too and is to be switched to the protocol.
+// of the keys. The probe's verdict goes to h.text_mode. True when the
+// terminal answered the keyboard query too and is to be switched to the
+// protocol.
 bool settle_requests(TerminalHandshake& h, KeyDecoder& d, TerminalScreen& s, bool collected);
 
 // The encoding the probe shows, from the cursor reports before and after it
